@@ -1,0 +1,63 @@
+#pragma once
+#include "util/Types.h"
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace vexo {
+
+// One data block: three ASCII digits of length and up to 999 bytes.
+class TVexoAbecsBlock {
+public:
+    static constexpr int MaxDataSize = 999;
+
+    void Clear() { fData.clear(); }
+
+    const ByteString& Data() const { return fData; }
+    // Raises EVexoAbecsPinPadError "Block is Larger then 999 bytes" and keeps the old data.
+    void SetData(ByteString AData);
+    int32_t Size() const { return static_cast<int32_t>(fData.size()); }
+
+    ByteString AsString() const;
+    void SetAsString(std::string_view AValue);
+
+private:
+    ByteString fData;
+};
+
+// Ordered list that owns its blocks.
+class TVexoAbecsBlockList {
+public:
+    TVexoAbecsBlock* New(); // appends an empty block; the list keeps ownership
+    int Add(std::unique_ptr<TVexoAbecsBlock> ABlock);
+    void Insert(int Index, std::unique_ptr<TVexoAbecsBlock> ABlock);
+    void Delete(int Index);
+    void Clear() { fItems.clear(); }
+
+    int Count() const { return static_cast<int>(fItems.size()); }
+    // Index outside 0..Count-1 raises ERangeError.
+    TVexoAbecsBlock& Items(int Index);
+    const TVexoAbecsBlock& Items(int Index) const;
+    void SetItems(int Index, std::unique_ptr<TVexoAbecsBlock> ABlock);
+
+    // Always a new block holding exactly AData; returns its index.
+    int AddFromData(ByteString AData);
+    // Stores the value as TLVs with tag ATag, filling the last block while the items fit; a long
+    // value becomes several TLVs of 995 bytes or fewer. The text is UTF-8 and goes on the wire in
+    // the ANSI code page. Empty values add nothing.
+    void AddFromTagValue(uint16_t ATag, std::string_view AValue);
+    // The whole stream from position 0; the stream ends positioned at its end.
+    void AddFromTagValue(uint16_t ATag, std::iostream& AStream);
+
+    ByteString AsString() const;
+    void SetAsString(std::string_view AValue);
+
+private:
+    void CheckIndex(int Index) const;
+    void AppendChunks(uint16_t ATag, std::string_view AValue, bool AStartNewBlock);
+    std::vector<std::unique_ptr<TVexoAbecsBlock>> fItems;
+};
+
+} // namespace vexo

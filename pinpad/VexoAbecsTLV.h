@@ -1,0 +1,65 @@
+#pragma once
+#include "util/Types.h"
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace vexo {
+
+// One TLV item: 16-bit tag, 16-bit length (both high byte first) and the value.
+class TVexoAbecsTLV {
+public:
+    static constexpr int MaxDataSize = 995; // tag + length + value fill one 999-byte block
+
+    TVexoAbecsTLV() = default;
+    // Raises EVexoAbecsPinPadError "TLV is Larger then 995 bytes" for a longer value.
+    TVexoAbecsTLV(uint16_t AID, ByteString AData);
+
+    void Clear();
+    void Assign(const TVexoAbecsTLV& Source);
+
+    uint16_t ID() const { return fID; }
+    void SetID(uint16_t AID) { fID = AID; }
+    const ByteString& Data() const { return fData; }
+    void SetData(ByteString AData) { fData = std::move(AData); } // no size check, by design
+    uint16_t Size() const { return static_cast<uint16_t>(fData.size()); }
+
+    // Wire form; the setter parses it and raises EVexoAbecsPinPadError on bad input.
+    ByteString AsString() const;
+    void SetAsString(std::string_view AValue);
+
+private:
+    uint16_t fID = 0;
+    ByteString fData;
+};
+
+// Ordered list that owns its items.
+class TVexoAbecsTLVList {
+public:
+    TVexoAbecsTLV* New(); // appends an empty item; the list keeps ownership
+    int Add(std::unique_ptr<TVexoAbecsTLV> ATLV);
+    void Insert(int Index, std::unique_ptr<TVexoAbecsTLV> ATLV);
+    void Delete(int Index);
+    void Clear() { fItems.clear(); }
+
+    int Count() const { return static_cast<int>(fItems.size()); }
+    // Index outside 0..Count-1 raises ERangeError.
+    TVexoAbecsTLV& Items(int Index);
+    const TVexoAbecsTLV& Items(int Index) const;
+    void SetItems(int Index, std::unique_ptr<TVexoAbecsTLV> ATLV);
+
+    int AddFromTLV(uint16_t AID, ByteString AData);
+    void AddFromTLVList(const TVexoAbecsTLVList& ATLVList);
+
+    // Items' wire forms back to back. The setter empties the list first; after an error it keeps
+    // what was parsed so far.
+    ByteString AsString() const;
+    void SetAsString(std::string_view AValue);
+
+private:
+    void CheckIndex(int Index) const;
+    std::vector<std::unique_ptr<TVexoAbecsTLV>> fItems;
+};
+
+} // namespace vexo
