@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
-#include <istream>
+#include <iostream>
 #include <memory>
 #include <span>
 #include <string>
@@ -285,14 +285,14 @@ public:
     std::string FormatSPE_MFNAME(const std::string& ASPE_MFNAME) const;
     void MLI(const std::string& ASPE_MFNAME, const ByteString& ASPE_MFINFO);
     void MLI(const std::string& ASPE_MFNAME, int64_t FileSize, uint16_t CRC, uint8_t FileType);
-    void MLR(std::istream& ASPE_DATAIN);
+    void MLR(std::iostream& ASPE_DATAIN);
     void MLE();
     void LMF();
     void DMF(const std::string& ASPE_MFNAME);
     void DMF(const std::vector<std::string>& LIST_SPE_MFNAME);
     void DMF(std::span<const std::string> LIST_SPE_MFNAME);
     void DSI(const std::string& ASPE_MFNAME);
-    void LoadMedia(const std::string& ASPE_MFNAME, std::istream& ASPE_DATAIN,
+    void LoadMedia(const std::string& ASPE_MFNAME, std::iostream& ASPE_DATAIN,
                    TVexoAbecsPinPadMediaType MediaType);
 
     // --- Display text layout -----------------------------------------------------------------------------
