@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
-#include <iostream>
+#include <istream>
 #include <memory>
 #include <span>
 #include <string>
