@@ -1,8 +1,10 @@
 #pragma once
 #include "util/Component.h"
+#include "util/Exception.h"
 #include "util/Types.h"
 
 #include <array>
+#include <concepts>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -18,7 +20,6 @@ class TVexoDevice;
 class TVexoAbecsApplicationLayer;
 class TVexoAbecsCommand;
 class TVexoAbecsResponse;
-class Exception;
 
 // Alignment of each display line; the values are stored in settings files as 0..3.
 enum class TVexoAbecsMsgAlign : uint8_t { alNone = 0, alLeft = 1, alRight = 2, alCenter = 3 };
@@ -304,8 +305,14 @@ public:
 protected:
     // Runs fCommand through the link and leaves the answer in fResponse.
     void ExecCommand(bool AEvaluateResponse = true);
-    [[noreturn]] void DoException(const Exception& E);
+    // Logs "<class name>: <message>" at level 1, then raises the error as it is.
+    template <std::derived_from<Exception> E> [[noreturn]] void DoException(const E& AException) {
+        LogException(AException);
+        throw AException;
+    }
+    // Raises EVexoAbecsPinPadError with AMessage, logged first.
     [[noreturn]] void DoException(const std::string& AMessage);
+    void LogException(const Exception& AException);
     // ALine holds code-page bytes (command methods convert their UTF-8 text first).
     void WriteLog(const ByteString& ALine, bool AWithTime = true);
     // Convenience for the command methods: writes a UTF-8 line when LogLevel >= ALevel.
