@@ -1,42 +1,181 @@
 #include "pinpad/VexoAbecsApplicationLayer.h"
+
+#include "pinpad/VexoAbecsErrors.h"
 #include "pinpad/VexoAbecsTLV.h"
+#include "util/CodePage.h"
+
+#include <algorithm>
+#include <cstdio>
 #include <iostream>
+#include <sstream>
 
 namespace vexo {
+namespace {
 
-TVexoAbecsApplicationLayer::TVexoAbecsApplicationLayer() {}
+constexpr size_t kNameSize = 3;
+constexpr size_t kStatusSize = 3;
+constexpr size_t kBlockDigits = 3;
+
+// The three status digits; -1 when they are not all ASCII digits.
+int32_t StatusAt(std::string_view AData, size_t AOffset) {
+    int32_t value = 0;
+    for (size_t i = AOffset; i < AOffset + kStatusSize; ++i) {
+        const char c = AData[i];
+        if (c < '0' || c > '9') return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+void ResetStream(std::iostream& AStream) {
+    AStream.clear();
+    if (auto* text = dynamic_cast<std::stringstream*>(&AStream)) {
+        text->str({});
+        text->clear();
+    }
+    AStream.seekp(0, std::ios::beg);
+}
+
+} // namespace
+
+TVexoAbecsApplicationLayer::TVexoAbecsApplicationLayer() {
+    TVexoAbecsApplicationLayer::Clear();
+}
+
 void TVexoAbecsApplicationLayer::SetID(const std::string& AID) {
+    if (AID == fID) return;
+    Clear();
     fID = AID;
 }
+
 ByteString TVexoAbecsApplicationLayer::GetAsString() const {
-    return {};
-}
-void TVexoAbecsApplicationLayer::SetAsString(std::string_view) {}
-void TVexoAbecsApplicationLayer::Clear() {}
-ByteString TVexoAbecsApplicationLayer::GetDataPacket(int32_t, int32_t& BlocksRead) const {
-    BlocksRead = 1;
-    return {};
+    return TextToAnsi(fID) + fBlocks.AsString();
 }
 
-void TVexoAbecsCommand::Clear() {}
-void TVexoAbecsCommand::AddParamFromData(ByteString) {}
-void TVexoAbecsCommand::AddParamFromTagValue(uint16_t, std::string_view) {}
-void TVexoAbecsCommand::AddParamFromTagValue(uint16_t, std::iostream&) {}
+void TVexoAbecsApplicationLayer::SetAsString(std::string_view AData) {
+    Clear();
+    if (AData.size() < kNameSize) throw EVexoAbecsPinPadError("Invalid Block");
+    fID = AnsiToText(AData.substr(0, kNameSize));
+    fBlocks.SetAsString(AData.substr(kNameSize));
+}
+
+void TVexoAbecsApplicationLayer::Clear() {
+    fID.clear();
+    fBlocks.Clear();
+}
+
+ByteString TVexoAbecsApplicationLayer::GetDataPacket(int32_t BlockStart, int32_t& BlocksRead) const {
+    BlocksRead = 1;
+    ByteString result = TextToAnsi(fID);
+    const int32_t count = fBlocks.Count();
+    if (BlockStart < 0 || BlockStart >= count) return result;
+    // Counted from a three-letter name, so the first block always fits and every call advances.
+    size_t running = kNameSize;
+    int32_t i = BlockStart;
+    for (; i < count; ++i) {
+        const TVexoAbecsBlock& block = fBlocks.Items(i);
+        if (static_cast<size_t>(block.Size()) + running + kBlockDigits > static_cast<size_t>(MaxPacketSize))
+            break;
+        result += block.AsString();
+        running = result.size();
+    }
+    BlocksRead = i - BlockStart;
+    return result;
+}
+
+void TVexoAbecsCommand::Clear() {
+    fIsBlocking = false;
+    TVexoAbecsApplicationLayer::Clear();
+}
+
+void TVexoAbecsCommand::AddParamFromData(ByteString AData) {
+    Blocks().AddFromData(std::move(AData));
+}
+
+void TVexoAbecsCommand::AddParamFromTagValue(uint16_t ATag, std::string_view AValue) {
+    Blocks().AddFromTagValue(ATag, AValue);
+}
+
+void TVexoAbecsCommand::AddParamFromTagValue(uint16_t ATag, std::iostream& AStream) {
+    Blocks().AddFromTagValue(ATag, AStream);
+}
+
+void TVexoAbecsResponse::Clear() {
+    fSTAT = 0;
+    TVexoAbecsApplicationLayer::Clear();
+}
 
 ByteString TVexoAbecsResponse::GetAsString() const {
-    return {};
+    ByteString out = TVexoAbecsApplicationLayer::GetAsString();
+    char status[16];
+    std::snprintf(status, sizeof status, "%.3d", fSTAT);
+    out.insert(std::min(out.size(), kNameSize), status);
+    return out;
 }
-void TVexoAbecsResponse::SetAsString(std::string_view) {}
-void TVexoAbecsResponse::Clear() {}
+
+void TVexoAbecsResponse::SetAsString(std::string_view AData) {
+    Clear();
+    if (AData.size() < kNameSize + kStatusSize) throw EVexoAbecsPinPadError("Invalid Response");
+    const int32_t status = StatusAt(AData, kNameSize);
+    if (status < 0) throw EVexoAbecsPinPadError("Invalid Response Status");
+    ByteString rest(AData.substr(0, kNameSize));
+    rest += AData.substr(kNameSize + kStatusSize);
+    TVexoAbecsApplicationLayer::SetAsString(rest);
+    fSTAT = status; // after the base parse, which clears it
+}
+
 ByteString TVexoAbecsResponse::GetResponseData() const {
-    return {};
+    ByteString out;
+    for (int i = 0; i < Blocks().Count(); ++i)
+        out += Blocks().Items(i).Data();
+    return out;
 }
-ByteString TVexoAbecsResponse::GetResponseFromTagValue(uint16_t) const {
-    return {};
+
+ByteString TVexoAbecsResponse::GetResponseFromTagValue(uint16_t ATag) const {
+    TVexoAbecsTLVList items;
+    ExtractTLVList(Blocks(), items);
+    ByteString out;
+    for (int i = 0; i < items.Count(); ++i)
+        if (items.Items(i).ID() == ATag) out += items.Items(i).Data();
+    return out;
 }
-void TVexoAbecsResponse::GetResponseFromTagValue(uint16_t, std::iostream&) const {}
-void TVexoAbecsResponse::GetResponseFromTagValue(uint16_t, std::vector<std::string>&) const {}
-void TVexoAbecsResponse::GetResponseAsValues(std::vector<std::string>&) const {}
-void TVexoAbecsResponse::ExtractTLVList(const TVexoAbecsBlockList&, TVexoAbecsTLVList&) {}
+
+void TVexoAbecsResponse::GetResponseFromTagValue(uint16_t ATag, std::iostream& AStream) const {
+    ResetStream(AStream);
+    const ByteString value = GetResponseFromTagValue(ATag);
+    AStream.write(value.data(), static_cast<std::streamsize>(value.size()));
+}
+
+void TVexoAbecsResponse::GetResponseFromTagValue(uint16_t ATag, std::vector<std::string>& AStringList) const {
+    AStringList.clear();
+    TVexoAbecsTLVList items;
+    ExtractTLVList(Blocks(), items);
+    for (int i = 0; i < items.Count(); ++i)
+        if (items.Items(i).ID() == ATag) AStringList.push_back(AnsiToText(items.Items(i).Data()));
+}
+
+void TVexoAbecsResponse::GetResponseAsValues(std::vector<std::string>& AStringList) const {
+    AStringList.clear();
+    TVexoAbecsTLVList items;
+    ExtractTLVList(Blocks(), items);
+    for (int i = 0; i < items.Count(); ++i) {
+        const TVexoAbecsTLV& item = items.Items(i);
+        AStringList.push_back(std::to_string(item.ID()) + "=" + AnsiToText(item.Data()));
+    }
+}
+
+// Blocks of raw data are skipped whole: a response that carries no TLVs yields no items.
+void TVexoAbecsResponse::ExtractTLVList(const TVexoAbecsBlockList& ABlocks, TVexoAbecsTLVList& ATLVList) {
+    ATLVList.Clear();
+    for (int i = 0; i < ABlocks.Count(); ++i) {
+        TVexoAbecsTLVList parsed;
+        try {
+            parsed.SetAsString(ABlocks.Items(i).Data());
+        } catch (const EVexoAbecsPinPadError&) {
+            continue;
+        }
+        ATLVList.AddFromTLVList(parsed);
+    }
+}
 
 } // namespace vexo

@@ -1,0 +1,27 @@
+#pragma once
+#include "pinpad/VexoAbecsPinPad.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vexo {
+
+// Inserts line breaks (CR LF) so that no line is longer than AWidth where a break is possible,
+// breaking at LF or ABreakChar. The text is first reduced to the code page, so each character
+// counts as one position. A width of 0 or less leaves the text unwrapped.
+std::string QuebrarLinhas(std::string_view AText, int32_t AWidth, char ABreakChar);
+
+// The display layout: at most ARows lines, each followed by CR; with any alignment but alNone
+// every line is exactly ACols characters. Text in and out is UTF-8.
+std::string FormatDisplayText(std::string_view AMsg, int32_t ACols, int32_t ARows, TVexoAbecsMsgAlign AAlign,
+                              bool AWordWrap);
+
+} // namespace vexo
+
+namespace vexo {
+
+// printf-style formatting for log lines and messages.
+std::string Format(const char* AFormat, ...) __attribute__((format(printf, 1, 2)));
+
+} // namespace vexo
