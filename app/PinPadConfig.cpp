@@ -1,0 +1,381 @@
+// The window's frame: start-up, the two state flags, the component's events, the Config page, the
+// settings file, the on-screen log, the status bar and the error display.
+#include "app/PinPadConfig.h"
+#include "app/ConfiguraSerial.h"
+#include "app/ErrorText.h"
+#include "app/IniFile.h"
+#include "app/PinPadTexts.h"
+#include "device/VexoDevice.h"
+#include "pinpad/VexoAbecsApplicationLayer.h"
+#include "pinpad/VexoAbecsPinPad.h"
+#include "pinpad/VexoAbecsTables.h"
+#include "util/CodePage.h"
+#include "util/Exception.h"
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+
+namespace kestrel {
+
+namespace {
+
+constexpr int kLastSerialPort = 64;
+const char* const kActivatedTag = "Tag";
+
+std::string Std(const QString& AText) {
+    return AText.toStdString();
+}
+
+} // namespace
+
+TfrMain::TfrMain(const QString& AParamsFileName, QWidget* AParent)
+    : QMainWindow(AParent), VexoAbecsPinPad1(std::make_unique<vexo::TVexoAbecsPinPad>()),
+      fParamsFileName(AParamsFileName) {
+    setObjectName(QStringLiteral("frMain"));
+    VexoAbecsPinPad1->SetName("VexoAbecsPinPad1");
+    fMessageBox = [this](const QString& AText) { QMessageBox::information(this, windowTitle(), AText); };
+    BuildWindow();
+    ConnectHandlers();
+    WireComponentEvents();
+    Guard([this] { StartUp(); });
+}
+
+TfrMain::~TfrMain() {
+    // The component outlives no widget: it goes first, so none of its events reaches a dead control.
+    VexoAbecsPinPad1.reset();
+}
+
+QString TfrMain::ParamsFileName() const {
+    if (!fParamsFileName.isEmpty()) return fParamsFileName;
+    const QFileInfo exe(QCoreApplication::applicationFilePath());
+    return exe.dir().filePath(exe.completeBaseName() + QStringLiteral(".ini"));
+}
+
+void TfrMain::Guard(const std::function<void()>& AHandler) {
+    try {
+        AHandler();
+    } catch (const std::exception& E) {
+        ApplicationEvents1Exception(E);
+    } catch (...) {
+        ApplicationEvents1Exception(vexo::Exception("Unknown error"));
+    }
+}
+
+template <class TSender, class TSignal>
+void TfrMain::OnSignal(TSender* ASender, TSignal ASignal, void (TfrMain::*AHandler)()) {
+    connect(ASender, ASignal, this, [this, AHandler] { Guard([this, AHandler] { (this->*AHandler)(); }); });
+}
+
+void TfrMain::ConnectHandlers() {
+    OnSignal(btActivate, &QPushButton::clicked, &TfrMain::btActivateClick);
+    OnSignal(btCancel, &QPushButton::clicked, &TfrMain::btCancelClick);
+    OnSignal(sbCleanMemoLog, &QToolButton::clicked, &TfrMain::sbCleanMemoLogClick);
+    OnSignal(btSerial, &QToolButton::clicked, &TfrMain::btSerialClick);
+    OnSignal(btSearchSerialPorts, &QToolButton::clicked, &TfrMain::btSearchSerialPortsClick);
+    OnSignal(btDetectPinPad, &QPushButton::clicked, &TfrMain::btDetectPinPadClick);
+    OnSignal(btSaveParams, &QPushButton::clicked, &TfrMain::btSaveParamsClick);
+    OnSignal(btReadParms, &QPushButton::clicked, &TfrMain::btReadParmsClick);
+    OnSignal(sbShowLogFile, &QPushButton::clicked, &TfrMain::sbShowLogFileClick);
+
+    OnSignal(btOPN, &QPushButton::clicked, &TfrMain::btOPNClick);
+    OnSignal(btGIN, &QPushButton::clicked, &TfrMain::btGINClick);
+    OnSignal(btGIX, &QPushButton::clicked, &TfrMain::btGIXClick);
+    OnSignal(cbGIXAll, &QCheckBox::toggled, &TfrMain::cbGIXAllClick);
+    OnSignal(btVexoPinPadCapabilities, &QPushButton::clicked, &TfrMain::btVexoPinPadCapabilitiesClick);
+    OnSignal(btDSP, &QPushButton::clicked, &TfrMain::btDSPClick);
+    OnSignal(btDSPClear, &QPushButton::clicked, &TfrMain::btDSPClearClick);
+    OnSignal(btDEX, &QPushButton::clicked, &TfrMain::btDEXClick);
+    OnSignal(btDEXClear, &QPushButton::clicked, &TfrMain::btDEXClearClick);
+    OnSignal(btRMC, &QPushButton::clicked, &TfrMain::btRMCClick);
+    OnSignal(btGKY, &QPushButton::clicked, &TfrMain::btGKYClick);
+    OnSignal(btGCD, &QPushButton::clicked, &TfrMain::btGCDClick);
+    OnSignal(btMNU, &QPushButton::clicked, &TfrMain::btMNUClick);
+    OnSignal(cbMNUHotKey, &QCheckBox::toggled, &TfrMain::cbMNUHotKeyClick);
+    OnSignal(btCEX, &QPushButton::clicked, &TfrMain::btCEXClick);
+    OnSignal(btCLO, &QPushButton::clicked, &TfrMain::btCLOClick);
+    OnSignal(btCLX, &QPushButton::clicked, &TfrMain::btCLXClick);
+    OnSignal(btLMF, &QPushButton::clicked, &TfrMain::btLMFClick);
+}
+
+void TfrMain::WireComponentEvents() {
+    auto& pp = *VexoAbecsPinPad1;
+    // An event handler must not let an error into the engine's own unwinding: the guard keeps it here.
+    pp.SetOnStartCommand([this](vexo::TComponent*) { VexoAbecsPinPad1StartCommand(); });
+    pp.SetOnWaitForResponse([this](bool& Cancel) { VexoAbecsPinPad1WaitForResponse(Cancel); });
+    pp.SetOnEndCommand([this](vexo::TComponent*) { VexoAbecsPinPad1EndCommand(); });
+    pp.SetOnWriteLog(
+        [this](const std::string& ALine, bool& Tratado) { VexoAbecsPinPad1WriteLog(ALine, Tratado); });
+}
+
+void TfrMain::StartUp() {
+    pCancelar->hide();
+    ShowBusy(false);
+    ShowActivated(false);
+    pgcCommands->setCurrentIndex(0);
+    pgCLX->setCurrentIndex(0);
+    pgMedia->setCurrentIndex(0);
+
+    QStringList ports;
+    FindSerialPorts(ports);
+    RefillPortBox(ports);
+    cbxPort->setEditText(QString());
+
+    cbxMsgAlign->addItems(MsgAlignNames());
+    cbxGCD->addItems(GCDPromptNames());
+    cbxGCD->setCurrentIndex(-1);
+    ReadParams();
+}
+
+// --- Window state ------------------------------------------------------------------------------------
+
+void TfrMain::ShowActivated(bool AActivated) {
+    btActivate->setText(AActivated ? QStringLiteral("Desativar") : QStringLiteral("Ativar"));
+    btActivate->setProperty(kActivatedTag, AActivated ? 1 : 0);
+    for (int i = 1; i < pgcCommands->count(); ++i)
+        pgcCommands->widget(i)->setEnabled(AActivated);
+}
+
+void TfrMain::ShowBusy(bool ABusy) {
+    pCancelar->setVisible(ABusy);
+    for (int i = 1; i < pgcCommands->count(); ++i)
+        pgcCommands->widget(i)->setEnabled(!ABusy);
+    // The component takes no command while one waits, and deactivating would pull the port from under
+    // the waiting command: these two stay out of reach until it ends.
+    btActivate->setEnabled(!ABusy);
+    btDetectPinPad->setEnabled(!ABusy);
+}
+
+bool TfrMain::IsActivatedFlag() const {
+    return btActivate->property(kActivatedTag).toInt() == 1;
+}
+
+void TfrMain::AddToLog(const QString& AText) {
+    mLog->appendPlainText(AText);
+}
+
+void TfrMain::ShowResponseStatus() {
+    const int32_t stat = VexoAbecsPinPad1->Response().STAT();
+    sbResponseStat->setText(QStringLiteral("STAT: %1").arg(stat));
+    sbResponseError->setText(QString::fromStdString(vexo::ReturnStatusMessage(stat)));
+}
+
+void TfrMain::ApplicationEvents1Exception(const std::exception& E) {
+    AddToLog(QString());
+    AddToLog(QStringLiteral("** %1 **").arg(QString::fromStdString(ExceptionClassName(E))));
+    AddToLog(QString::fromStdString(E.what()));
+    ShowResponseStatus();
+}
+
+void TfrMain::FindSerialPorts(QStringList& AList) {
+    AList.clear();
+    std::vector<std::string> ports;
+    VexoAbecsPinPad1->Device().AcharPortasSeriais(ports, kLastSerialPort);
+    for (const auto& port : ports)
+        AList << QString::fromStdString(port);
+}
+
+// Replaces the port box's items; the text typed in the box survives and no item is selected.
+void TfrMain::RefillPortBox(const QStringList& AItems) {
+    const QString text = cbxPort->currentText();
+    cbxPort->clear();
+    cbxPort->addItems(AItems);
+    cbxPort->setCurrentIndex(-1);
+    cbxPort->setEditText(text);
+}
+
+void TfrMain::ListMediaFiles() {
+    VexoAbecsPinPad1->LMF();
+    std::vector<std::string> names;
+    VexoAbecsPinPad1->Response().GetResponseFromTagValue(vexo::PP_MFNAME, names);
+    QStringList lines;
+    for (const auto& name : names)
+        lines << QString::fromStdString(vexo::AnsiToText(name));
+    lbLMFMedias->clear();
+    lbLMFMedias->addItems(lines);
+    const QString title = lines.isEmpty() ? QStringLiteral("No media files")
+                                          : QStringLiteral("%1 media file(s)").arg(lines.size());
+    pLMFMediaTitle->setText(title);
+    pCLXMediaTitle->setText(title);
+    lbCLXMedias->clear();
+    lbCLXMedias->addItems(lines);
+}
+
+// --- Component events --------------------------------------------------------------------------------
+
+void TfrMain::VexoAbecsPinPad1StartCommand() {
+    if (VexoAbecsPinPad1->Command().IsBlocking()) ShowBusy(true);
+}
+
+void TfrMain::VexoAbecsPinPad1WaitForResponse(bool& Cancel) {
+    QCoreApplication::processEvents();
+    Cancel = pCancelar->isHidden();
+}
+
+void TfrMain::VexoAbecsPinPad1EndCommand() {
+    ShowBusy(false);
+    ShowResponseStatus();
+    // A close asked for while the command waited is carried out once the handler has unwound.
+    if (fCloseRequested) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void TfrMain::VexoAbecsPinPad1WriteLog(const std::string& ALogLine, bool& Tratado) {
+    AddToLog(QString::fromStdString(ALogLine));
+    Tratado = false;
+}
+
+void TfrMain::closeEvent(QCloseEvent* AEvent) {
+    // Destroying the component under a waiting command would pull the stack from under it: cancel the
+    // wait and close when the command has ended.
+    if (VexoAbecsPinPad1->IsBusy()) {
+        fCloseRequested = true;
+        ShowBusy(false);
+        AEvent->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(AEvent);
+}
+
+// --- Config page -------------------------------------------------------------------------------------
+
+void TfrMain::btActivateClick() {
+    auto& pp = *VexoAbecsPinPad1;
+    if (pp.IsBusy()) return;
+    if (!pp.IsEnabled()) {
+        SaveParams();
+        ApplyParams();
+    }
+    pp.SetIsEnabled(!IsActivatedFlag());
+    ShowActivated(pp.IsEnabled());
+    if (!pp.IsEnabled()) return;
+    if (pp.GetPinPadCapabilities().DisplayGraphicPixels.Rows > 0) ListMediaFiles();
+    pgcCommands->setCurrentIndex(1);
+}
+
+void TfrMain::btCancelClick() {
+    ShowBusy(false);
+}
+
+void TfrMain::sbCleanMemoLogClick() {
+    mLog->clear();
+}
+
+void TfrMain::btSerialClick() {
+    auto& device = VexoAbecsPinPad1->Device();
+    TfrConfiguraSerial dialog(this, [this](const std::exception& E) { ApplicationEvents1Exception(E); });
+    dialog.Device().SetPorta(device.Porta());
+    dialog.cmbPortaSerial->setEditText(cbxPort->currentText());
+    dialog.Device().SetParamsString(device.ParamsString());
+    if (dialog.exec() != QDialog::Accepted) return;
+    cbxPort->setEditText(dialog.cmbPortaSerial->currentText());
+    device.SetParamsString(dialog.Device().ParamsString());
+}
+
+void TfrMain::btSearchSerialPortsClick() {
+    QStringList ports;
+    FindSerialPorts(ports);
+    RefillPortBox(ports);
+    if (cbxPort->currentIndex() < 0 && cbxPort->count() > 0) cbxPort->setCurrentIndex(0);
+}
+
+void TfrMain::btDetectPinPadClick() {
+    auto& pp = *VexoAbecsPinPad1;
+    if (pp.IsBusy()) return;
+    QStringList ports;
+    FindSerialPorts(ports);
+    QString found;
+    for (const QString& port : ports) {
+        if (!found.isEmpty()) break;
+        // Every failure of an attempt only means "not here": on to the next port.
+        try {
+            pp.Disable();
+            pp.SetPort(Std(port));
+            pp.Enable();
+            pp.OPN();
+            pp.CLO(std::string());
+            found = QString::fromStdString(pp.Port());
+        } catch (...) {
+        }
+        try {
+            pp.Disable();
+        } catch (...) {
+        }
+    }
+    if (found.isEmpty()) {
+        fMessageBox(QStringLiteral("PinPad not Found"));
+        return;
+    }
+    fMessageBox(QStringLiteral("PinPad Found on ") + found);
+    RefillPortBox(ports);
+    cbxPort->setEditText(found);
+}
+
+void TfrMain::btSaveParamsClick() {
+    SaveParams();
+}
+
+void TfrMain::btReadParmsClick() {
+    ReadParams();
+}
+
+void TfrMain::sbShowLogFileClick() {
+    const QString name = edLogFile->text();
+    if (name.isEmpty()) return;
+    // Resolved as the component resolves it when writing, so the viewer shows the file being written.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(name).absoluteFilePath()));
+}
+
+// --- Settings ----------------------------------------------------------------------------------------
+
+void TfrMain::SaveParams() {
+    AddToLog(QStringLiteral("- SaveParams"));
+    TIniFile ini(Std(ParamsFileName()));
+    ini.WriteString("Serial", "Port", Std(cbxPort->currentText()));
+    ini.WriteString("Serial", "ParamsString", VexoAbecsPinPad1->Device().ParamsString());
+    ini.WriteString("Log", "File", Std(edLogFile->text()));
+    ini.WriteInteger("Log", "Level", seLogLevel->value());
+    ini.WriteInteger("PinPad", "MsgAlign", cbxMsgAlign->currentIndex());
+    ini.WriteBool("PinPad", "MsgWordWrap", cbMsgWordWrap->isChecked());
+    ini.UpdateFile();
+}
+
+void TfrMain::ReadParams() {
+    AddToLog(QStringLiteral("- ReadParams"));
+    const TIniFile ini(Std(ParamsFileName()));
+    cbxPort->setEditText(QString::fromStdString(ini.ReadString("Serial", "Port", "")));
+    VexoAbecsPinPad1->Device().SetParamsString(ini.ReadString("Serial", "ParamsString", ""));
+    edLogFile->setText(QString::fromStdString(ini.ReadString("Log", "File", "")));
+    seLogLevel->setValue(ini.ReadInteger("Log", "Level", 2));
+    const int align = ini.ReadInteger("PinPad", "MsgAlign", 3);
+    cbxMsgAlign->setCurrentIndex(align >= 0 && align < cbxMsgAlign->count() ? align : -1);
+    cbMsgWordWrap->setChecked(ini.ReadBool("PinPad", "MsgWordWrap", true));
+}
+
+void TfrMain::ApplyParams() {
+    auto& pp = *VexoAbecsPinPad1;
+    pp.SetLogFile(Std(edLogFile->text()));
+    const int level = seLogLevel->value();
+    if (level < 0 || level > 255) throw vexo::ERangeError();
+    pp.SetLogLevel(static_cast<uint8_t>(level));
+    pp.SetPort(Std(cbxPort->currentText()));
+    // With no alignment chosen the component keeps the one it has.
+    if (cbxMsgAlign->currentIndex() >= 0)
+        pp.SetMsgAlign(static_cast<vexo::TVexoAbecsMsgAlign>(cbxMsgAlign->currentIndex()));
+    pp.SetMsgWordWrap(cbMsgWordWrap->isChecked());
+}
+
+} // namespace kestrel

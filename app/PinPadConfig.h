@@ -1,0 +1,222 @@
+#pragma once
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <exception>
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+class QToolButton;
+class QWidget;
+
+namespace vexo {
+class TVexoAbecsPinPad;
+}
+
+namespace kestrel {
+
+// The test tool's main window: a Config page, the command pages, the on-screen log and the status bar.
+// It owns the one PIN-pad component and holds no protocol logic of its own: every handler is a few lines
+// that call the component.
+class TfrMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // AParamsFileName: where the settings live; empty means beside the executable.
+    explicit TfrMain(const QString& AParamsFileName = QString(), QWidget* AParent = nullptr);
+    ~TfrMain() override;
+
+    vexo::TVexoAbecsPinPad& PinPad() { return *VexoAbecsPinPad1; }
+    QString ParamsFileName() const;
+
+    // Detection's outcome is shown in a modal box; tests replace the box.
+    using TMessageBox = std::function<void(const QString&)>;
+    void SetMessageBox(TMessageBox ABox) { fMessageBox = std::move(ABox); }
+
+    // Shows an error that escaped a handler: three log lines and the status bar.
+    void ApplicationEvents1Exception(const std::exception& E);
+    void AddToLog(const QString& AText);
+
+protected:
+    void closeEvent(QCloseEvent* AEvent) override;
+
+private:
+    // Runs a handler; whatever escapes it goes to the error display, never into Qt's event loop.
+    void Guard(const std::function<void()>& AHandler);
+    template <class TSender, class TSignal>
+    void OnSignal(TSender* ASender, TSignal ASignal, void (TfrMain::*AHandler)());
+
+    // Layout
+    void BuildWindow();
+    QWidget* BuildConfigPage();
+    QWidget* BuildOpenPage();
+    QWidget* BuildInformationPage();
+    QWidget* BuildDisplayPage();
+    QWidget* BuildMultimediaPage();
+    QWidget* BuildAskEventPage();
+    QWidget* BuildClosePage();
+    void ConnectHandlers();
+    void WireComponentEvents();
+    void StartUp();
+
+    // Window state
+    void ShowActivated(bool AActivated);
+    void ShowBusy(bool ABusy);
+    bool IsActivatedFlag() const;
+    void ShowResponseStatus();
+    void FindSerialPorts(QStringList& AList);
+    void ListMediaFiles();
+    void RefillPortBox(const QStringList& AItems);
+
+    // Settings
+    void SaveParams();
+    void ReadParams();
+    void ApplyParams();
+
+    // Component events
+    void VexoAbecsPinPad1StartCommand();
+    void VexoAbecsPinPad1WaitForResponse(bool& Cancel);
+    void VexoAbecsPinPad1EndCommand();
+    void VexoAbecsPinPad1WriteLog(const std::string& ALogLine, bool& Tratado);
+
+    // Config page
+    void btActivateClick();
+    void btCancelClick();
+    void sbCleanMemoLogClick();
+    void btSerialClick();
+    void btSearchSerialPortsClick();
+    void btDetectPinPadClick();
+    void btSaveParamsClick();
+    void btReadParmsClick();
+    void sbShowLogFileClick();
+
+    // Command pages
+    void btOPNClick();
+    void btGINClick();
+    void btGIXClick();
+    void cbGIXAllClick();
+    void btVexoPinPadCapabilitiesClick();
+    void btDSPClick();
+    void btDSPClearClick();
+    void btDEXClick();
+    void btDEXClearClick();
+    void btRMCClick();
+    void btGKYClick();
+    void btGCDClick();
+    void btMNUClick();
+    void cbMNUHotKeyClick();
+    void btCEXClick();
+    void btCLOClick();
+    void btCLXClick();
+    void btLMFClick();
+
+    std::unique_ptr<vexo::TVexoAbecsPinPad> VexoAbecsPinPad1;
+    QString fParamsFileName;
+    TMessageBox fMessageBox;
+    bool fCloseRequested = false;
+
+public:
+    // Controls, under the names the operator's documentation and the tests use.
+    QTabWidget* pgcCommands = nullptr;
+    QWidget* tsConfig = nullptr;
+    QWidget* tsOpen = nullptr;
+    QWidget* tsGIX = nullptr;
+    QWidget* tsDisplay = nullptr;
+    QWidget* tsMultimidia = nullptr;
+    QWidget* tsAskEvent = nullptr;
+    QWidget* tsClose = nullptr;
+    QWidget* pCancelar = nullptr;
+    QPushButton* btCancel = nullptr;
+    QPlainTextEdit* mLog = nullptr;
+    QToolButton* sbCleanMemoLog = nullptr;
+    QLabel* sbResponseStat = nullptr;
+    QLabel* sbResponseError = nullptr;
+
+    QComboBox* cbxPort = nullptr;
+    QToolButton* btSerial = nullptr;
+    QToolButton* btSearchSerialPorts = nullptr;
+    QLineEdit* edLogFile = nullptr;
+    QPushButton* sbShowLogFile = nullptr;
+    QSpinBox* seLogLevel = nullptr;
+    QComboBox* cbxMsgAlign = nullptr;
+    QCheckBox* cbMsgWordWrap = nullptr;
+    QPushButton* btSaveParams = nullptr;
+    QPushButton* btReadParms = nullptr;
+    QPushButton* btDetectPinPad = nullptr;
+    QPushButton* btActivate = nullptr;
+
+    QPushButton* btOPN = nullptr;
+    QCheckBox* cbSecure = nullptr;
+    QWidget* pKeys = nullptr;
+    QToolButton* sbGenerateKeys = nullptr;
+    QPlainTextEdit* mModulus = nullptr;
+    QPlainTextEdit* mExponent = nullptr;
+
+    QCheckBox* cbGIXAll = nullptr;
+    QListWidget* lbGIXParams = nullptr;
+    QLineEdit* edGIXValue = nullptr;
+    QPushButton* btGIX = nullptr;
+    QPlainTextEdit* mGIXResponse = nullptr;
+    QPushButton* btVexoPinPadCapabilities = nullptr;
+    QPlainTextEdit* mVexoPinPadCapabilities = nullptr;
+    QSpinBox* seGIN_ACQIDX = nullptr;
+    QPushButton* btGIN = nullptr;
+    QPlainTextEdit* mGINResponse = nullptr;
+
+    QLineEdit* edtDSPMsg1 = nullptr;
+    QLineEdit* edtDSPMsg2 = nullptr;
+    QPushButton* btDSP = nullptr;
+    QPushButton* btDSPClear = nullptr;
+    QPlainTextEdit* mDEX = nullptr;
+    QPushButton* btDEX = nullptr;
+    QPushButton* btDEXClear = nullptr;
+
+    QLabel* pLMFMediaTitle = nullptr;
+    QListWidget* lbLMFMedias = nullptr;
+    QPushButton* btLMF = nullptr;
+    QTabWidget* pgMedia = nullptr;
+
+    QPushButton* btGKY = nullptr;
+    QLabel* pGKYResponse = nullptr;
+    QLineEdit* edtRMCMsg1 = nullptr;
+    QLineEdit* edtRMCMsg2 = nullptr;
+    QPushButton* btRMC = nullptr;
+    QComboBox* cbxGCD = nullptr;
+    QSpinBox* seGCDTimeOut = nullptr;
+    QPushButton* btGCD = nullptr;
+    QLabel* pGCDResponse = nullptr;
+    QLineEdit* edMNUTitle = nullptr;
+    QPlainTextEdit* mMNU = nullptr;
+    QCheckBox* cbMNUHotKey = nullptr;
+    QSpinBox* seMNUTimeOut = nullptr;
+    QPushButton* btMNU = nullptr;
+    QLabel* pMNUResponse = nullptr;
+    QCheckBox* cbCEXVerifyKey = nullptr;
+    QCheckBox* cbCEXVerifyMagnetic = nullptr;
+    QCheckBox* cbCEXVerifyICCInsertion = nullptr;
+    QCheckBox* cbCEXVerifyICCRemoval = nullptr;
+    QCheckBox* cbCEXVerifyCTLSPresence = nullptr;
+    QSpinBox* seCEXTimeOut = nullptr;
+    QPushButton* btCEX = nullptr;
+    QPlainTextEdit* mCEXResponse = nullptr;
+
+    QLineEdit* edtCLOMsg1 = nullptr;
+    QLineEdit* edtCLOMsg2 = nullptr;
+    QPushButton* btCLO = nullptr;
+    QTabWidget* pgCLX = nullptr;
+    QPlainTextEdit* mCLX = nullptr;
+    QLabel* pCLXMediaTitle = nullptr;
+    QListWidget* lbCLXMedias = nullptr;
+    QPushButton* btCLX = nullptr;
+};
+
+} // namespace kestrel

@@ -1,0 +1,482 @@
+// Builds the window's controls, with their names, captions and defaults.
+#include "app/PinPadConfig.h"
+#include "app/PinPadTexts.h"
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace kestrel {
+
+namespace {
+
+template <class T> T* Named(T* AWidget, const char* AName) {
+    AWidget->setObjectName(QString::fromLatin1(AName));
+    return AWidget;
+}
+
+QPushButton* Button(const char* AName, const QString& ACaption) {
+    return Named(new QPushButton(ACaption), AName);
+}
+
+QToolButton* GlyphButton(const char* AName, QStyle::StandardPixmap AGlyph, const QString& AHint) {
+    auto* b = Named(new QToolButton, AName);
+    b->setIcon(b->style()->standardIcon(AGlyph));
+    b->setToolTip(AHint);
+    return b;
+}
+
+QFont DisplayFont() {
+    QFont f(QStringLiteral("Courier"), 12);
+    f.setStyleHint(QFont::TypeWriter);
+    return f;
+}
+
+// A PIN-pad display line: at most 16 characters, fixed pitch.
+QLineEdit* DisplayEdit(const char* AName, const QString& AText) {
+    auto* e = Named(new QLineEdit(AText), AName);
+    e->setMaxLength(16);
+    e->setFont(DisplayFont());
+    return e;
+}
+
+QPlainTextEdit* Memo(const char* AName, const QString& AText, bool AReadOnly = false) {
+    auto* m = Named(new QPlainTextEdit(AText), AName);
+    m->setReadOnly(AReadOnly);
+    return m;
+}
+
+QSpinBox* Spin(const char* AName, int AMin, int AMax, int AValue) {
+    auto* s = Named(new QSpinBox, AName);
+    s->setRange(AMin, AMax);
+    s->setValue(AValue);
+    return s;
+}
+
+QLabel* ResultPanel(const char* AName, const QString& AText) {
+    auto* l = Named(new QLabel(AText), AName);
+    l->setFrameShape(QFrame::Panel);
+    l->setFrameShadow(QFrame::Sunken);
+    l->setMinimumHeight(26);
+    return l;
+}
+
+QLabel* TitlePanel(const char* AName, const QString& AText) {
+    auto* l = ResultPanel(AName, AText);
+    l->setAlignment(Qt::AlignCenter);
+    return l;
+}
+
+QGroupBox* Group(const QString& ATitle, QLayout* ALayout) {
+    auto* g = new QGroupBox(ATitle);
+    g->setLayout(ALayout);
+    return g;
+}
+
+QWidget* Labelled(const QString& ALabel, QWidget* AControl) {
+    auto* w = new QWidget;
+    auto* l = new QVBoxLayout(w);
+    l->setContentsMargins(0, 0, 0, 0);
+    auto* label = new QLabel(ALabel);
+    label->setBuddy(AControl);
+    l->addWidget(label);
+    l->addWidget(AControl);
+    return w;
+}
+
+const QString kDisplayLines = QStringLiteral("PROJETO VEXO\nVexoAbecsPinPad\n----------------\nTEF e PIX ?\n"
+                                             "\u00C9 no Vexo\n-+-+-+-+-+-+-+-+");
+
+} // namespace
+
+void TfrMain::BuildWindow() {
+    setWindowTitle(QStringLiteral("Teste ABECS PinPad"));
+    resize(932, 587);
+    setMinimumWidth(640);
+
+    pgcCommands = Named(new QTabWidget, "pgcCommands");
+    pgcCommands->setMinimumHeight(264);
+    tsConfig = Named(BuildConfigPage(), "tsConfig");
+    tsOpen = Named(BuildOpenPage(), "tsOpen");
+    tsGIX = Named(BuildInformationPage(), "tsGIX");
+    tsDisplay = Named(BuildDisplayPage(), "tsDisplay");
+    tsMultimidia = Named(BuildMultimediaPage(), "tsMultimidia");
+    tsAskEvent = Named(BuildAskEventPage(), "tsAskEvent");
+    tsClose = Named(BuildClosePage(), "tsClose");
+    auto* st = style();
+    pgcCommands->addTab(tsConfig, QStringLiteral("Config"));
+    pgcCommands->addTab(tsOpen, st->standardIcon(QStyle::SP_DialogOpenButton), QStringLiteral("Open"));
+    pgcCommands->addTab(tsGIX, st->standardIcon(QStyle::SP_MessageBoxInformation),
+                        QStringLiteral("Information"));
+    pgcCommands->addTab(tsDisplay, st->standardIcon(QStyle::SP_ComputerIcon), QStringLiteral("Display"));
+    pgcCommands->addTab(tsMultimidia, st->standardIcon(QStyle::SP_DirIcon), QStringLiteral("Multimedia"));
+    pgcCommands->addTab(tsAskEvent, st->standardIcon(QStyle::SP_MessageBoxQuestion),
+                        QStringLiteral("Ask / Events"));
+    pgcCommands->addTab(tsClose, st->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Close"));
+
+    pCancelar = Named(new QWidget, "pCancelar");
+    pCancelar->setFixedHeight(57);
+    auto* cancelLayout = new QHBoxLayout(pCancelar);
+    cancelLayout->setContentsMargins(0, 0, 0, 0);
+    btCancel = Button("btCancel", QStringLiteral("Cancel Operation"));
+    btCancel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    cancelLayout->addWidget(btCancel);
+
+    mLog = Memo("mLog", QString(), true);
+    mLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mLog->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    sbCleanMemoLog = GlyphButton("sbCleanMemoLog", QStyle::SP_DialogResetButton, QStringLiteral("Clear log"));
+    sbCleanMemoLog->setFixedWidth(23);
+    sbCleanMemoLog->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+
+    auto* logRow = new QHBoxLayout;
+    logRow->setContentsMargins(0, 0, 0, 0);
+    logRow->setSpacing(0);
+    logRow->addWidget(mLog);
+    logRow->addWidget(sbCleanMemoLog);
+    auto* lower = new QWidget;
+    auto* lowerLayout = new QVBoxLayout(lower);
+    lowerLayout->setContentsMargins(0, 0, 0, 0);
+    lowerLayout->addWidget(pCancelar);
+    lowerLayout->addLayout(logRow);
+
+    auto* splitter = Named(new QSplitter(Qt::Vertical), "Splitter1");
+    splitter->setHandleWidth(8);
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(pgcCommands);
+    splitter->addWidget(lower);
+    splitter->setSizes({332, 587 - 332 - 8 - 28});
+    splitter->setStretchFactor(1, 1);
+    setCentralWidget(splitter);
+
+    auto* bar = Named(new QStatusBar, "sbResponse");
+    bar->setFixedHeight(28);
+    bar->setSizeGripEnabled(false);
+    sbResponseStat = Named(new QLabel(QStringLiteral("STAT:")), "sbResponseStat");
+    sbResponseStat->setFixedWidth(120);
+    sbResponseError = Named(new QLabel(QStringLiteral("ERROR:")), "sbResponseError");
+    bar->addWidget(sbResponseStat);
+    bar->addWidget(sbResponseError, 1);
+    setStatusBar(bar);
+}
+
+QWidget* TfrMain::BuildConfigPage() {
+    auto* page = new QWidget;
+    auto* top = new QVBoxLayout(page);
+
+    cbxPort = Named(new QComboBox, "cbxPort");
+    cbxPort->setEditable(true);
+    cbxPort->setMinimumWidth(220);
+    btSerial = GlyphButton("btSerial", QStyle::SP_FileDialogDetailedView, QStringLiteral("Serial settings"));
+    btSearchSerialPorts =
+        GlyphButton("btSearchSerialPorts", QStyle::SP_BrowserReload, QStringLiteral("Search serial ports"));
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(cbxPort, 1);
+    portRow->addWidget(btSerial);
+    portRow->addWidget(btSearchSerialPorts);
+
+    edLogFile = Named(new QLineEdit, "edLogFile");
+    sbShowLogFile = Button("sbShowLogFile", QStringLiteral("..."));
+    sbShowLogFile->setFixedWidth(30);
+    seLogLevel = Spin("seLogLevel", 0, 9, 2);
+    auto* logRow = new QHBoxLayout;
+    logRow->addWidget(Labelled(QStringLiteral("File"), edLogFile), 1);
+    logRow->addWidget(sbShowLogFile, 0, Qt::AlignBottom);
+    logRow->addWidget(Labelled(QStringLiteral("Log.Level"), seLogLevel));
+
+    cbxMsgAlign = Named(new QComboBox, "cbxMsgAlign");
+    cbMsgWordWrap = Named(new QCheckBox(QStringLiteral("WordWrap")), "cbMsgWordWrap");
+    auto* alignRow = new QHBoxLayout;
+    alignRow->addWidget(cbxMsgAlign, 1);
+    alignRow->addWidget(cbMsgWordWrap);
+
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(Group(QStringLiteral("Serial Port"), portRow), 2);
+    groups->addWidget(Group(QStringLiteral("Log"), logRow), 3);
+    groups->addWidget(Group(QStringLiteral("Msg Align"), alignRow), 2);
+    top->addLayout(groups);
+
+    btSaveParams = Button("btSaveParams", QStringLiteral("Save Params"));
+    btReadParms = Button("btReadParms", QStringLiteral("Read Params"));
+    btDetectPinPad = Button("btDetectPinPad", QStringLiteral("Detect PinPad"));
+    btActivate = Button("btActivate", QStringLiteral("Ativar"));
+    btActivate->setMinimumHeight(40);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(btSaveParams);
+    buttons->addWidget(btReadParms);
+    buttons->addWidget(btDetectPinPad);
+    buttons->addStretch(1);
+    buttons->addWidget(btActivate);
+    top->addLayout(buttons);
+    top->addStretch(1);
+    return page;
+}
+
+QWidget* TfrMain::BuildOpenPage() {
+    auto* page = new QWidget;
+    auto* top = new QHBoxLayout(page);
+    auto* left = new QVBoxLayout;
+    btOPN = Button("btOPN", QStringLiteral("Open (OPN)"));
+    cbSecure = Named(new QCheckBox(QStringLiteral("Secure")), "cbSecure");
+    left->addWidget(btOPN);
+    left->addWidget(cbSecure);
+    left->addStretch(1);
+    top->addLayout(left);
+
+    pKeys = Named(new QWidget, "pKeys");
+    auto* keys = new QHBoxLayout(pKeys);
+    sbGenerateKeys =
+        GlyphButton("sbGenerateKeys", QStyle::SP_BrowserReload, QStringLiteral("Generate new Key pair"));
+    mModulus = Memo("mModulus", QStringLiteral(SAMPLE_MODULUS));
+    mModulus->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    mExponent = Memo("mExponent", QStringLiteral("010001"));
+    auto* modulusLayout = new QVBoxLayout;
+    modulusLayout->addWidget(mModulus);
+    auto* exponentLayout = new QVBoxLayout;
+    exponentLayout->addWidget(mExponent);
+    keys->addWidget(sbGenerateKeys, 0, Qt::AlignTop);
+    keys->addWidget(Group(QStringLiteral("Modulus"), modulusLayout), 4);
+    keys->addWidget(Group(QStringLiteral("Exponent"), exponentLayout), 1);
+    pKeys->setEnabled(false);
+    top->addWidget(pKeys, 1);
+    return page;
+}
+
+QWidget* TfrMain::BuildInformationPage() {
+    auto* page = new QWidget;
+    auto* top = new QHBoxLayout(page);
+
+    cbGIXAll = Named(new QCheckBox(QStringLiteral("All")), "cbGIXAll");
+    lbGIXParams = Named(new QListWidget, "lbGIXParams");
+    lbGIXParams->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lbGIXParams->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    lbGIXParams->addItems(GIXParamItems());
+    edGIXValue = Named(new QLineEdit, "edGIXValue");
+    btGIX = Button("btGIX", QStringLiteral("GIX"));
+    mGIXResponse = Memo("mGIXResponse", QString(), true);
+    auto* gixLeft = new QVBoxLayout;
+    gixLeft->addWidget(cbGIXAll);
+    gixLeft->addWidget(lbGIXParams, 1);
+    gixLeft->addWidget(edGIXValue);
+    gixLeft->addWidget(btGIX);
+    auto* gix = new QHBoxLayout;
+    gix->addLayout(gixLeft, 2);
+    gix->addWidget(mGIXResponse, 3);
+    top->addWidget(Group(QStringLiteral("GIX"), gix), 5);
+
+    btVexoPinPadCapabilities =
+        Button("btVexoPinPadCapabilities", QStringLiteral("Get Vexo PinPad Capabilities"));
+    mVexoPinPadCapabilities = Memo("mVexoPinPadCapabilities", QString(), true);
+    auto* caps = new QVBoxLayout;
+    caps->addWidget(btVexoPinPadCapabilities);
+    caps->addWidget(mVexoPinPadCapabilities, 1);
+    top->addWidget(Group(QStringLiteral("Vexo PinPad Capabilities"), caps), 3);
+
+    seGIN_ACQIDX = Spin("seGIN_ACQIDX", 0, 99, 0);
+    btGIN = Button("btGIN", QStringLiteral("GIN"));
+    mGINResponse = Memo("mGINResponse", QString(), true);
+    auto* ginRow = new QHBoxLayout;
+    ginRow->addWidget(Labelled(QStringLiteral("ACQIDX"), seGIN_ACQIDX));
+    ginRow->addWidget(btGIN, 0, Qt::AlignBottom);
+    auto* gin = new QVBoxLayout;
+    gin->addLayout(ginRow);
+    gin->addWidget(mGINResponse, 1);
+    top->addWidget(Group(QStringLiteral("GIN (obsolete)"), gin), 2);
+    return page;
+}
+
+QWidget* TfrMain::BuildDisplayPage() {
+    auto* page = new QWidget;
+    auto* top = new QHBoxLayout(page);
+
+    edtDSPMsg1 = DisplayEdit("edtDSPMsg1", QStringLiteral("PROJETO VEXO"));
+    edtDSPMsg2 = DisplayEdit("edtDSPMsg2", QStringLiteral("VexoAbecsPinPad"));
+    btDSP = Button("btDSP", QStringLiteral("Display (DSP)"));
+    btDSPClear = Button("btDSPClear", QStringLiteral("Clear Display"));
+    auto* dsp = new QVBoxLayout;
+    dsp->addWidget(Labelled(QStringLiteral("Linha 1"), edtDSPMsg1));
+    dsp->addWidget(Labelled(QStringLiteral("Linha 2"), edtDSPMsg2));
+    dsp->addWidget(btDSP);
+    dsp->addWidget(btDSPClear);
+    dsp->addStretch(1);
+    top->addWidget(Group(QStringLiteral("DSP"), dsp), 1);
+
+    mDEX = Memo("mDEX", kDisplayLines);
+    mDEX->setFont(DisplayFont());
+    btDEX = Button("btDEX", QStringLiteral("Display (DEX)"));
+    btDEXClear = Button("btDEXClear", QStringLiteral("Clear Display"));
+    auto* dexButtons = new QVBoxLayout;
+    dexButtons->addWidget(btDEX);
+    dexButtons->addWidget(btDEXClear);
+    dexButtons->addStretch(1);
+    auto* dex = new QHBoxLayout;
+    dex->addWidget(Labelled(QStringLiteral("Lines"), mDEX), 1);
+    dex->addLayout(dexButtons);
+    top->addWidget(Group(QStringLiteral("DEX"), dex), 2);
+    return page;
+}
+
+// Only the media list lives here for now; the picture and QR-code pages hang under pgMedia.
+QWidget* TfrMain::BuildMultimediaPage() {
+    auto* page = new QWidget;
+    auto* top = new QHBoxLayout(page);
+    pLMFMediaTitle = TitlePanel("pLMFMediaTitle", QStringLiteral("Media Files"));
+    lbLMFMedias = Named(new QListWidget, "lbLMFMedias");
+    lbLMFMedias->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    btLMF = Button("btLMF", QStringLiteral("List (LMF)"));
+    auto* left = new QVBoxLayout;
+    left->addWidget(pLMFMediaTitle);
+    left->addWidget(lbLMFMedias, 1);
+    left->addWidget(btLMF);
+    top->addLayout(left, 1);
+
+    pgMedia = Named(new QTabWidget, "pgMedia");
+    pgMedia->addTab(Named(new QWidget, "tsImage"), QStringLiteral("Image"));
+    pgMedia->addTab(Named(new QWidget, "tsQRCode"), QStringLiteral("QRCode"));
+    top->addWidget(pgMedia, 3);
+    return page;
+}
+
+QWidget* TfrMain::BuildAskEventPage() {
+    auto* page = new QWidget;
+    auto* top = new QHBoxLayout(page);
+
+    auto* gkyNote = new QLabel(QStringLiteral("Obsolete. This command does not return numeric keys"));
+    gkyNote->setWordWrap(true);
+    btGKY = Button("btGKY", QStringLiteral("GKY"));
+    pGKYResponse = ResultPanel("pGKYResponse", QStringLiteral("Result: 0"));
+    auto* gky = new QVBoxLayout;
+    gky->addWidget(gkyNote);
+    gky->addWidget(btGKY);
+    gky->addWidget(pGKYResponse);
+    gky->addStretch(1);
+
+    edtRMCMsg1 = DisplayEdit("edtRMCMsg1", QStringLiteral("OPERATION "));
+    edtRMCMsg2 = DisplayEdit("edtRMCMsg2", QStringLiteral("FINISHED"));
+    btRMC = Button("btRMC", QStringLiteral("RMC"));
+    auto* rmc = new QVBoxLayout;
+    rmc->addWidget(edtRMCMsg1);
+    rmc->addWidget(edtRMCMsg2);
+    rmc->addWidget(btRMC);
+    rmc->addStretch(1);
+    auto* col1 = new QVBoxLayout;
+    col1->addWidget(Group(QStringLiteral("GKY (Get Key)"), gky));
+    col1->addWidget(Group(QStringLiteral("RMC (ICC removal)"), rmc));
+    top->addLayout(col1, 2);
+
+    auto* gcdNote =
+        new QLabel(QStringLiteral("In order to comply with PCI security requirements, the prompt message\n"
+                                  "shall be selected among those available in a fixed table defined by "
+                                  "ABECS specification"));
+    gcdNote->setWordWrap(true);
+    cbxGCD = Named(new QComboBox, "cbxGCD");
+    seGCDTimeOut = Spin("seGCDTimeOut", 0, 999, 60);
+    btGCD = Button("btGCD", QStringLiteral("GCD"));
+    pGCDResponse = ResultPanel("pGCDResponse", QStringLiteral("Response: "));
+    auto* gcd = new QVBoxLayout;
+    gcd->addWidget(gcdNote);
+    gcd->addWidget(Labelled(QStringLiteral("Msg Index"), cbxGCD));
+    gcd->addWidget(Labelled(QStringLiteral("Timeout"), seGCDTimeOut));
+    gcd->addWidget(btGCD);
+    gcd->addWidget(pGCDResponse);
+    gcd->addStretch(1);
+    top->addWidget(Group(QStringLiteral("GCD (Capture Text)"), gcd), 3);
+
+    edMNUTitle = Named(new QLineEdit(QStringLiteral("How was the service?")), "edMNUTitle");
+    mMNU = Memo("mMNU", QStringLiteral("Great\nSatisfactory\nGood\nBad"));
+    cbMNUHotKey = Named(new QCheckBox(QStringLiteral("Hotkey")), "cbMNUHotKey");
+    seMNUTimeOut = Spin("seMNUTimeOut", 0, 999, 60);
+    btMNU = Button("btMNU", QStringLiteral("MNU"));
+    pMNUResponse = ResultPanel("pMNUResponse", QStringLiteral("Result: 0"));
+    auto* mnuRow = new QHBoxLayout;
+    mnuRow->addWidget(cbMNUHotKey);
+    mnuRow->addWidget(Labelled(QStringLiteral("Timeout"), seMNUTimeOut));
+    auto* mnu = new QVBoxLayout;
+    mnu->addWidget(Labelled(QStringLiteral("Menu Title"), edMNUTitle));
+    mnu->addWidget(Labelled(QStringLiteral("Options"), mMNU), 1);
+    mnu->addLayout(mnuRow);
+    mnu->addWidget(btMNU);
+    mnu->addWidget(pMNUResponse);
+    top->addWidget(Group(QStringLiteral("MNU (Menu)"), mnu), 3);
+
+    cbCEXVerifyKey = Named(new QCheckBox(QStringLiteral("Verify Key")), "cbCEXVerifyKey");
+    cbCEXVerifyMagnetic = Named(new QCheckBox(QStringLiteral("Verify Magnetic")), "cbCEXVerifyMagnetic");
+    cbCEXVerifyICCInsertion =
+        Named(new QCheckBox(QStringLiteral("Verify ICC Insertion")), "cbCEXVerifyICCInsertion");
+    cbCEXVerifyICCRemoval =
+        Named(new QCheckBox(QStringLiteral("Verify ICC Removal")), "cbCEXVerifyICCRemoval");
+    cbCEXVerifyCTLSPresence =
+        Named(new QCheckBox(QStringLiteral("Verify CTLS Presence")), "cbCEXVerifyCTLSPresence");
+    seCEXTimeOut = Spin("seCEXTimeOut", 0, 999, 60);
+    btCEX = Button("btCEX", QStringLiteral("CEX"));
+    mCEXResponse = Memo("mCEXResponse", CEXLegend(), true);
+    auto* cexLeft = new QVBoxLayout;
+    for (QWidget* w :
+         {static_cast<QWidget*>(cbCEXVerifyKey), static_cast<QWidget*>(cbCEXVerifyMagnetic),
+          static_cast<QWidget*>(cbCEXVerifyICCInsertion), static_cast<QWidget*>(cbCEXVerifyICCRemoval),
+          static_cast<QWidget*>(cbCEXVerifyCTLSPresence)})
+        cexLeft->addWidget(w);
+    cexLeft->addWidget(Labelled(QStringLiteral("Timeout"), seCEXTimeOut));
+    cexLeft->addWidget(btCEX);
+    cexLeft->addStretch(1);
+    auto* cex = new QHBoxLayout;
+    cex->addLayout(cexLeft);
+    cex->addWidget(mCEXResponse, 1);
+    top->addWidget(Group(QStringLiteral("CEX (Wait for event)"), cex), 5);
+    return page;
+}
+
+QWidget* TfrMain::BuildClosePage() {
+    auto* page = new QWidget;
+    auto* top = new QHBoxLayout(page);
+
+    edtCLOMsg1 = DisplayEdit("edtCLOMsg1", QStringLiteral("PROJETO VEXO"));
+    edtCLOMsg2 = DisplayEdit("edtCLOMsg2", QStringLiteral("VexoAbecsPinPad"));
+    btCLO = Button("btCLO", QStringLiteral("Close (CLO)"));
+    auto* clo = new QVBoxLayout;
+    clo->addWidget(Labelled(QStringLiteral("Linha 1"), edtCLOMsg1));
+    clo->addWidget(Labelled(QStringLiteral("Linha 2"), edtCLOMsg2));
+    clo->addWidget(btCLO);
+    clo->addStretch(1);
+    top->addWidget(Group(QStringLiteral("CLO"), clo), 1);
+
+    pgCLX = Named(new QTabWidget, "pgCLX");
+    mCLX = Memo("mCLX", kDisplayLines);
+    mCLX->setFont(DisplayFont());
+    pgCLX->addTab(mCLX, QStringLiteral("Lines"));
+    auto* media = new QWidget;
+    auto* mediaLayout = new QVBoxLayout(media);
+    pCLXMediaTitle = TitlePanel("pCLXMediaTitle", QStringLiteral("Media Files"));
+    lbCLXMedias = Named(new QListWidget, "lbCLXMedias");
+    lbCLXMedias->setSelectionMode(QAbstractItemView::SingleSelection);
+    lbCLXMedias->setFlow(QListView::TopToBottom);
+    lbCLXMedias->setWrapping(true);
+    lbCLXMedias->setResizeMode(QListView::Adjust);
+    mediaLayout->addWidget(pCLXMediaTitle);
+    mediaLayout->addWidget(lbCLXMedias, 1);
+    pgCLX->addTab(media, QStringLiteral("Media"));
+    btCLX = Button("btCLX", QStringLiteral("Close (CLX)"));
+    auto* clx = new QHBoxLayout;
+    clx->addWidget(pgCLX, 1);
+    clx->addWidget(btCLX, 0, Qt::AlignTop);
+    top->addWidget(Group(QStringLiteral("CLX"), clx), 2);
+    return page;
+}
+
+} // namespace kestrel
