@@ -17,6 +17,7 @@
 namespace vexo {
 
 class TVexoDevice;
+class TBlockChannel;
 class TVexoAbecsApplicationLayer;
 class TVexoAbecsCommand;
 class TVexoAbecsResponse;
@@ -323,6 +324,7 @@ protected:
     void ClearSecureData();
 
 private:
+    void RunPackets(bool AEvaluateResponse);
     void SendCommand(int32_t ABlockStart, int32_t& ABlocksRead);
     uint8_t WaitForACK();
     void WaitForResponse();
@@ -336,6 +338,7 @@ private:
     void Log(uint8_t ALevel, const ByteString& ALine);
     uint8_t ReadWaitingByte();
     int CountPackets() const;
+    TBlockChannel* ActiveChannel() const;
 
     std::unique_ptr<TVexoDevice> fDevice;
     TVexoAbecsMsgAlign fMsgAlign = TVexoAbecsMsgAlign::alCenter;
