@@ -1,0 +1,21 @@
+#pragma once
+#include "media/Picture.h"
+#include "util/Types.h"
+#include <string_view>
+
+namespace kestrel::media {
+
+// Decoders for one format each. They never trust the data: a damaged, truncated or hostile buffer ends
+// in EMediaError, and declared dimensions above AMaxPixels are refused before anything is allocated.
+Picture DecodePng(std::string_view ABytes, std::size_t AMaxPixels = kMaxPicturePixels);
+Picture DecodeJpeg(std::string_view ABytes, std::size_t AMaxPixels = kMaxPicturePixels);
+// The first frame only, placed on the logical screen; pixels outside that frame and pixels of the
+// transparent colour index are fully transparent.
+Picture DecodeGif(std::string_view ABytes, std::size_t AMaxPixels = kMaxPicturePixels);
+
+// 8-bit PNG: RGB when every pixel is opaque, RGBA otherwise. Pure black and white stay exact.
+vexo::ByteString EncodePng(const Picture& APicture);
+// Baseline JPEG (AQuality 1 to 100); transparent pixels are laid over white, as JPEG has no alpha.
+vexo::ByteString EncodeJpeg(const Picture& APicture, int AQuality = 90);
+
+} // namespace kestrel::media

@@ -1,0 +1,36 @@
+#pragma once
+#include "media/MediaType.h"
+#include "media/Picture.h"
+#include "media/PictureCodecs.h"
+#include "util/Types.h"
+#include <string>
+#include <string_view>
+
+namespace kestrel::media {
+
+// A picture as read from a file or buffer: the decoded pixels, the format its bytes are in (read from
+// their content) and the bytes themselves.
+struct PictureFile {
+    Picture Image;
+    MediaType Format = MediaType::mtPNG;
+    vexo::ByteString Bytes;
+};
+
+// Decodes PNG, JPEG or GIF, whichever the bytes' signature names. EMediaError for anything else.
+Picture DecodePicture(std::string_view ABytes, std::size_t AMaxPixels = kMaxPicturePixels);
+PictureFile ReadPictureBytes(vexo::ByteString ABytes, std::size_t AMaxPixels = kMaxPicturePixels);
+// Reads and decodes a picture file; the message of any failure names the file.
+PictureFile ReadPictureFile(const std::string& APath, std::size_t AMaxPixels = kMaxPicturePixels);
+
+// The picture in its own format, as it goes to the PIN pad: a PNG is written afresh (8-bit RGB or
+// RGBA, whatever depth or interlacing the original had); a JPEG or GIF keeps its original bytes, since
+// recompressing a JPEG only loses quality and the library writes no GIF.
+vexo::ByteString OwnFormatBytes(const PictureFile& AFile);
+
+// Whole-file reading and writing, failures as EMediaError naming the file and the system's reason.
+vexo::ByteString ReadMediaFile(const std::string& APath);
+void WriteMediaFile(const std::string& APath, std::string_view ABytes);
+void SavePng(const Picture& APicture, const std::string& APath);
+void SaveJpeg(const Picture& APicture, const std::string& APath, int AQuality = 90);
+
+} // namespace kestrel::media
