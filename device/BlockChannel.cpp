@@ -1,0 +1,100 @@
+#include "device/BlockChannel.h"
+#include <chrono>
+
+namespace vexo {
+
+using Clock = std::chrono::steady_clock;
+
+static int RemainingMs(Clock::time_point ADeadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(ADeadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+void TBlockChannel::SetError(int ACode) {
+    fLastError = ACode;
+    fLastErrorDesc = ErrorText(ACode);
+}
+
+void TBlockChannel::ExceptCheck() {
+    if (RaiseExcept && fLastError != 0) RaiseError();
+}
+
+uint8_t TBlockChannel::RecvByte(int ATimeOut) {
+    if (LineBuffer.empty()) LineBuffer = RecvPacket(ATimeOut);
+    if (LineBuffer.empty()) return 0;
+    const auto b = static_cast<uint8_t>(LineBuffer.front());
+    LineBuffer.erase(0, 1);
+    return b;
+}
+
+// Bytes already collected go back to LineBuffer when a read fails, so a timeout never loses data
+// that did arrive; the next read returns them first.
+ByteString TBlockChannel::RecvBufferStr(int ALength, int ATimeOut) {
+    ClearError();
+    if (ALength <= 0) return {};
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ATimeOut);
+    ByteString result;
+    try {
+        while (result.size() < static_cast<size_t>(ALength)) {
+            const int wait = InterPacketTimeout ? ATimeOut : RemainingMs(deadline);
+            const ByteString packet = RecvPacket(wait);
+            if (LastError() != 0) break;
+            result += packet;
+        }
+    } catch (...) {
+        LineBuffer = result + LineBuffer;
+        throw;
+    }
+    if (LastError() != 0) {
+        LineBuffer = result + LineBuffer;
+        return {};
+    }
+    LineBuffer = result.substr(static_cast<size_t>(ALength)) + LineBuffer;
+    result.resize(static_cast<size_t>(ALength));
+    return result;
+}
+
+// Position and length of the line end in AWork, for a CR LF terminator under ConvertLineEnd.
+static bool FindLineEnd(const ByteString& AWork, size_t& APos, size_t& ALen) {
+    APos = AWork.find_first_of("\r\n");
+    if (APos == ByteString::npos) return false;
+    ALen = 1;
+    if (APos + 1 < AWork.size()) {
+        const char pair = AWork[APos] == '\r' ? '\n' : '\r';
+        if (AWork[APos + 1] == pair) ALen = 2;
+    }
+    return true;
+}
+
+ByteString TBlockChannel::RecvTerminated(int ATimeOut, const ByteString& ATerminator) {
+    ClearError();
+    if (ATerminator.empty()) return {};
+    const bool lineEnd = ConvertLineEnd && ATerminator == "\r\n";
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ATimeOut);
+    ByteString work;
+    try {
+        for (;;) {
+            size_t pos = ByteString::npos, len = ATerminator.size();
+            if (lineEnd ? FindLineEnd(work, pos, len) : (pos = work.find(ATerminator)) != ByteString::npos) {
+                LineBuffer = work.substr(pos + len) + LineBuffer;
+                return work.substr(0, pos);
+            }
+            if (MaxLineLength > 0 && work.size() > static_cast<size_t>(MaxLineLength)) {
+                SetError(MaxBufferCode());
+                break;
+            }
+            const int wait = InterPacketTimeout ? ATimeOut : RemainingMs(deadline);
+            const ByteString packet = RecvPacket(wait);
+            if (LastError() != 0) break;
+            work += packet;
+        }
+    } catch (...) {
+        LineBuffer = work + LineBuffer;
+        throw;
+    }
+    LineBuffer = work + LineBuffer;
+    ExceptCheck();
+    return {};
+}
+
+} // namespace vexo

@@ -1,0 +1,71 @@
+#pragma once
+#include "util/Component.h"
+#include "util/Exception.h"
+#include "util/Types.h"
+#include <cstdint>
+#include <string>
+
+namespace vexo {
+
+class TVexoDevice;
+
+// The order is part of the contract: the names are written verbatim into log lines.
+enum TVexoDeviceType : uint8_t {
+    dtNenhum,
+    dtFile,
+    dtSerial,
+    dtParallel,
+    dtTCP,
+    dtRawPrinter,
+    dtHook,
+    dtUSB,
+    dtBlueTooth,
+};
+
+// "dtSerial" and so on.
+std::string DeviceTypeName(TVexoDeviceType AType);
+
+// Base of every device kind. An instance of the base itself is the null kind: it accepts
+// everything, sends nowhere and reads nothing.
+class TVexoDeviceClass {
+public:
+    // AOwner must be a TVexoDevice, else "Dono de TVexoDeviceClass deve ser TVexoDevice".
+    explicit TVexoDeviceClass(TComponent* AOwner);
+    virtual ~TVexoDeviceClass() = default;
+    TVexoDeviceClass(const TVexoDeviceClass&) = delete;
+    TVexoDeviceClass& operator=(const TVexoDeviceClass&) = delete;
+
+    virtual const char* ClassName() const { return "TVexoDeviceClass"; }
+
+    virtual int GetMaxSendBandwidth() { return 0; }
+    virtual int GetTimeOutMilissegundos() { return 100; }
+    virtual void SetMaxSendBandwidth(int) {}
+    virtual void SetTimeOutMilissegundos(int) {}
+    virtual bool PedirPermissoes() { return true; }
+    virtual void Conectar(const std::string& APorta, int ATimeOutMilissegundos);
+    virtual void Desconectar(bool IgnorarErros = true);
+    virtual bool EmLinha(int) { return true; }
+    virtual int BytesParaLer() { return 0; }
+    virtual void EnviaString(const ByteString&) {}
+    virtual void EnviaByte(uint8_t AByte);
+    virtual ByteString LeString(int, int, const ByteString&) { return {}; }
+    virtual uint8_t LeByte(int ATimeOutMilissegundos);
+    virtual void Limpar();
+
+    int TimeOutMilissegundos() { return GetTimeOutMilissegundos(); }
+    void SetTimeOut(int AValue) { SetTimeOutMilissegundos(AValue); }
+    int MaxSendBandwidth() { return GetMaxSendBandwidth(); }
+
+    TVexoDevice& Owner() const { return *fpOwner; }
+    const std::string& Porta() const { return fpPorta; }
+
+    void GravaLog(const std::string& AString, bool Traduz = false);
+    // Writes the error to the device log, then raises it.
+    template <class E> [[noreturn]] void DoException(const E& AException);
+
+protected:
+    TVexoDevice* fpOwner;
+    std::string fpPorta;
+};
+
+} // namespace vexo

@@ -1,0 +1,90 @@
+#include "device/VexoDeviceTCP.h"
+#include "device/VexoDevice.h"
+#include <algorithm>
+#include <thread>
+
+namespace vexo {
+
+TVexoDeviceTCP::TVexoDeviceTCP(TComponent* AOwner)
+    : TVexoDeviceClass(AOwner), fsSocket(std::make_unique<TTCPBlockSocket>()) {
+    fsSocket->RaiseExcept = true;
+}
+
+TVexoDeviceTCP::~TVexoDeviceTCP() = default;
+
+// "TCP:" + host [+ ":" + port]. A bracketed host ("TCP:[::1]:4000") may hold colons of its own.
+void TVexoDeviceTCP::SepararHostPorta(const std::string& APorta, std::string& AHost, std::string& APortaTCP) {
+    const std::string resto = APorta.size() > 4 ? APorta.substr(4, 255) : std::string();
+    size_t colon = resto.find(':');
+    if (!resto.empty() && resto.front() == '[' && resto.find(']') != std::string::npos) {
+        const size_t fecha = resto.find(']');
+        AHost = resto.substr(1, fecha - 1);
+        colon = resto.find(':', fecha);
+    } else {
+        AHost = resto.substr(0, colon);
+    }
+    APortaTCP = colon == std::string::npos ? std::string() : resto.substr(colon + 1, 5);
+    if (APortaTCP.empty()) APortaTCP = "9100";
+}
+
+void TVexoDeviceTCP::Conectar(const std::string& APorta, int ATimeOutMilissegundos) {
+    TVexoDeviceClass::Conectar(APorta, ATimeOutMilissegundos);
+    SepararHostPorta(APorta, fsIP, fsPorta);
+    Desconectar(true);
+    GravaLog("  IP:" + fsIP + ", Porta:" + fsPorta + ")");
+    fsSocket->ConnectionTimeout = ATimeOutMilissegundos;
+    fsSocket->Connect(fsIP, fsPorta);
+    Limpar();
+}
+
+void TVexoDeviceTCP::Desconectar(bool IgnorarErros) {
+    TVexoDeviceClass::Desconectar(IgnorarErros);
+    fsSocket->RaiseExcept = !IgnorarErros;
+    try {
+        fsSocket->CloseSocket();
+    } catch (...) {
+        fsSocket->RaiseExcept = true;
+        throw;
+    }
+    fsSocket->RaiseExcept = true;
+}
+
+int TVexoDeviceTCP::BytesParaLer() {
+    return fsSocket->WaitingDataEx();
+}
+
+void TVexoDeviceTCP::EnviaString(const ByteString& AString) {
+    GravaLog("  TVexoDeviceTCP.EnviaString");
+    const int count = Owner().SendBytesCount();
+    const size_t chunk = count > 0 ? static_cast<size_t>(count) : AString.size();
+    for (size_t p = 0; p < AString.size(); p += chunk) {
+        GravaLog("  BytesToSend:" + std::to_string(chunk));
+        const size_t len = std::min(chunk, AString.size() - p);
+        fsSocket->SendBuffer(AString.data() + p, static_cast<int>(len));
+        const int intervalo = Owner().SendBytesInterval();
+        if (intervalo > 0) {
+            GravaLog("  Sleep(" + std::to_string(intervalo) + ")");
+            std::this_thread::sleep_for(std::chrono::milliseconds(intervalo));
+        }
+    }
+}
+
+void TVexoDeviceTCP::EnviaByte(uint8_t AByte) {
+    fsSocket->SendByte(AByte);
+}
+
+ByteString TVexoDeviceTCP::LeString(int ATimeOutMilissegundos, int NumBytes, const ByteString& Terminador) {
+    if (NumBytes >= 1) return fsSocket->RecvBufferStr(NumBytes, ATimeOutMilissegundos);
+    if (!Terminador.empty()) return fsSocket->RecvTerminated(ATimeOutMilissegundos, Terminador);
+    return fsSocket->RecvPacket(ATimeOutMilissegundos);
+}
+
+uint8_t TVexoDeviceTCP::LeByte(int ATimeOutMilissegundos) {
+    return fsSocket->RecvByte(ATimeOutMilissegundos);
+}
+
+void TVexoDeviceTCP::Limpar() {
+    fsSocket->Purge();
+}
+
+} // namespace vexo
