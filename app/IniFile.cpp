@@ -4,18 +4,22 @@
 // Values are kept as bytes, exactly as written: no character conversion.
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
+#include <filesystem>
 
-class CSimpleIniCaseA_Holder : public CSimpleIniCaseA {
+// CSimpleIniA matches section and key names without regard to case.
+class TSimpleIniHolder : public CSimpleIniA {
 public:
-    CSimpleIniCaseA_Holder() : CSimpleIniCaseA(false, false, false) {}
+    TSimpleIniHolder() : CSimpleIniA(false, false, false) {}
 };
 
 namespace kestrel {
 
 TIniFile::TIniFile(std::string AFileName)
-    : fFileName(std::move(AFileName)), fIni(std::make_unique<CSimpleIniCaseA_Holder>()) {
-    // A missing or unreadable file reads as an empty one: every value takes its default.
-    fIni->LoadFile(fFileName.c_str());
+    : fFileName(std::move(AFileName)), fIni(std::make_unique<TSimpleIniHolder>()) {
+    // A missing or unreadable file reads as an empty one: every value takes its default. A file that
+    // exists but could not be read is not written over, or the keys we could not see would be lost.
+    std::error_code ec;
+    if (fIni->LoadFile(fFileName.c_str()) < 0) fUnreadable = std::filesystem::exists(fFileName, ec);
 }
 
 TIniFile::~TIniFile() = default;
@@ -50,6 +54,7 @@ void TIniFile::WriteBool(const std::string& ASection, const std::string& AKey, b
 }
 
 void TIniFile::UpdateFile() {
+    if (fUnreadable) throw vexo::Exception("Unable to write to " + fFileName);
     if (fIni->SaveFile(fFileName.c_str(), false) < 0)
         throw vexo::Exception("Unable to write to " + fFileName);
 }

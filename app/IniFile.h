@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-class CSimpleIniCaseA_Holder;
+class TSimpleIniHolder;
 
 namespace kestrel {
 
@@ -31,7 +31,8 @@ public:
 
 private:
     std::string fFileName;
-    std::unique_ptr<CSimpleIniCaseA_Holder> fIni;
+    std::unique_ptr<TSimpleIniHolder> fIni;
+    bool fUnreadable = false;
 };
 
 } // namespace kestrel
