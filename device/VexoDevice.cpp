@@ -355,9 +355,8 @@ void TVexoDevice::Assign(const TVexoDevice& Source) {
 void TVexoDevice::ImprimePos(int Linha, int Coluna, const ByteString& AString) {
     if (AString.empty() || Linha < 0 || Coluna < 0) return;
     ByteString prefixo;
-    if (Linha < fsPosImp.X) {
-        Eject();
-    } else if (Linha > fsPosImp.X) {
+    if (Linha < fsPosImp.X) Eject();
+    if (Linha > fsPosImp.X) {
         prefixo.append(static_cast<size_t>(Linha - fsPosImp.X), '\n');
         fsPosImp.X = Linha;
     }

@@ -134,22 +134,25 @@ void TVexoDeviceSerial::SetHandShake(TVexoHandShake AValue) {
 
 void TVexoDeviceSerial::SetHardFlow(bool AValue) {
     GravaLog(std::string("SetHardFlow(") + (AValue ? "True" : "False") + ")");
-    if (AValue)
-        fsHandShake = hsRTS_CTS;
-    else if (fsHandShake == hsRTS_CTS)
-        fsHandShake = hsNenhum;
-    fsHardFlow = fsHandShake == hsRTS_CTS;
-    fsSoftFlow = fsHandShake == hsXON_XOFF;
+    AplicarFluxo(hsRTS_CTS, AValue);
 }
 
 void TVexoDeviceSerial::SetSoftFlow(bool AValue) {
     GravaLog(std::string("SetSoftFlow(") + (AValue ? "True" : "False") + ")");
+    AplicarFluxo(hsXON_XOFF, AValue);
+}
+
+// Switches AHandShake on, or off when it is the current one; the flags follow the handshake.
+void TVexoDeviceSerial::AplicarFluxo(TVexoHandShake AHandShake, bool AValue) {
+    const TVexoHandShake anterior = fsHandShake;
     if (AValue)
-        fsHandShake = hsXON_XOFF;
-    else if (fsHandShake == hsXON_XOFF)
+        fsHandShake = AHandShake;
+    else if (fsHandShake == AHandShake)
         fsHandShake = hsNenhum;
     fsHardFlow = fsHandShake == hsRTS_CTS;
     fsSoftFlow = fsHandShake == hsXON_XOFF;
+    // An open port must not go on with the flow control it had before.
+    if (fsHandShake != anterior) ConfigurarSerial();
 }
 
 void TVexoDeviceSerial::ConfigurarSerial() {

@@ -69,6 +69,8 @@ public:
     static std::vector<std::string> DispositivosSeriaisDoSistema();
 
 private:
+    void AplicarFluxo(TVexoHandShake AHandShake, bool AValue);
+
     std::unique_ptr<TBlockSerial> fsSerial;
     bool fsHardFlow = false;
     bool fsSoftFlow = false;
