@@ -2,7 +2,9 @@
 
 #include "pinpad/VexoAbecsErrors.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace vexo {
 namespace {
@@ -32,8 +34,10 @@ constexpr TCRCTables MakeCRCTables() {
 
 constexpr TCRCTables kCRC = MakeCRCTables();
 
-bool NeedsEscape(uint8_t b) {
-    return b == DC3 || b == SYN || b == ETB;
+// The first AValue in [AFrom, AEnd), or AEnd.
+const char* Find(const char* AFrom, const char* AEnd, uint8_t AValue) {
+    const void* hit = std::memchr(AFrom, AValue, static_cast<size_t>(AEnd - AFrom));
+    return hit ? static_cast<const char*>(hit) : AEnd;
 }
 
 bool IsEscapedSecond(uint8_t b) {
@@ -65,18 +69,23 @@ ByteString TVexoAbecsPacket::CalcCRC(std::string_view AData) {
 }
 
 // Escaping 13h first and then 16h and 17h, pass by pass, gives the same bytes as mapping every byte
-// on its own, because no pass inserts a byte that a later pass replaces.
+// on its own, because no pass inserts a byte that a later pass replaces. One cursor per escaped
+// value, each advanced with memchr, lets the plain runs between them be copied whole.
 ByteString TVexoAbecsPacket::StuffData(std::string_view AData) {
+    const char* p = AData.data();
+    const char* const end = p + AData.size();
+    const char* next[3] = {Find(p, end, DC3), Find(p, end, SYN), Find(p, end, ETB)};
     ByteString out;
-    out.reserve(AData.size() + AData.size() / 8 + 4);
-    for (const char c : AData) {
-        const auto b = static_cast<uint8_t>(c);
-        if (NeedsEscape(b)) {
-            out += static_cast<char>(DC3);
-            out += static_cast<char>(b + kEscapeOffset);
-        } else {
-            out += c;
-        }
+    out.reserve(AData.size() + AData.size() / 16 + 8);
+    for (;;) {
+        const size_t k = next[0] <= next[1] ? (next[0] <= next[2] ? 0 : 2) : (next[1] <= next[2] ? 1 : 2);
+        const char* const q = next[k];
+        out.append(p, q);
+        if (q == end) break;
+        out += static_cast<char>(DC3);
+        out += static_cast<char>(static_cast<uint8_t>(*q) + kEscapeOffset);
+        p = q + 1;
+        next[k] = Find(p, end, static_cast<uint8_t>(*q));
     }
     return out;
 }
@@ -86,17 +95,24 @@ ByteString TVexoAbecsPacket::StuffData(std::string_view AData) {
 // scan decodes them all as the three passes would. A 13h before any other byte stays as it is;
 // the CRC then decides.
 ByteString TVexoAbecsPacket::UnstuffData(std::string_view AData) {
-    ByteString out;
-    out.reserve(AData.size());
-    const size_t n = AData.size();
-    for (size_t i = 0; i < n; ++i) {
-        const auto b = static_cast<uint8_t>(AData[i]);
-        if (b == DC3 && i + 1 < n && IsEscapedSecond(static_cast<uint8_t>(AData[i + 1]))) {
-            out += static_cast<char>(static_cast<uint8_t>(AData[++i]) - kEscapeOffset);
+    ByteString out(AData.size(), '\0');
+    char* o = out.data();
+    const char* p = AData.data();
+    const char* const end = p + AData.size();
+    while (p < end) {
+        const auto* dc3 = static_cast<const char*>(std::memchr(p, DC3, static_cast<size_t>(end - p)));
+        const char* const runEnd = dc3 ? dc3 : end;
+        o = std::copy(p, runEnd, o);
+        if (!dc3) break;
+        if (dc3 + 1 < end && IsEscapedSecond(static_cast<uint8_t>(dc3[1]))) {
+            *o++ = static_cast<char>(static_cast<uint8_t>(dc3[1]) - kEscapeOffset);
+            p = dc3 + 2;
         } else {
-            out += static_cast<char>(b);
+            *o++ = static_cast<char>(DC3);
+            p = dc3 + 1;
         }
     }
+    out.resize(static_cast<size_t>(o - out.data()));
     return out;
 }
 
