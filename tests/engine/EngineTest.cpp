@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(Engine, AckAnswers,
                                            AckCase{"ThreeNaks", {kNAK, kNAK, kNAK}, false},
                                            AckCase{"NakThenOther", {kNAK, "A"}, false},
                                            AckCase{"Other", {kEOT}, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& AInfo) { return std::string(AInfo.param.name); });
 
 TEST_F(PinPadTest, NoiseBeforeSynIsDropped) {
     pinpad.SetLogLevel(3);
