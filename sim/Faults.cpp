@@ -1,0 +1,172 @@
+#include "sim/Faults.h"
+#include "util/Strings.h"
+#include <stdexcept>
+
+namespace kestrel::sim {
+
+namespace {
+
+struct KindName {
+    const char* Name;
+    FaultRule::Kind Kind;
+    int DefaultParam;
+};
+constexpr KindName kKinds[] = {
+    {"noack", FaultRule::Kind::NoAck, 1},    {"nak", FaultRule::Kind::Nak, 1},
+    {"crc", FaultRule::Kind::BadCrc, 1},     {"noise", FaultRule::Kind::Noise, 3},
+    {"split", FaultRule::Kind::Split, 2500}, {"oversize", FaultRule::Kind::Oversize, 1},
+    {"noeot", FaultRule::Kind::NoEot, 1},    {"late", FaultRule::Kind::Late, 12000},
+    {"hangup", FaultRule::Kind::Hangup, 1},  {"silent", FaultRule::Kind::Silent, 1},
+};
+
+bool FrameLevel(FaultRule::Kind AKind) {
+    return AKind == FaultRule::Kind::NoAck || AKind == FaultRule::Kind::Nak;
+}
+
+int Number(const std::string& AText, const std::string& ASpec) {
+    if (AText.empty() || AText.size() > 6 || !vexo::EhNumerico(AText))
+        throw std::invalid_argument("bad number in fault " + ASpec);
+    return std::stoi(AText);
+}
+
+void Merge(ActiveFaults& AFaults, const FaultRule& ARule) {
+    switch (ARule.What) {
+    case FaultRule::Kind::NoAck:
+        AFaults.NoAck = true;
+        break;
+    case FaultRule::Kind::Nak:
+        AFaults.Nak = true;
+        break;
+    case FaultRule::Kind::BadCrc:
+        AFaults.BadCrc += ARule.Param;
+        break;
+    case FaultRule::Kind::Noise:
+        AFaults.Noise += ARule.Param;
+        break;
+    case FaultRule::Kind::Split:
+        AFaults.SplitMs = ARule.Param;
+        break;
+    case FaultRule::Kind::Oversize:
+        AFaults.Oversize = true;
+        break;
+    case FaultRule::Kind::NoEot:
+        AFaults.NoEot = true;
+        break;
+    case FaultRule::Kind::Late:
+        AFaults.LateMs = ARule.Param;
+        break;
+    case FaultRule::Kind::Hangup:
+        AFaults.Hangup = true;
+        break;
+    case FaultRule::Kind::Silent:
+        AFaults.Silent = true;
+        break;
+    }
+}
+
+} // namespace
+
+std::string FaultRule::Describe() const {
+    std::string text = "?";
+    for (const auto& kind : kKinds)
+        if (kind.Kind == What) text = kind.Name;
+    text += ":" + std::to_string(Param);
+    if (!Command.empty()) text += "@" + Command;
+    return text + "*" + std::to_string(Times);
+}
+
+FaultRule FaultRule::Parse(const std::string& ASpec) {
+    std::string spec = vexo::Trim(ASpec);
+    FaultRule rule;
+    if (auto star = spec.find('*'); star != std::string::npos) {
+        rule.Times = Number(spec.substr(star + 1), ASpec);
+        spec.erase(star);
+    }
+    if (auto at = spec.find('@'); at != std::string::npos) {
+        rule.Command = vexo::UpperCase(spec.substr(at + 1));
+        if (rule.Command.size() != 3)
+            throw std::invalid_argument("fault command must have 3 letters: " + ASpec);
+        spec.erase(at);
+    }
+    std::string param;
+    if (auto colon = spec.find(':'); colon != std::string::npos) {
+        param = spec.substr(colon + 1);
+        spec.erase(colon);
+    }
+    spec = vexo::UpperCase(spec);
+    for (const auto& kind : kKinds) {
+        if (vexo::UpperCase(kind.Name) != spec) continue;
+        rule.What = kind.Kind;
+        rule.Param = param.empty() ? kind.DefaultParam : Number(param, ASpec);
+        return rule;
+    }
+    throw std::invalid_argument("unknown fault " + ASpec +
+                                " (noack, nak, crc, noise, split, oversize, noeot, late, hangup, silent)");
+}
+
+void FaultPlan::Add(const FaultRule& ARule) {
+    std::lock_guard lock(fMutex);
+    FaultRule rule = ARule;
+    // "nak:3" refuses three frames in a row: one use per frame.
+    if (FrameLevel(rule.What) && rule.Times > 0) rule.Times *= std::max(1, rule.Param);
+    fRules.push_back(rule);
+}
+
+void FaultPlan::Clear() {
+    std::lock_guard lock(fMutex);
+    fRules.clear();
+    fProbability = 0;
+}
+
+void FaultPlan::SetRandom(double AProbability, uint32_t ASeed) {
+    std::lock_guard lock(fMutex);
+    fProbability = AProbability;
+    fRandom.seed(ASeed);
+}
+
+size_t FaultPlan::Pending() const {
+    std::lock_guard lock(fMutex);
+    return fRules.size();
+}
+
+ActiveFaults FaultPlan::Take(const std::string& ACommand) {
+    std::lock_guard lock(fMutex);
+    ActiveFaults faults;
+    auto matches = [&](const FaultRule& r) { return r.Command.empty() || r.Command == ACommand; };
+    auto useUp = [&](size_t i) {
+        if (fRules[i].Times > 0 && --fRules[i].Times == 0) fRules.erase(fRules.begin() + long(i));
+    };
+    // A refused frame is not executed, so it must not use up the rules meant for its response.
+    for (size_t i = 0; i < fRules.size(); ++i) {
+        if (FrameLevel(fRules[i].What) && matches(fRules[i])) {
+            Merge(faults, fRules[i]);
+            useUp(i);
+            return faults;
+        }
+    }
+    for (size_t i = 0; i < fRules.size();) {
+        if (!FrameLevel(fRules[i].What) && matches(fRules[i])) {
+            const size_t before = fRules.size();
+            Merge(faults, fRules[i]);
+            useUp(i);
+            if (fRules.size() < before) continue;
+        }
+        ++i;
+    }
+    if (fProbability > 0 && std::uniform_real_distribution<double>(0, 1)(fRandom) < fProbability) {
+        switch (std::uniform_int_distribution<int>(0, 2)(fRandom)) {
+        case 0:
+            faults.Nak = true;
+            break;
+        case 1:
+            faults.BadCrc += 1;
+            break;
+        default:
+            faults.Noise += 3;
+            break;
+        }
+    }
+    return faults;
+}
+
+} // namespace kestrel::sim

@@ -1,0 +1,134 @@
+#pragma once
+#include "sim/Cardholder.h"
+#include "sim/Profile.h"
+#include "sim/VirtualDisplay.h"
+#include "util/Types.h"
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrel::sim {
+
+using vexo::ByteString;
+
+// A command as it arrived: name and the data of its blocks.
+struct SimCommand {
+    std::string Name;
+    std::vector<ByteString> Blocks;
+
+    // Splits a data field into name and blocks. Unlike the host's strict block reader it takes a
+    // block of length 000, which hosts send for an empty message. False when the blocks do not
+    // add up (a length that is not three digits or runs past the end).
+    static bool Parse(std::string_view AData, SimCommand& ACommand);
+};
+
+// A response data field under construction: name, return code, blocks of raw data or TLVs.
+struct SimReply {
+    std::string Name;
+    int Status = 0;
+    std::vector<ByteString> Blocks;
+
+    SimReply() = default;
+    SimReply(std::string AName, int AStatus) : Name(std::move(AName)), Status(AStatus) {}
+    SimReply& AddData(ByteString AData);
+    // Appends a TLV, in the last block while it fits, else in a new one.
+    SimReply& AddTLV(uint16_t ATag, const ByteString& AValue);
+    ByteString DataField() const;
+};
+
+struct MediaFile {
+    std::string Name; // 8 bytes as the host sent it
+    ByteString Data;
+    int Type = 0; // 1 PNG, 2 JPEG, 3 GIF
+};
+
+// The PIN pad behind the link: session, display, media memory, card slot and the commands.
+// Thread-safe: the simulator thread runs commands while a test reads snapshots.
+class PinPadModel {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit PinPadModel(Profile AProfile);
+
+    // Runs a command. A reply means it is done; none means it now waits for the cardholder.
+    std::optional<SimReply> Execute(const SimCommand& ACommand);
+    bool Waiting() const;
+    // When the waiting command's own timeout runs out (none when it waits for ever).
+    std::optional<Clock::time_point> Deadline() const;
+    // The cardholder acts; a reply when that ends the waiting command. ANote says what happened.
+    std::optional<SimReply> Offer(const CardholderAction& AAction, std::string& ANote);
+    // The waiting command's own timeout ran out: its reply (code 12).
+    SimReply Expire();
+    // The host cancelled (CAN) or sent another command: the wait ends without a reply.
+    void Abandon();
+    std::string WaitingFor() const;
+
+    void SetTimeScale(double AScale);
+    double TimeScale() const;
+
+    Profile GetProfile() const;
+    VirtualDisplay Display() const;
+    std::vector<std::string> MediaNames() const;
+    std::optional<MediaFile> Media(const std::string& AName) const;
+    bool SessionOpen() const;
+    bool CardInserted() const;
+
+private:
+    std::optional<SimReply> Run(const std::string& AName, const SimCommand& ACommand);
+    SimReply OPN(const SimCommand&);
+    SimReply CLO(const SimCommand&);
+    SimReply CLX(const SimCommand&);
+    SimReply GIN(const SimCommand&);
+    SimReply GIX(const SimCommand&);
+    SimReply DSP(const SimCommand&);
+    SimReply DEX(const SimCommand&);
+    std::optional<SimReply> RMC(const SimCommand&);
+    std::optional<SimReply> GKY(const SimCommand&);
+    std::optional<SimReply> GCD(const SimCommand&);
+    std::optional<SimReply> MNU(const SimCommand&);
+    std::optional<SimReply> CEX(const SimCommand&);
+    SimReply LMF(const SimCommand&);
+    SimReply DSI(const SimCommand&);
+    SimReply DMF(const SimCommand&);
+    SimReply MLI(const SimCommand&);
+    SimReply MLR(const SimCommand&);
+    SimReply MLE(const SimCommand&);
+
+    std::optional<SimReply> OfferLocked(const CardholderAction& AAction, std::string& ANote);
+    void ShowText(const std::vector<std::string>& ALines);
+    void StartWait(const std::string& AName, int ATimeoutSeconds);
+    std::vector<MediaFile>::iterator FindMedia(std::string_view AName);
+    uint64_t MediaUsed() const;
+
+    mutable std::mutex fMutex;
+    Profile fProfile;
+    VirtualDisplay fDisplay;
+    std::vector<MediaFile> fMedia;
+    bool fSession = false;
+    bool fCardInserted = false;
+    double fTimeScale = 1.0;
+
+    struct Load {
+        std::string Name;
+        uint32_t Size = 0;
+        uint16_t CRC = 0;
+        int Type = 0;
+        ByteString Data;
+    };
+    std::optional<Load> fLoad;
+
+    struct Wait {
+        std::string Name;
+        std::optional<Clock::time_point> Deadline;
+        int MinDigits = 0, MaxDigits = 0; // GCD
+        int Options = 0;                  // MNU
+        std::string CexOptions;           // CEX, six digits
+        std::string PanMask;              // CEX, LLRR
+    };
+    std::optional<Wait> fWait;
+};
+
+} // namespace kestrel::sim

@@ -1,0 +1,235 @@
+#include "sim/Profile.h"
+#include "pinpad/VexoAbecsTables.h"
+#include "util/CodePage.h"
+#include "util/Strings.h"
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace kestrel::sim {
+
+using namespace vexo;
+
+namespace {
+
+std::string Digits(int AValue, int AWidth) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*d", AWidth, AValue);
+    return text;
+}
+
+std::map<uint16_t, ByteString> CommonItems() {
+    return {
+        {PP_MNNAME, "KESTREL"},
+        {PP_SOVER, "KSIM OS 1.0"},
+        {PP_SPECVER, "2.12"},
+        {PP_MANVERS, "1.0.0"},
+        {PP_APPVERS, "1.0.0"},
+        {PP_GENVERS, "1.0.0"},
+        {PP_KRNLVER, "EMV 4.3"},
+        {PP_MKTDESP, std::string(100, '0')},
+        {PP_MKTDESD, std::string(100, '0')},
+        {PP_DKPTTDESP, std::string(100, '0')},
+        {PP_DKPTTDESD, std::string(100, '0')},
+        {PP_DEVTYPE, "1"},
+        {static_cast<uint16_t>(PP_TABVER00 + 1), "0000000001"},
+    };
+}
+
+bool ParseBool(const std::string& AValue, bool& AOut) {
+    const std::string v = UpperCase(AValue);
+    if (v == "YES" || v == "TRUE" || v == "1" || v == "ON") return AOut = true, true;
+    if (v == "NO" || v == "FALSE" || v == "0" || v == "OFF") return AOut = false, true;
+    return false;
+}
+
+bool ParseInt(const std::string& AValue, long long& AOut) {
+    if (AValue.empty()) return false;
+    size_t used = 0;
+    try {
+        AOut = std::stoll(AValue, &used, 10);
+    } catch (...) {
+        return false;
+    }
+    std::string rest = UpperCase(AValue.substr(used));
+    if (rest == "K" || rest == "KB")
+        AOut *= 1024;
+    else if (rest == "M" || rest == "MB")
+        AOut *= 1024 * 1024;
+    else if (!rest.empty())
+        return false;
+    return AOut >= 0;
+}
+
+std::vector<std::string> Words(const std::string& AText) {
+    std::vector<std::string> words;
+    std::istringstream in(AText);
+    for (std::string w; in >> w;)
+        words.push_back(w);
+    return words;
+}
+
+// One "key = value" line into the profile; false when the key or value is not understood.
+bool Apply(Profile& AProfile, const std::string& AKey, const std::string& AValue) {
+    const std::string key = UpperCase(AKey);
+    long long n = 0;
+    if (key == "NAME") return AProfile.Name = AValue, true;
+    if (key.rfind("PP_", 0) == 0) {
+        const auto tag = PPNameToTag(key);
+        if (!tag) return false;
+        AProfile.Items[*tag] = TextToAnsi(AValue);
+        return true;
+    }
+    if (key == "TEXT_ROWS" && ParseInt(AValue, n) && n <= 99) return AProfile.TextRows = int(n), true;
+    if (key == "TEXT_COLS" && ParseInt(AValue, n) && n <= 99) return AProfile.TextCols = int(n), true;
+    if (key == "PIXEL_HEIGHT" && ParseInt(AValue, n) && n <= 9999) return AProfile.PixelRows = int(n), true;
+    if (key == "PIXEL_WIDTH" && ParseInt(AValue, n) && n <= 9999) return AProfile.PixelCols = int(n), true;
+    if (key == "MEDIA_MEMORY" && ParseInt(AValue, n)) return AProfile.MediaMemory = uint64_t(n), true;
+    if (key == "DEFAULT_TIMEOUT" && ParseInt(AValue, n) && n <= 255)
+        return AProfile.DefaultTimeout = int(n), true;
+    if (key == "CONTACTLESS") return ParseBool(AValue, AProfile.Contactless);
+    if (key == "DISPLAY") {
+        const std::string v = UpperCase(AValue);
+        if (v == "TEXT")
+            AProfile.Display = Profile::Screen::Text;
+        else if (v == "MONO")
+            AProfile.Display = Profile::Screen::Mono;
+        else if (v == "COLOR" || v == "COLOUR")
+            AProfile.Display = Profile::Screen::Color;
+        else
+            return false;
+        return true;
+    }
+    if (key == "MEDIA_FORMATS") {
+        AProfile.Png = AProfile.Jpeg = AProfile.Gif = false;
+        for (const auto& word : Words(UpperCase(AValue))) {
+            if (word == "PNG")
+                AProfile.Png = true;
+            else if (word == "JPEG" || word == "JPG")
+                AProfile.Jpeg = true;
+            else if (word == "GIF")
+                AProfile.Gif = true;
+            else if (word != "NONE")
+                return false;
+        }
+        return true;
+    }
+    if (key == "OPEN_COMMANDS") {
+        AProfile.OpenCommands.clear();
+        for (const auto& word : Words(UpperCase(AValue)))
+            AProfile.OpenCommands.insert(word);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+ByteString Profile::Item(uint16_t AID) const {
+    if (auto it = Items.find(AID); it != Items.end()) return it->second;
+    switch (AID) {
+    case PP_CAPAB: {
+        std::string capab(10, '0');
+        capab[0] = Contactless ? '1' : '0';
+        capab[1] = Display == Screen::Color ? '2' : Display == Screen::Mono ? '1' : '0';
+        return capab;
+    }
+    case PP_DSPTXTSZ:
+        return Digits(TextRows, 2) + Digits(TextCols, 2);
+    case PP_DSPGRSZ:
+        return IsGraphic() ? Digits(PixelRows, 4) + Digits(PixelCols, 4) : "00000000";
+    case PP_MFSUP:
+        return std::string(Png ? "1" : "0") + (Jpeg ? "1" : "0") + (Gif ? "1" : "0");
+    default:
+        return {};
+    }
+}
+
+std::vector<uint16_t> Profile::ItemIds() const {
+    std::set<uint16_t> ids{PP_CAPAB, PP_DSPTXTSZ, PP_DSPGRSZ, PP_MFSUP};
+    for (const auto& [id, value] : Items)
+        ids.insert(id);
+    return {ids.begin(), ids.end()};
+}
+
+Profile Profile::Graphic() {
+    Profile p;
+    p.Items = CommonItems();
+    p.Items[PP_SERNUM] = "KS20260000000001";
+    p.Items[PP_PARTNBR] = "KSIM-G-320";
+    p.Items[PP_MODEL] = "KESTREL SIM G320;8MB";
+    p.Items[PP_CTLSVER] = "1.0";
+    return p;
+}
+
+Profile Profile::GraphicGif() {
+    Profile p = Graphic();
+    p.Name = "graphic-gif";
+    p.Gif = true;
+    return p;
+}
+
+Profile Profile::TextOnly() {
+    Profile p;
+    p.Name = "text";
+    p.Items = CommonItems();
+    p.Items[PP_SERNUM] = "KS20260000000002";
+    p.Items[PP_PARTNBR] = "KSIM-T-216";
+    p.Items[PP_MODEL] = "KESTREL SIM T216;2MB";
+    p.TextRows = 2;
+    p.TextCols = 16;
+    p.PixelRows = p.PixelCols = 0;
+    p.Display = Screen::Text;
+    p.Contactless = false;
+    p.Png = p.Jpeg = p.Gif = false;
+    p.MediaMemory = 0;
+    return p;
+}
+
+std::vector<std::string> Profile::BuiltinNames() {
+    return {"graphic", "graphic-gif", "text"};
+}
+
+Profile Profile::Load(const std::string& ANameOrPath) {
+    if (ANameOrPath.empty() || ANameOrPath == "graphic") return Graphic();
+    if (ANameOrPath == "graphic-gif") return GraphicGif();
+    if (ANameOrPath == "text") return TextOnly();
+    std::ifstream in(ANameOrPath);
+    if (!in) throw std::runtime_error("no built-in profile and no readable file named " + ANameOrPath);
+    std::stringstream text;
+    text << in.rdbuf();
+    return Parse(text.str());
+}
+
+Profile Profile::Parse(const std::string& AText) {
+    std::istringstream in(AText);
+    std::vector<std::pair<std::string, std::string>> pairs;
+    std::string base = "graphic";
+    int number = 0;
+    for (std::string line; std::getline(in, line);) {
+        ++number;
+        line = Trim(line);
+        if (line.empty() || line[0] == '#' || line[0] == ';') continue;
+        const auto eq = line.find('=');
+        if (eq == std::string::npos)
+            throw std::runtime_error("profile line " + std::to_string(number) + ": expected key = value");
+        std::string key = Trim(line.substr(0, eq)), value = Trim(line.substr(eq + 1));
+        if (UpperCase(key) == "BASE")
+            base = value;
+        else
+            pairs.emplace_back(key + "\n" + std::to_string(number), value);
+    }
+    if (base != "graphic" && base != "graphic-gif" && base != "text")
+        throw std::runtime_error("profile: unknown base " + base);
+    Profile profile = Load(base);
+    for (const auto& [keyLine, value] : pairs) {
+        const auto cut = keyLine.find('\n');
+        if (!Apply(profile, keyLine.substr(0, cut), value))
+            throw std::runtime_error("profile line " + keyLine.substr(cut + 1) + ": cannot use " +
+                                     keyLine.substr(0, cut) + " = " + value);
+    }
+    return profile;
+}
+
+} // namespace kestrel::sim

@@ -1,0 +1,53 @@
+#pragma once
+#include "util/Types.h"
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kestrel::sim {
+
+using vexo::ByteString;
+
+// What a simulated PIN pad is: the items GIX reports, the display, the media it takes and the
+// commands it serves outside a session. The display and media fields are the truth; the matching
+// items (PP_CAPAB, PP_DSPTXTSZ, PP_DSPGRSZ, PP_MFSUP) are derived from them unless the profile
+// sets them explicitly, which lets a test model a PIN pad that misreports itself.
+struct Profile {
+    enum class Screen { Text, Mono, Color };
+
+    std::string Name = "graphic";
+    std::map<uint16_t, ByteString> Items; // explicit PP_ items, tag → value
+    int TextRows = 8, TextCols = 16;
+    int PixelRows = 240, PixelCols = 320; // height, width
+    Screen Display = Screen::Color;
+    bool Contactless = true;
+    bool Png = true, Jpeg = true, Gif = false;
+    uint64_t MediaMemory = 8u * 1024 * 1024;
+    // Commands served without an open session; every other one answers 10 outside a session.
+    std::set<std::string> OpenCommands = {"OPN", "GIN", "GIX", "LMF"};
+    // Seconds a GCD, MNU or CEX waits when the host sends no SPE_TIMEOUT; 0 waits for ever.
+    int DefaultTimeout = 0;
+
+    bool HasMedia() const { return Png || Jpeg || Gif; }
+    bool IsGraphic() const { return Display != Screen::Text; }
+
+    // The value GIX returns for AID: explicit, else derived; empty when the PIN pad has no such item.
+    ByteString Item(uint16_t AID) const;
+    // Every item the PIN pad reports, ascending.
+    std::vector<uint16_t> ItemIds() const;
+
+    // Built-in profiles: "text" (2 × 16, no graphics, no media), "graphic" (the default: 320 × 240
+    // colour, 8 × 16 text, PNG and JPEG), "graphic-gif" (the same, GIF accepted too).
+    static Profile TextOnly();
+    static Profile Graphic();
+    static Profile GraphicGif();
+    static std::vector<std::string> BuiltinNames();
+    // A built-in name or a file path. Raises std::runtime_error naming the line at fault.
+    static Profile Load(const std::string& ANameOrPath);
+    // "key = value" lines; "base = NAME" starts from a built-in profile (default "graphic").
+    static Profile Parse(const std::string& AText);
+};
+
+} // namespace kestrel::sim

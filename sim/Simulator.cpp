@@ -1,0 +1,340 @@
+#include "sim/Simulator.h"
+#include "pinpad/VexoAbecsErrors.h"
+#include "pinpad/VexoAbecsPacket.h"
+#include "pinpad/VexoAbecsTables.h"
+#include "util/Strings.h"
+#include <thread>
+
+namespace kestrel::sim {
+
+using namespace vexo;
+
+namespace {
+
+constexpr int kMaxSends = 3;
+constexpr size_t kMaxPacket = 2048;                 // data field of one packet
+constexpr size_t kMaxEscapedFrame = 2 * kMaxPacket; // every byte escaped
+constexpr Millis kIdlePoll{250};
+const ByteString kNoise("\x00\xFF\x41\x06\x33\x80\x7E", 7);
+
+std::string Hex(std::string_view ABytes) {
+    std::string text;
+    for (unsigned char c : ABytes) {
+        static const char digits[] = "0123456789ABCDEF";
+        if (!text.empty()) text += ' ';
+        text += digits[c >> 4];
+        text += digits[c & 15];
+    }
+    return text;
+}
+
+} // namespace
+
+Simulator::Simulator(Channel& AChannel, PinPadModel& AModel, Cardholder& ACardholder, FaultPlan& AFaults)
+    : fChannel(AChannel), fModel(AModel), fCardholder(ACardholder), fFaults(AFaults) {}
+
+void Simulator::Trace(const std::string& ALine) const {
+    if (fTrace) fTrace(ALine);
+}
+
+void Simulator::Run(const std::atomic<bool>& AStop) {
+    fStop = &AStop;
+    while (!AStop) {
+        auto now = Clock::now();
+        const auto wait = std::chrono::ceil<Millis>(NextWake(now) - now);
+        ByteString bytes;
+        const auto result = fChannel.Read(bytes, std::max(wait, Millis(0)));
+        if (AStop) break;
+        if (!bytes.empty()) Feed(bytes);
+        if (result == Channel::ReadResult::Closed) {
+            Trace("line closed");
+            break;
+        }
+        now = Clock::now();
+        if (fRxState != RxState::Hunting && now - fLastRx > fInterByte) OnBadFrame("incomplete frame");
+        if (fScheduled && now >= fScheduled->first) {
+            const ByteString data = std::move(fScheduled->second);
+            fScheduled.reset();
+            Transmit(data, true);
+        }
+        ServeCardholder(now);
+    }
+}
+
+Simulator::Clock::time_point Simulator::NextWake(Clock::time_point ANow) const {
+    auto wake = ANow + kIdlePoll;
+    if (fRxState != RxState::Hunting) wake = std::min(wake, fLastRx + fInterByte + Millis(1));
+    if (fScheduled) wake = std::min(wake, fScheduled->first);
+    if (fDelayUntil) wake = std::min(wake, *fDelayUntil);
+    if (const auto deadline = fModel.Deadline()) wake = std::min(wake, *deadline);
+    return wake;
+}
+
+void Simulator::Feed(const ByteString& ABytes) {
+    for (char c : ABytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        fLastRx = Clock::now();
+        switch (fRxState) {
+        case RxState::Hunting:
+            if (byte == SYN) {
+                fRx.assign(1, c);
+                fRxState = RxState::Data;
+            } else {
+                OnControlByte(byte);
+            }
+            break;
+        case RxState::Data:
+            if (byte == SYN) {
+                // A SYN cannot occur inside escaped data: the host started over.
+                Trace("<- frame restarted after " + std::to_string(fRx.size()) + " bytes");
+                fRx.assign(1, c);
+                break;
+            }
+            fRx += c;
+            if (byte == ETB) {
+                fEtbAt = fRx.size() - 1;
+                fRxState = RxState::Crc;
+            } else if (fRx.size() > kMaxEscapedFrame + 1)
+                OnBadFrame("frame longer than a packet");
+            break;
+        case RxState::Crc:
+            // The two CRC bytes are never escaped: any value, SYN and ETB included.
+            fRx += c;
+            if (fRx.size() == fEtbAt + 3) OnFrame();
+            break;
+        }
+    }
+}
+
+void Simulator::OnControlByte(unsigned char AByte) {
+    switch (AByte) {
+    case CAN:
+        Trace("<- CAN");
+        OnCan();
+        break;
+    case NAK:
+        Trace("<- NAK");
+        OnNak();
+        break;
+    default:
+        Trace("<- noise " + Hex(std::string(1, static_cast<char>(AByte))));
+        break;
+    }
+}
+
+void Simulator::OnFrame() {
+    const ByteString frame = std::move(fRx);
+    fRx.clear();
+    fRxState = RxState::Hunting;
+    TVexoAbecsPacket packet;
+    try {
+        packet.SetAsString(frame);
+    } catch (const Exception& e) {
+        Trace("<- bad frame (" + e.Message() + "): " + Hex(frame));
+        SendByte(NAK, "NAK");
+        return;
+    }
+    Trace("<- " + EscaparNaoImprimiveis(packet.Data()) + "  [" + Hex(frame) + "]");
+    OnCommand(packet.Data());
+}
+
+void Simulator::OnBadFrame(const std::string& AWhy) {
+    Trace("<- bad frame (" + AWhy + "): " + Hex(fRx));
+    fRx.clear();
+    fRxState = RxState::Hunting;
+    SendByte(NAK, "NAK");
+}
+
+void Simulator::OnCommand(const ByteString& AData) {
+    const std::string name = AData.substr(0, 3);
+    const ActiveFaults faults = fFaults.Take(name);
+    if (faults.NoAck) {
+        Trace("   fault: no answer to this frame");
+        return;
+    }
+    if (faults.Nak) {
+        Trace("   fault: refusing a good frame");
+        SendByte(NAK, "NAK");
+        return;
+    }
+    if (fModel.Waiting()) Trace("   " + fModel.WaitingFor() + " abandoned for the new command");
+    fModel.Abandon();
+    fScheduled.reset();
+    fLast.reset();
+    fDelayUntil.reset();
+    fWalkedAway = false;
+    fCurrent = faults;
+    SendByte(ACK, "ACK");
+
+    SimCommand command;
+    std::optional<SimReply> reply;
+    if (!SimCommand::Parse(AData, command))
+        reply = SimReply(name, ST_INVPAR);
+    else
+        reply = fModel.Execute(command);
+    CountCommand();
+    if (!reply) {
+        Trace("   " + name + " waits for the cardholder");
+        return;
+    }
+    SendReply(*reply);
+}
+
+void Simulator::SendReply(const SimReply& AReply) {
+    if (fCurrent.Silent) {
+        Trace("   fault: response " + AReply.DataField().substr(0, 6) + " withheld");
+        return;
+    }
+    ByteString data = AReply.DataField();
+    if (fCurrent.Oversize) {
+        SimReply bigger = AReply;
+        while (bigger.DataField().size() <= kMaxPacket + 8)
+            bigger.AddData(ByteString(999, 'X'));
+        data = bigger.DataField();
+    } else if (TVexoAbecsPacket::StuffData(data).size() > kMaxPacket) {
+        // More than a packet can carry: a PIN pad says so rather than sending it.
+        data = SimReply(AReply.Name, ST_RSPOVRFL).DataField();
+    }
+    if (fCurrent.LateMs > 0) {
+        Trace("   fault: response held back " + std::to_string(fCurrent.LateMs) + " ms");
+        fScheduled.emplace(Clock::now() + Millis(fCurrent.LateMs), data);
+        return;
+    }
+    Transmit(data, true);
+}
+
+void Simulator::Transmit(const ByteString& AData, bool AFirst) {
+    fLast = AData;
+    fSends = AFirst ? 1 : fSends + 1;
+    ByteString frame = TVexoAbecsPacket(AData).AsString();
+    std::string what = "-> " + EscaparNaoImprimiveis(AData);
+    if (fCurrent.BadCrc > 0) {
+        --fCurrent.BadCrc;
+        frame.back() = static_cast<char>(frame.back() ^ 0x5A);
+        what += " (fault: bad CRC)";
+    }
+    if (AFirst && fCurrent.Noise > 0) {
+        ByteString noise;
+        for (int i = 0; i < fCurrent.Noise; ++i)
+            noise += kNoise[size_t(i) % kNoise.size()];
+        WriteRaw(noise, "-> noise " + Hex(noise));
+    }
+    if (fCurrent.Hangup) {
+        fCurrent.Hangup = false;
+        WriteRaw(frame.substr(0, frame.size() / 2), what + " (fault: cut in half)");
+        Trace("   fault: line dropped");
+        fLast.reset();
+        fChannel.Drop();
+        Trace("   line is back at " + fChannel.Describe());
+        return;
+    }
+    if (fCurrent.SplitMs > 0) {
+        const size_t third = std::max<size_t>(1, frame.size() / 3);
+        Trace(what + " (fault: split, " + std::to_string(fCurrent.SplitMs) + " ms pauses)");
+        for (size_t p = 0; p < frame.size() && !*fStop; p += third) {
+            if (p > 0) Pause(Millis(fCurrent.SplitMs));
+            fChannel.Write(frame.substr(p, third));
+        }
+        return;
+    }
+    WriteRaw(frame, what + "  [" + Hex(frame) + "]");
+}
+
+void Simulator::WriteRaw(const ByteString& ABytes, const std::string& AWhat) {
+    Trace(AWhat);
+    if (!fChannel.Write(ABytes)) Trace("   (nobody is listening)");
+}
+
+void Simulator::SendByte(unsigned char AByte, const char* AName) {
+    WriteRaw(ByteString(1, static_cast<char>(AByte)), std::string("-> ") + AName);
+}
+
+void Simulator::Pause(Millis ATime) {
+    const auto until = Clock::now() + ATime;
+    while (!*fStop && Clock::now() < until)
+        std::this_thread::sleep_for(std::min<Clock::duration>(Millis(50), until - Clock::now()));
+}
+
+void Simulator::OnNak() {
+    if (!fLast) {
+        Trace("   nothing to send again");
+        return;
+    }
+    if (fSends >= kMaxSends) {
+        Trace("   response already sent " + std::to_string(fSends) + " times; giving up");
+        fLast.reset();
+        return;
+    }
+    Transmit(*fLast, false);
+}
+
+void Simulator::OnCan() {
+    fScheduled.reset();
+    fLast.reset();
+    fDelayUntil.reset();
+    if (fModel.Waiting()) Trace("   " + fModel.WaitingFor() + " cancelled by the host");
+    fModel.Abandon();
+    if (fCurrent.NoEot) {
+        Trace("   fault: CAN not confirmed");
+        return;
+    }
+    SendByte(EOT, "EOT");
+}
+
+void Simulator::ServeCardholder(Clock::time_point ANow) {
+    if (!fModel.Waiting()) return;
+    if (const auto deadline = fModel.Deadline(); deadline && ANow >= *deadline) {
+        Trace("   the PIN pad's own timeout ran out");
+        fDelayUntil.reset();
+        SendReply(fModel.Expire());
+        return;
+    }
+    while (!fWalkedAway) {
+        const auto action = fCardholder.Front();
+        if (!action) return;
+        if (action->What == CardholderAction::Kind::Delay) {
+            if (!fDelayUntil) {
+                const auto span =
+                    std::chrono::duration<double, std::milli>(action->Number * fModel.TimeScale());
+                fDelayUntil = ANow + std::chrono::duration_cast<Clock::duration>(span);
+            }
+            if (ANow < *fDelayUntil) return;
+            fDelayUntil.reset();
+            fCardholder.Pop();
+            continue;
+        }
+        fCardholder.Pop();
+        if (action->What == CardholderAction::Kind::Never) {
+            Trace("   cardholder: walks away from " + fModel.WaitingFor());
+            fWalkedAway = true;
+            return;
+        }
+        std::string note;
+        const std::string waiting = fModel.WaitingFor();
+        const auto reply = fModel.Offer(*action, note);
+        if (reply) {
+            Trace("   cardholder: " + action->Describe() + " ends " + waiting);
+            SendReply(*reply);
+            return;
+        }
+        Trace("   cardholder: " + note);
+    }
+}
+
+void Simulator::CountCommand() {
+    std::lock_guard lock(fCountMutex);
+    ++fHandled;
+    fCountChanged.notify_all();
+}
+
+size_t Simulator::CommandsHandled() const {
+    std::lock_guard lock(fCountMutex);
+    return fHandled;
+}
+
+bool Simulator::WaitForCommands(size_t ACount, Millis ATimeout) const {
+    std::unique_lock lock(fCountMutex);
+    return fCountChanged.wait_for(lock, ATimeout, [&] { return fHandled >= ACount; });
+}
+
+} // namespace kestrel::sim

@@ -1,0 +1,84 @@
+#pragma once
+#include "sim/Cardholder.h"
+#include "sim/Channel.h"
+#include "sim/Faults.h"
+#include "sim/PinPadModel.h"
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+
+namespace kestrel::sim {
+
+// The device side of the ABECS link over one channel: takes command frames (ACK, or NAK for a
+// damaged one), runs them on the model, sends the response frame and sends it again on NAK (at
+// most three sends in all), answers CAN with EOT, feeds the cardholder's actions to a waiting
+// command, and applies the faults of the plan.
+class Simulator {
+public:
+    using TraceFn = std::function<void(const std::string&)>;
+
+    Simulator(Channel& AChannel, PinPadModel& AModel, Cardholder& ACardholder, FaultPlan& AFaults);
+
+    // Called on the simulator thread for every frame and byte both ways, and for what the
+    // cardholder does. Set before Run.
+    void SetTrace(TraceFn ATrace) { fTrace = std::move(ATrace); }
+    // A frame whose next byte is this late is damaged (NAK).
+    void SetInterByteTimeout(Millis ATimeout) { fInterByte = ATimeout; }
+
+    // Serves the link until AStop is true; Wake() the channel after setting it.
+    void Run(const std::atomic<bool>& AStop);
+
+    // Commands received in good frames and executed (refused frames do not count).
+    size_t CommandsHandled() const;
+    // Waits until at least ACount commands were handled; false when the time ran out.
+    bool WaitForCommands(size_t ACount, Millis ATimeout) const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    enum class RxState { Hunting, Data, Crc };
+
+    void Feed(const ByteString& ABytes);
+    void OnControlByte(unsigned char AByte);
+    void OnFrame();
+    void OnBadFrame(const std::string& AWhy);
+    void OnCommand(const ByteString& AData);
+    void OnCan();
+    void OnNak();
+    void ServeCardholder(Clock::time_point ANow);
+    void SendReply(const SimReply& AReply);
+    void Transmit(const ByteString& AData, bool AFirst);
+    void WriteRaw(const ByteString& ABytes, const std::string& AWhat);
+    void SendByte(unsigned char AByte, const char* AName);
+    Clock::time_point NextWake(Clock::time_point ANow) const;
+    void Pause(Millis ATime);
+    void Trace(const std::string& ALine) const;
+    void CountCommand();
+
+    Channel& fChannel;
+    PinPadModel& fModel;
+    Cardholder& fCardholder;
+    FaultPlan& fFaults;
+    TraceFn fTrace;
+    Millis fInterByte{500};
+    const std::atomic<bool>* fStop = nullptr;
+
+    RxState fRxState = RxState::Hunting;
+    ByteString fRx;
+    size_t fEtbAt = 0;
+    Clock::time_point fLastRx{};
+
+    ActiveFaults fCurrent;           // faults of the command being served
+    std::optional<ByteString> fLast; // data field of the last response, for resends
+    int fSends = 0;
+    std::optional<std::pair<Clock::time_point, ByteString>> fScheduled; // a late response
+    std::optional<Clock::time_point> fDelayUntil;                       // the cardholder is taking their time
+    bool fWalkedAway = false;
+
+    mutable std::mutex fCountMutex;
+    mutable std::condition_variable fCountChanged;
+    size_t fHandled = 0;
+};
+
+} // namespace kestrel::sim

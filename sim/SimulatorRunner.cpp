@@ -1,0 +1,152 @@
+#include "sim/SimulatorRunner.h"
+#include "sim/PacedChannel.h"
+#include "sim/PtyChannel.h"
+#include "sim/Simulator.h"
+#include "sim/TcpChannel.h"
+#include <stdexcept>
+
+namespace kestrel::sim {
+
+SimulatorRunner::SimulatorRunner(Profile AProfile) : fProfile(AProfile), fModel(std::move(AProfile)) {
+    fCardholder.SetOnPush([this] {
+        std::lock_guard lock(fWakeMutex);
+        if (fWakeTarget) fWakeTarget->Wake();
+    });
+}
+
+SimulatorRunner::~SimulatorRunner() {
+    Stop();
+    fCardholder.SetOnPush(nullptr);
+}
+
+std::string SimulatorRunner::StartPty(const std::string& ALinkPath) {
+    auto channel = std::make_unique<PtyChannel>(ALinkPath);
+    const std::string path = channel->SlavePath();
+    Start(std::move(channel));
+    return path;
+}
+
+uint16_t SimulatorRunner::StartTcp(const std::string& AHost, uint16_t APort) {
+    auto channel = std::make_unique<TcpChannel>(AHost, APort);
+    const uint16_t port = channel->Port();
+    Start(std::move(channel));
+    return port;
+}
+
+MemoryChannel::HostEnd SimulatorRunner::StartInProcess() {
+    auto channel = std::make_unique<MemoryChannel>();
+    auto host = channel->Host();
+    Start(std::move(channel));
+    return host;
+}
+
+void SimulatorRunner::Start(std::unique_ptr<Channel> AChannel) {
+    if (Running()) throw std::runtime_error("the simulator is already running");
+    fChannel = std::move(AChannel);
+    fPaced = std::make_unique<PacedChannel>(*fChannel, fBaud);
+    fSimulator = std::make_unique<Simulator>(*fPaced, fModel, fCardholder, fFaults);
+    fSimulator->SetTrace(fTrace);
+    fStop = false;
+    {
+        std::lock_guard lock(fWakeMutex);
+        fWakeTarget = fPaced.get();
+    }
+    fThread = std::thread([this] { fSimulator->Run(fStop); });
+}
+
+void SimulatorRunner::Stop() {
+    if (!fThread.joinable()) return;
+    fStop = true;
+    {
+        std::lock_guard lock(fWakeMutex);
+        if (fWakeTarget) fWakeTarget->Wake();
+        fWakeTarget = nullptr;
+    }
+    fPaced->Wake();
+    fThread.join();
+    // The simulator stays for its counters; the channel goes, which removes a pty link.
+    fPaced.reset();
+    fChannel.reset();
+}
+
+std::string SimulatorRunner::Address() const {
+    return fChannel ? fChannel->Describe() : std::string();
+}
+
+void SimulatorRunner::Push(const CardholderAction& AAction) {
+    fCardholder.Push(AAction);
+}
+
+void SimulatorRunner::LoadScript(const std::string& AText) {
+    for (const auto& action : Cardholder::ParseScript(AText))
+        fCardholder.Push(action);
+}
+
+void SimulatorRunner::ClearScript() {
+    fCardholder.Clear();
+}
+
+size_t SimulatorRunner::ScriptLeft() const {
+    return fCardholder.Size();
+}
+
+void SimulatorRunner::SetTimeScale(double AScale) {
+    fModel.SetTimeScale(AScale);
+}
+
+void SimulatorRunner::AddFault(const FaultRule& ARule) {
+    fFaults.Add(ARule);
+}
+
+void SimulatorRunner::SetRandomFaults(double AProbability, uint32_t ASeed) {
+    fFaults.SetRandom(AProbability, ASeed);
+}
+
+void SimulatorRunner::ClearFaults() {
+    fFaults.Clear();
+}
+
+void SimulatorRunner::SetBaudRate(unsigned ABaud) {
+    fBaud = ABaud;
+    std::lock_guard lock(fWakeMutex);
+    if (fWakeTarget) fPaced->SetBaud(ABaud);
+}
+
+void SimulatorRunner::SetTrace(std::function<void(const std::string&)> ATrace) {
+    fTrace = std::move(ATrace);
+}
+
+VirtualDisplay SimulatorRunner::Display() const {
+    return fModel.Display();
+}
+
+std::vector<std::string> SimulatorRunner::MediaNames() const {
+    return fModel.MediaNames();
+}
+
+std::optional<MediaFile> SimulatorRunner::Media(const std::string& AName) const {
+    return fModel.Media(AName);
+}
+
+bool SimulatorRunner::SessionOpen() const {
+    return fModel.SessionOpen();
+}
+
+bool SimulatorRunner::CardInserted() const {
+    return fModel.CardInserted();
+}
+
+std::string SimulatorRunner::WaitingFor() const {
+    return fModel.WaitingFor();
+}
+
+size_t SimulatorRunner::CommandsHandled() const {
+    return fSimulator ? fSimulator->CommandsHandled() : 0;
+}
+
+bool SimulatorRunner::WaitForCommands(size_t ACount, int ATimeoutMs) const {
+    if (!fSimulator) return ACount == 0;
+    return fSimulator->WaitForCommands(ACount, Millis(ATimeoutMs));
+}
+
+} // namespace kestrel::sim

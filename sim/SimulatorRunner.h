@@ -1,0 +1,121 @@
+#pragma once
+#include "sim/Cardholder.h"
+#include "sim/Faults.h"
+#include "sim/MemoryChannel.h"
+#include "sim/PinPadModel.h"
+#include "sim/Profile.h"
+#include "sim/VirtualDisplay.h"
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kestrel::sim {
+
+class Channel;
+class PacedChannel;
+class Simulator;
+
+// A simulated PIN pad on a background thread, for tests and tools in the same process.
+//
+//     kestrel::sim::SimulatorRunner sim(kestrel::sim::Profile::GraphicGif());
+//     sim.SetTimeScale(0.01);                   // cardholder seconds become 10 ms
+//     std::string port = sim.StartPty();        // "/dev/pts/7": give it to the host as its port
+//     sim.PressKey(0);                          // queued until a GKY (or CEX) waits for it
+//     ... host runs its commands ...
+//     auto screen = sim.Display();              // lines and picture now shown
+//
+// Every method is thread-safe and may be called before or after Start*. Cardholder actions
+// queue up and are consumed by blocking commands in order. The destructor stops the thread.
+class SimulatorRunner {
+public:
+    explicit SimulatorRunner(Profile AProfile = Profile::Graphic());
+    ~SimulatorRunner();
+    SimulatorRunner(const SimulatorRunner&) = delete;
+    SimulatorRunner& operator=(const SimulatorRunner&) = delete;
+
+    // Start on one transport; each raises std::runtime_error when it cannot, or when already
+    // started. StartPty returns the slave path the host opens (ALinkPath, when given, becomes a
+    // symbolic link to it and is removed on Stop). StartTcp returns the listening port (APort 0
+    // picks a free one). StartInProcess returns the host's end of an in-memory channel.
+    std::string StartPty(const std::string& ALinkPath = {});
+    uint16_t StartTcp(const std::string& AHost = "127.0.0.1", uint16_t APort = 0);
+    MemoryChannel::HostEnd StartInProcess();
+    // Joins the thread; safe to call twice.
+    void Stop();
+    bool Running() const { return fThread.joinable(); }
+    // Where the host finds the PIN pad now (the pty path changes after a "hangup" fault).
+    std::string Address() const;
+
+    // Cardholder.
+    void Push(const CardholderAction& AAction);
+    void PressKey(int ACode) { Push(CardholderAction::Key(ACode)); } // 0, 4 to 8, 13
+    void TypeDigits(const std::string& ADigits) { Push(CardholderAction::Digits(ADigits)); }
+    void ChooseOption(int AOption) { Push(CardholderAction::Choice(AOption)); } // from 1
+    void SwipeCard(const std::string& ATrack1 = {}, const std::string& ATrack2 = {},
+                   const std::string& ATrack3 = {}) {
+        Push(CardholderAction::Swipe(ATrack1, ATrack2, ATrack3));
+    }
+    void InsertCard() { Push(CardholderAction::Insert()); }
+    void RemoveCard() { Push(CardholderAction::Remove()); }
+    void TapCard() { Push(CardholderAction::Tap()); }
+    void Delay(int AMilliseconds) { Push(CardholderAction::Delay(AMilliseconds)); }
+    void NeverAnswer() { Push(CardholderAction::Never()); }
+    // Script lines as the program takes them; raises std::invalid_argument.
+    void LoadScript(const std::string& AText);
+    void ClearScript();
+    size_t ScriptLeft() const;
+    // Cardholder delays and SPE_TIMEOUT seconds are multiplied by this (0.01: a second is 10 ms).
+    void SetTimeScale(double AScale);
+
+    // Faults, one rule ("nak:2@OPN", see FaultRule::Parse) or at random.
+    void AddFault(const FaultRule& ARule);
+    void AddFault(const std::string& ASpec) { AddFault(FaultRule::Parse(ASpec)); }
+    void SetRandomFaults(double AProbability, uint32_t ASeed);
+    void ClearFaults();
+
+    // Paces both directions to this many bits per second (10 bits a byte); 0 is off. Takes
+    // effect at once.
+    void SetBaudRate(unsigned ABaud);
+
+    // Frames and events both ways, one line each, on the simulator thread. Set before Start*.
+    void SetTrace(std::function<void(const std::string&)> ATrace);
+
+    // The PIN pad's state.
+    VirtualDisplay Display() const;
+    std::vector<std::string> MediaNames() const; // 8-byte names, as stored
+    std::optional<MediaFile> Media(const std::string& AName) const;
+    bool SessionOpen() const;
+    bool CardInserted() const;
+    std::string WaitingFor() const; // the blocking command waiting for the cardholder, or empty
+    const Profile& GetProfile() const { return fProfile; }
+    PinPadModel& Model() { return fModel; }
+
+    // Commands executed so far, and a bounded wait for a number of them.
+    size_t CommandsHandled() const;
+    bool WaitForCommands(size_t ACount, int ATimeoutMs) const;
+
+private:
+    void Start(std::unique_ptr<Channel> AChannel);
+
+    Profile fProfile;
+    PinPadModel fModel;
+    Cardholder fCardholder;
+    FaultPlan fFaults;
+    std::function<void(const std::string&)> fTrace;
+    std::atomic<unsigned> fBaud{0};
+    std::unique_ptr<Channel> fChannel;
+    std::unique_ptr<PacedChannel> fPaced;
+    std::unique_ptr<Simulator> fSimulator;
+    std::atomic<bool> fStop{false};
+    mutable std::mutex fWakeMutex; // guards fWakeTarget against Stop
+    Channel* fWakeTarget = nullptr;
+    std::thread fThread;
+};
+
+} // namespace kestrel::sim

@@ -1,0 +1,161 @@
+// kestrel-sim: a simulated ABECS PIN pad on a pseudo-terminal or a TCP port.
+#include "sim/ControlLine.h"
+#include "sim/SimulatorRunner.h"
+#include "util/FilesIO.h"
+#include <CLI/CLI.hpp>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <poll.h>
+#include <sstream>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+using namespace kestrel::sim;
+
+namespace {
+
+struct Options {
+    bool Pty = false;
+    std::string Tcp, Link, ProfileName = "graphic", Script;
+    std::vector<std::string> Faults;
+    double RandomFaults = 0, TimeScale = 1;
+    uint32_t Seed = 1;
+    unsigned Baud = 0;
+    bool Quiet = false;
+};
+
+std::string ReadFile(const std::string& APath) {
+    std::ifstream in(APath);
+    if (!in) throw std::runtime_error("cannot read " + APath);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::pair<std::string, uint16_t> HostPort(const std::string& AText) {
+    const auto colon = AText.rfind(':');
+    const std::string host = colon == std::string::npos ? "127.0.0.1" : AText.substr(0, colon);
+    const std::string port = colon == std::string::npos ? AText : AText.substr(colon + 1);
+    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoul(port) > 65535)
+        throw std::runtime_error("--tcp takes [HOST:]PORT, PORT from 0 to 65535");
+    return {host.empty() ? "127.0.0.1" : host, static_cast<uint16_t>(std::stoul(port))};
+}
+
+// Signals arrive on a descriptor so that the main loop waits on stdin and signals together and
+// leaves through the normal path, which removes the link.
+int BlockSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    return signalfd(-1, &set, SFD_CLOEXEC);
+}
+
+void ControlLoop(SimulatorRunner& ARunner, int ASignals) {
+    bool stdinOpen = true;
+    std::string pending;
+    for (;;) {
+        pollfd fds[2] = {{ASignals, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        if (poll(fds, stdinOpen ? 2 : 1, -1) < 0) continue;
+        if (fds[0].revents & POLLIN) return;
+        if (!stdinOpen || !(fds[1].revents & (POLLIN | POLLHUP))) continue;
+        char buffer[512];
+        const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            stdinOpen = false; // keep serving the host until a signal
+            continue;
+        }
+        pending.append(buffer, static_cast<size_t>(n));
+        for (auto eol = pending.find('\n'); eol != std::string::npos; eol = pending.find('\n')) {
+            const std::string line = pending.substr(0, eol);
+            pending.erase(0, eol + 1);
+            if (!RunControlLine(ARunner, line, std::cout)) return;
+            std::cout.flush();
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    CLI::App app{"kestrel-sim: a simulated ABECS PIN pad (the device side of the link)."};
+    app.footer("\nFault SPEC: KIND[:N][@CMD][*TIMES]; TIMES commands (0: every one), CMD any when absent.\n"
+               "  noack        the command frame gets no answer and is not executed (N frames)\n"
+               "  nak          the command frame is refused with NAK (N frames)\n"
+               "  crc          the response goes with a bad CRC N times in a row\n"
+               "  noise        N noise bytes before the response (3)\n"
+               "  split        the response in three pieces, N ms apart (2500)\n"
+               "  oversize     a response longer than a packet may be\n"
+               "  noeot        CAN is not answered with EOT\n"
+               "  late         the response is held back N ms (12000)\n"
+               "  hangup       half of the response, then the line goes away\n"
+               "  silent       ACK, then no response\n"
+               "Profiles: graphic (default; 320x240 colour, 8x16 text, PNG and JPEG), graphic-gif, text\n"
+               "(2x16, no media), or a file of \"key = value\" lines (base, name, PP_ items, text_rows,\n"
+               "text_cols, pixel_width, pixel_height, display text|mono|color, contactless, media_formats,\n"
+               "media_memory, open_commands, default_timeout).\n\n" +
+               ControlHelp() +
+               "\nThe PIN pad's address (pty path or HOST:PORT) is the first line on standard output; every\n"
+               "frame both ways is traced on standard error. SIGINT or SIGTERM stop it and remove the link.");
+    auto* transport = app.add_option_group("transport");
+    transport->add_flag("--pty", o.Pty, "serve on a new pseudo-terminal and print the path to open");
+    transport->add_option("--tcp", o.Tcp,
+                          "serve on TCP, [HOST:]PORT (HOST 127.0.0.1 by default, PORT 0: any)");
+    transport->require_option(1);
+    app.add_option("--link", o.Link, "with --pty: make a symbolic link to the pty at PATH (removed on exit)");
+    app.add_option("--profile", o.ProfileName, "built-in profile name or profile file")
+        ->capture_default_str();
+    app.add_option("--script", o.Script, "file of cardholder actions, one control line each");
+    app.add_option("--fault", o.Faults, "add a fault, SPEC below (repeatable)");
+    app.add_option("--random-faults", o.RandomFaults, "probability of a random recoverable fault per command")
+        ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--seed", o.Seed, "seed of the random faults")->capture_default_str();
+    app.add_option("--baud", o.Baud,
+                   "pace both directions to this line rate, 10 bits a byte (19200 is usual; 0 off)");
+    app.add_option("--time-scale", o.TimeScale, "multiply cardholder delays and PIN-pad timeouts by this")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    app.add_flag("--quiet", o.Quiet, "no frame trace on standard error");
+    CLI11_PARSE(app, argc, argv);
+    if (!o.Link.empty() && !o.Pty) {
+        std::cerr << "kestrel-sim: --link goes with --pty\n";
+        return 2;
+    }
+
+    const int signals = BlockSignals();
+    try {
+        SimulatorRunner runner(Profile::Load(o.ProfileName));
+        runner.SetTimeScale(o.TimeScale);
+        runner.SetBaudRate(o.Baud);
+        for (const auto& spec : o.Faults)
+            runner.AddFault(spec);
+        if (o.RandomFaults > 0) runner.SetRandomFaults(o.RandomFaults, o.Seed);
+        if (!o.Script.empty()) runner.LoadScript(ReadFile(o.Script));
+        if (!o.Quiet)
+            runner.SetTrace(
+                [](const std::string& ALine) { std::cerr << vexo::LogTimeStamp() << " " << ALine << "\n"; });
+        std::string address;
+        if (o.Pty) {
+            address = runner.StartPty(o.Link);
+        } else {
+            const auto [host, port] = HostPort(o.Tcp);
+            address = host + ":" + std::to_string(runner.StartTcp(host, port));
+        }
+        std::cout << address << std::endl;
+        if (!o.Link.empty()) std::cerr << "kestrel-sim: " << o.Link << " -> " << address << "\n";
+        std::cerr << "kestrel-sim: profile " << runner.GetProfile().Name
+                  << "; type \"help\" for control lines\n";
+        ControlLoop(runner, signals);
+        runner.Stop();
+    } catch (const std::exception& e) {
+        std::cerr << "kestrel-sim: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
