@@ -55,8 +55,6 @@ protected:
     void ExceptCheck();
     [[noreturn]] virtual void RaiseError() = 0;
     virtual std::string ErrorText(int ACode) const = 0;
-    // The timeout error code of the transport (9997 for the serial port, 10060 for the socket).
-    virtual int TimeoutCode() const = 0;
     // The error code of a terminated read that outgrows MaxLineLength.
     virtual int MaxBufferCode() const = 0;
 

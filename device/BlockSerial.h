@@ -115,7 +115,6 @@ public:
 protected:
     [[noreturn]] void RaiseError() override;
     std::string ErrorText(int ACode) const override { return ErrorDescription(ACode); }
-    int TimeoutCode() const override { return ErrTimeout; }
     int MaxBufferCode() const override { return ErrMaxBuffer; }
 
 private:

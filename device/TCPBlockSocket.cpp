@@ -381,6 +381,7 @@ int TTCPBlockSocket::SendBuffer(const char* AData, int ALength) {
                 ::send(fSocket, AData + sent + done, static_cast<size_t>(piece - done), MSG_NOSIGNAL);
             if (n > 0) {
                 done += static_cast<int>(n);
+                retried = false; // progress: a later block gets its own wait
                 continue;
             }
             if (n < 0 && errno == EINTR) continue;

@@ -112,7 +112,6 @@ public:
 protected:
     [[noreturn]] void RaiseError() override;
     std::string ErrorText(int ACode) const override { return ErrorDescription(ACode); }
-    int TimeoutCode() const override { return WSAETIMEDOUT; }
     int MaxBufferCode() const override { return WSAENOBUFS; }
 
 private:
