@@ -111,18 +111,6 @@ TEST(GetDataPacket, SplitsBlocksIntoPacketsOfAtMost2048Bytes) {
     }
 }
 
-TEST(GetDataPacket, SmallBlocksFillThePacket) {
-    TVexoAbecsCommand command;
-    command.SetID("TST");
-    for (int i = 0; i < 30; ++i)
-        command.AddParamFromData(std::string(97, 'p')); // 100 bytes each on the wire
-    int32_t read = 0;
-    EXPECT_EQ(command.GetDataPacket(0, read).size(), 3u + 20 * 100);
-    EXPECT_EQ(read, 20);
-    EXPECT_EQ(command.GetDataPacket(20, read).size(), 3u + 10 * 100);
-    EXPECT_EQ(read, 10);
-}
-
 TEST(ResponseAccessors, JoinValuesOfOneTagAcrossBlocks) {
     TVexoAbecsResponse response;
     response.SetAsString("GIX000" + Block(TLV(PP_MODEL, "AB") + TLV(PP_SERNUM, "12")) + Block("raw data") +
