@@ -20,6 +20,8 @@ void TBlockChannel::ExceptCheck() {
 }
 
 uint8_t TBlockChannel::RecvByte(int ATimeOut) {
+    // A byte taken from LineBuffer must not carry the error of an earlier call.
+    ClearError();
     if (LineBuffer.empty()) LineBuffer = RecvPacket(ATimeOut);
     if (LineBuffer.empty()) return 0;
     const auto b = static_cast<uint8_t>(LineBuffer.front());

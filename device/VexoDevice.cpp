@@ -91,35 +91,32 @@ void TVexoDevice::SetPorta(const std::string& AValue) {
 
 TVexoDeviceType TVexoDevice::DeduzirTipoPorta(const std::string& APorta) {
     GravaLog("DeduzirTipoPorta(" + APorta + ")");
-    const std::string u = UpperCase(APorta);
-    TVexoDeviceType tipo = dtNenhum;
-    if (APorta == "*")
-        tipo = dtRawPrinter;
-    else if (StartsWith(u, "NULL"))
-        tipo = dtNenhum;
-    else if (StartsWith(u, "TCP:"))
-        tipo = dtTCP;
-    else if (StartsWith(u, "RAW:"))
-        tipo = dtRawPrinter;
-    else if (StartsWith(u, "BTH:"))
-        tipo = dtBlueTooth;
-    else if (EndsWith(u, ".TXT") || StartsWith(u, "FILE:"))
-        tipo = dtFile;
-    else if (StartsWith(u, "LPT"))
-        tipo = dtParallel;
-    else if (StartsWith(u, "COM") || StartsWith(APorta, "\\\\.\\"))
-        tipo = dtSerial;
-    else if (StartsWith(u, "DLL"))
-        tipo = dtHook;
-    else if (StartsWith(u, "USB") || LowerCase(APorta.substr(0, 7)) == "\\\\?\\usb")
-        tipo = dtUSB;
-    else if (APorta.find('/') != std::string::npos && (tipo = DeduzirCaminhoLinux(APorta)) != dtNenhum) {
-    } else if (!APorta.empty() && fsDeviceRaw->GetLabelPrinterIndex(APorta) >= 0)
-        tipo = dtRawPrinter;
-    else if (APorta.find('\\') != std::string::npos || APorta.find('/') != std::string::npos)
-        tipo = dtFile;
+    const TVexoDeviceType tipo = TipoPeloNome(APorta);
     GravaLog("  " + DeviceTypeName(tipo));
     return tipo;
+}
+
+// The first rule that matches decides.
+TVexoDeviceType TVexoDevice::TipoPeloNome(const std::string& APorta) {
+    const std::string u = UpperCase(APorta);
+    if (APorta == "*") return dtRawPrinter;
+    if (StartsWith(u, "NULL")) return dtNenhum;
+    if (StartsWith(u, "TCP:")) return dtTCP;
+    if (StartsWith(u, "RAW:")) return dtRawPrinter;
+    if (StartsWith(u, "BTH:")) return dtBlueTooth;
+    if (EndsWith(u, ".TXT") || StartsWith(u, "FILE:")) return dtFile;
+    if (StartsWith(u, "LPT")) return dtParallel;
+    if (StartsWith(u, "COM") || StartsWith(APorta, "\\\\.\\")) return dtSerial;
+    if (StartsWith(u, "DLL")) return dtHook;
+    if (StartsWith(u, "USB") || LowerCase(APorta.substr(0, 7)) == "\\\\?\\usb") return dtUSB;
+    const bool caminho = APorta.find('/') != std::string::npos;
+    if (caminho) {
+        const TVexoDeviceType tipo = DeduzirCaminhoLinux(APorta);
+        if (tipo != dtNenhum) return tipo;
+    }
+    if (!APorta.empty() && fsDeviceRaw->GetLabelPrinterIndex(APorta) >= 0) return dtRawPrinter;
+    if (caminho || APorta.find('\\') != std::string::npos) return dtFile;
+    return dtNenhum;
 }
 
 TVexoDeviceClass& TVexoDevice::KindOf(TVexoDeviceType AType) {

@@ -155,6 +155,7 @@ public:
     }
 
 private:
+    TVexoDeviceType TipoPeloNome(const std::string& APorta);
     TVexoDeviceClass& KindOf(TVexoDeviceType AType);
     ByteString LeStringAtivo(int ATimeOut, int NumBytes, const ByteString& Terminador);
 

@@ -83,6 +83,12 @@ TEST_F(SerialFixture, SilenceRaisesTimeoutOrReturnsNothing) {
     EXPECT_EQ(device.LeString(50, 3, {}), "");
     pty.Write("B\x03");
     EXPECT_EQ(device.LeString(2000, 0, "\x03"), "AB");
+    // A kept 00h byte reads as a byte, not as the earlier timeout.
+    pty.Write(std::string(1, '\0'));
+    EXPECT_EQ(device.LeString(50, 0, "\x03"), "");
+    EXPECT_EQ(device.Serial().LastError(), 9997);
+    EXPECT_EQ(device.LeByte(50), 0);
+    EXPECT_EQ(device.Serial().LastError(), 0);
 }
 
 TEST_F(SerialFixture, ChunkedSendPacesEveryPiece) {
