@@ -47,12 +47,15 @@ bool ParseParams(const SimCommand& ACommand, Params& AParams) {
         } catch (const Exception&) {
             return false;
         }
-        size_t used = 0;
-        for (int i = 0; i < list.Count(); ++i) {
+        // The host-side reader forgives a short last value and a stray byte; a device does not:
+        // every announced length must be there, and nothing after the last item.
+        size_t p = 0;
+        while (p + 4 <= block.size())
+            p += 4 + (size_t(static_cast<unsigned char>(block[p + 2])) << 8 |
+                      static_cast<unsigned char>(block[p + 3]));
+        if (p != block.size()) return false;
+        for (int i = 0; i < list.Count(); ++i)
             AParams.Items.emplace_back(list.Items(i).ID(), list.Items(i).Data());
-            used += 4 + list.Items(i).Data().size();
-        }
-        if (used != block.size()) return false;
     }
     return true;
 }
