@@ -101,36 +101,7 @@ TEST_F(PinPadTest, CexRefusesBadOptionsAndMasksBeforeSending) {
             << c.options << " / " << c.mask;
     EXPECT_EQ(ErrorOf([&] { pinpad.CEX(false, false, false, false, false, 10, ""); }),
               "Invalid value for SPE_CEXOPT param");
-    EXPECT_EQ(Count(log, "EVexoAbecsPinPadError: Invalid value for SPE_PANMASK param"), 3u);
     EXPECT_EQ(peer.Finish(), "");
-}
-
-TEST_F(PinPadTest, GkyHandsBackEveryReturnCode) {
-    for (const char* code : {"000", "004", "012", "013", "102"})
-        Answer("GKY", Bytes("GKY") + code);
-    Go();
-    for (int code : {0, 4, 12, 13, 102})
-        EXPECT_EQ(pinpad.GKY(), code);
-    EXPECT_EQ(peer.Finish(), "");
-}
-
-TEST_F(PinPadTest, InteractionLogLines) {
-    Answer("GCD" + Block(Tlv(SPE_MSGIDX, Bytes("\x00\x1D", 2)) + Tlv(SPE_TIMEOUT, "\x05")), "GCD000");
-    Answer("CEX" + Block(Tlv(SPE_CEXOPT, "102100")), "CEX000");
-    Go();
-    pinpad.SetLogLevel(1);
-    pinpad.GCD(M::msgDigiteIdentificacao, 5);
-    pinpad.CEX(true, false, false, true, true, 0, "");
-    EXPECT_EQ(peer.Finish(), "");
-    const std::vector<std::string> expected = {
-        "GCD( msgDigiteIdentificacao, 5 )",
-        "GCD( 29, 0, 0, 5) ",
-        "ExecCommand: GCD",
-        "CEX: VerifyKey: -1, VerifyMagnetic: 0, VerifyICCInsertion: 0, VerifyICCRemoval: -1, "
-        "VerifyCTLSPresence: -1, SPE_TIMEOUT: 0, SPE_PANMASK_LLRR: ",
-        "CEX( 102100, 0,  )",
-        "ExecCommand: CEX"};
-    EXPECT_EQ(log, expected);
 }
 
 } // namespace

@@ -77,26 +77,17 @@ TEST_F(PinPadTest, LoadMediaDeclaresTypeSizeAndCrcAndStopsAtTheFirstError) {
     EXPECT_EQ(peer.Finish(), ""); // no MLR or MLE after the refused MLI
 }
 
-TEST_F(PinPadTest, NameCommandsAndTheMediaList) {
+TEST_F(PinPadTest, NameCommandsSendFormattedNames) {
     Answer("DMF" + Block(Mfname("LOGO    ") + Mfname("QR1     ")), "DMF000");
     Answer("DMF", "DMF000");
     Answer("DMF" + Block(Mfname("        ")), "DMF000");
     Answer("DSI" + Block(Mfname("LOGOPNG ")), "DSI000");
-    Answer("LMF", "LMF000");
-    Answer("LMF", "LMF000" + Block(Tlv(PP_MFNAME, "LOGO    ") + Tlv(PP_MFNAME, "QR1     ")));
     Go();
     pinpad.SetLogLevel(1);
     pinpad.DMF(std::vector<std::string>{"logo", "qr 1"});
     pinpad.DMF(std::vector<std::string>{});
     pinpad.DMF("#!");
     pinpad.DSI("logo.png");
-    std::vector<std::string> names{"stale"};
-    pinpad.LMF();
-    pinpad.Response().GetResponseFromTagValue(PP_MFNAME, names);
-    EXPECT_TRUE(names.empty());
-    pinpad.LMF();
-    pinpad.Response().GetResponseFromTagValue(PP_MFNAME, names);
-    EXPECT_EQ(names, (std::vector<std::string>{"LOGO    ", "QR1     "}));
     EXPECT_EQ(peer.Finish(), "");
     EXPECT_EQ(log[0], "DMF( logo, qr 1 )");
     EXPECT_EQ(log[2], "DMF(  )");
