@@ -9,7 +9,7 @@
 // CSimpleIniA matches section and key names without regard to case.
 class TSimpleIniHolder : public CSimpleIniA {
 public:
-    TSimpleIniHolder() : CSimpleIniA(false, false, false) {}
+    TSimpleIniHolder() : CSimpleIniA(false, false, false) { SetSpaces(false); }
 };
 
 namespace kestrel {
