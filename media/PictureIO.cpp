@@ -15,6 +15,11 @@ namespace {
     throw EMediaError(std::string(AAction) + " \"" + APath + "\": " + std::strerror(AErrno));
 }
 
+[[noreturn]] void FailTooLarge(const std::string& APath, std::size_t AMaxBytes) {
+    throw EMediaError("The file \"" + APath + "\" is too large for a picture (more than " +
+                      std::to_string(AMaxBytes) + " bytes)");
+}
+
 } // namespace
 
 Picture DecodePicture(std::string_view ABytes, std::size_t AMaxPixels) {
@@ -55,7 +60,7 @@ vexo::ByteString OwnFormatBytes(const PictureFile& AFile) {
     return AFile.Format == MediaType::mtPNG ? EncodePng(AFile.Image) : AFile.Bytes;
 }
 
-vexo::ByteString ReadMediaFile(const std::string& APath) {
+vexo::ByteString ReadMediaFile(const std::string& APath, std::size_t AMaxBytes) {
     const int fd = ::open(APath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) FailOnFile("Cannot open the file", APath, errno);
     struct FdCloser {
@@ -65,6 +70,8 @@ vexo::ByteString ReadMediaFile(const std::string& APath) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) FailOnFile("Cannot read the file", APath, errno);
     if (S_ISDIR(info.st_mode)) FailOnFile("Cannot read the file", APath, EISDIR);
+    if (S_ISREG(info.st_mode) && static_cast<unsigned long long>(info.st_size) > AMaxBytes)
+        FailTooLarge(APath, AMaxBytes);
     vexo::ByteString bytes;
     char buffer[65536];
     for (;;) {
@@ -73,6 +80,7 @@ vexo::ByteString ReadMediaFile(const std::string& APath) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) FailOnFile("Cannot read the file", APath, errno);
         bytes.append(buffer, static_cast<std::size_t>(n));
+        if (bytes.size() > AMaxBytes) FailTooLarge(APath, AMaxBytes);
     }
 }
 

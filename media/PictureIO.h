@@ -27,8 +27,12 @@ PictureFile ReadPictureFile(const std::string& APath, std::size_t AMaxPixels = k
 // recompressing a JPEG only loses quality and the library writes no GIF.
 vexo::ByteString OwnFormatBytes(const PictureFile& AFile);
 
+// Largest file read as a picture: far above any real photo, low enough that picking a huge file, or a
+// device that never ends such as /dev/zero, fails at once instead of filling memory.
+inline constexpr std::size_t kMaxPictureFileBytes = std::size_t{256} * 1024 * 1024;
+
 // Whole-file reading and writing, failures as EMediaError naming the file and the system's reason.
-vexo::ByteString ReadMediaFile(const std::string& APath);
+vexo::ByteString ReadMediaFile(const std::string& APath, std::size_t AMaxBytes = kMaxPictureFileBytes);
 void WriteMediaFile(const std::string& APath, std::string_view ABytes);
 void SavePng(const Picture& APicture, const std::string& APath);
 void SaveJpeg(const Picture& APicture, const std::string& APath, int AQuality = 90);

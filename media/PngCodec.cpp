@@ -48,7 +48,8 @@ Picture DecodePng(std::string_view ABytes, std::size_t AMaxPixels) {
     Picture picture;
     picture.Width = static_cast<int>(image->width);
     picture.Height = static_cast<int>(image->height);
-    picture.Pixels.resize(PNG_IMAGE_SIZE(*image.get()));
+    picture.Pixels.resize(static_cast<std::size_t>(picture.Width) * static_cast<std::size_t>(picture.Height) *
+                          4);
     if (!png_image_finish_read(image.get(), nullptr, picture.Pixels.data(), 0, nullptr))
         Fail("Cannot read the PNG picture", image);
     return picture;

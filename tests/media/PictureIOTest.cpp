@@ -195,6 +195,10 @@ TEST(PictureFiles, FileErrorsNameTheFile) {
     EXPECT_NE(message.find("not a PNG, JPEG or GIF"), std::string::npos) << message;
     EXPECT_NE(ErrorOf([&] { SavePng(Gradient(2, 2, false), dir.File("no/such/folder.png")); }), "");
     EXPECT_NE(ErrorOf([] { EncodePng(Picture{}); }), "");
+    // Neither a big file nor an endless device is read into memory.
+    EXPECT_NE(ErrorOf([&] { ReadMediaFile(dir.File("notes.png"), 10); }).find("too large"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf([] { ReadMediaFile("/dev/zero", 1 << 20); }).find("too large"), std::string::npos);
 }
 
 } // namespace
