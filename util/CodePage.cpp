@@ -7,10 +7,10 @@ namespace vexo {
 namespace {
 
 // Windows-1252 bytes 80h..9Fh; 0 marks the five unassigned positions.
-constexpr std::array<char32_t, 32> kHigh = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr std::array<char32_t, 32> kHigh = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                            0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 char32_t ByteToCodePoint(unsigned char b) {
     if (b >= 0x80 && b <= 0x9F) {
@@ -66,6 +66,12 @@ char32_t NextCodePoint(std::string_view AText, size_t& i) {
         }
         cp = (cp << 6) | (b & 0x3F);
     }
+    // Overlong forms, surrogates and values past U+10FFFF are malformed too.
+    const bool overlong = (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000);
+    if (overlong || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+        ++i;
+        return 0xFFFD;
+    }
     i += static_cast<size_t>(extra) + 1;
     return cp;
 }
@@ -75,20 +81,23 @@ char32_t NextCodePoint(std::string_view AText, size_t& i) {
 ByteString TextToAnsi(std::string_view AText) {
     ByteString out;
     out.reserve(AText.size());
-    for (size_t i = 0; i < AText.size();) out += CodePointToByte(NextCodePoint(AText, i));
+    for (size_t i = 0; i < AText.size();)
+        out += CodePointToByte(NextCodePoint(AText, i));
     return out;
 }
 
 std::string AnsiToText(std::string_view ABytes) {
     std::string out;
     out.reserve(ABytes.size());
-    for (unsigned char b : ABytes) AppendUtf8(out, ByteToCodePoint(b));
+    for (unsigned char b : ABytes)
+        AppendUtf8(out, ByteToCodePoint(b));
     return out;
 }
 
 size_t TextLength(std::string_view AText) {
     size_t n = 0;
-    for (size_t i = 0; i < AText.size(); ++n) NextCodePoint(AText, i);
+    for (size_t i = 0; i < AText.size(); ++n)
+        NextCodePoint(AText, i);
     return n;
 }
 

@@ -17,6 +17,7 @@ TEST(CodePage, CharactersOutsideTheCodePageBecomeOneQuestionMarkEach) {
     EXPECT_EQ(TextToAnsi("Ωx"), "?x");         // U+03A9
     EXPECT_EQ(TextToAnsi("😀"), "?");           // outside the BMP
     EXPECT_EQ(TextToAnsi("\xFF\xC3z"), "??z"); // malformed UTF-8
+    EXPECT_EQ(TextToAnsi("\xE0\x80\x80|\xED\xA0\x80"), "???|???"); // overlong NUL, a surrogate
     EXPECT_EQ(TextLength("a→😀"), 3u);
 }
 
