@@ -182,7 +182,7 @@ Picture DecodeJpeg(std::string_view ABytes, std::size_t AMaxPixels) {
 }
 
 vexo::ByteString EncodeJpeg(const Picture& APicture, int AQuality) {
-    if (APicture.Empty()) throw EMediaError("Cannot write an empty picture as JPEG");
+    CheckPixels(APicture, "Cannot write the JPEG picture");
     if (APicture.Width > JPEG_MAX_DIMENSION || APicture.Height > JPEG_MAX_DIMENSION)
         throw EMediaError("The picture is too large for JPEG (at most " + std::to_string(JPEG_MAX_DIMENSION) +
                           " pixels a side)");

@@ -21,6 +21,13 @@ void CheckPictureSize(long long AWidth, long long AHeight, std::size_t AMaxPixel
                           " pixels are accepted)");
 }
 
+void CheckPixels(const Picture& APicture, const char* AWhat) {
+    if (APicture.Empty()) throw EMediaError(std::string(AWhat) + ": the picture is empty");
+    if (APicture.Pixels.size() !=
+        static_cast<std::size_t>(APicture.Width) * static_cast<std::size_t>(APicture.Height) * 4)
+        throw EMediaError(std::string(AWhat) + ": the pixels do not match the picture's size");
+}
+
 Picture MakePicture(long long AWidth, long long AHeight, std::uint32_t ARGBA, std::size_t AMaxPixels) {
     CheckPictureSize(AWidth, AHeight, AMaxPixels, "The picture");
     Picture picture;

@@ -35,6 +35,10 @@ private:
 Picture MakePicture(long long AWidth, long long AHeight, std::uint32_t ARGBA = 0xFFFFFFFFu,
                     std::size_t AMaxPixels = kMaxPicturePixels);
 
+// Raises EMediaError naming AWhat when APicture is empty or its pixel buffer does not match its size,
+// so that writers and the scaler never read past the pixels.
+void CheckPixels(const Picture& APicture, const char* AWhat);
+
 // Checks declared dimensions before anything is allocated for them; raises EMediaError naming AWhat.
 void CheckPictureSize(long long AWidth, long long AHeight, std::size_t AMaxPixels, const char* AWhat);
 

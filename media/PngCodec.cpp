@@ -56,7 +56,7 @@ Picture DecodePng(std::string_view ABytes, std::size_t AMaxPixels) {
 }
 
 vexo::ByteString EncodePng(const Picture& APicture) {
-    if (APicture.Empty()) throw EMediaError("Cannot write an empty picture as PNG");
+    CheckPixels(APicture, "Cannot write the PNG picture");
     const bool opaque = APicture.Opaque();
     const std::vector<std::uint8_t> rgb = opaque ? WithoutAlpha(APicture) : std::vector<std::uint8_t>();
     const void* pixels = opaque ? rgb.data() : APicture.Pixels.data();

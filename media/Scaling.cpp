@@ -22,7 +22,7 @@ Picture ScaleNearest(const Picture& APicture, int AWidth, int AHeight, std::size
     if (AWidth < 1 || AHeight < 1 ||
         static_cast<std::size_t>(AWidth) > AMaxPixels / static_cast<std::size_t>(AHeight))
         throw EMediaError("The new size provided for image resizing is invalid.");
-    if (APicture.Empty()) throw EMediaError("There is no picture to resize");
+    CheckPixels(APicture, "Cannot resize the picture");
     Picture scaled = MakePicture(AWidth, AHeight, 0xFFFFFFFFu, AMaxPixels);
     const std::vector<int> columns = NearestIndices(APicture.Width, AWidth);
     const std::vector<int> rows = NearestIndices(APicture.Height, AHeight);

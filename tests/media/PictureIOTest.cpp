@@ -194,7 +194,12 @@ TEST(PictureFiles, FileErrorsNameTheFile) {
     EXPECT_NE(message.find("notes.png"), std::string::npos) << message;
     EXPECT_NE(message.find("not a PNG, JPEG or GIF"), std::string::npos) << message;
     EXPECT_NE(ErrorOf([&] { SavePng(Gradient(2, 2, false), dir.File("no/such/folder.png")); }), "");
-    EXPECT_NE(ErrorOf([] { EncodePng(Picture{}); }), "");
+    Picture inconsistent = Gradient(4, 4, false);
+    inconsistent.Height = 5;
+    for (const Picture& bad : {Picture{}, inconsistent}) {
+        EXPECT_NE(ErrorOf([&] { EncodePng(bad); }), "");
+        EXPECT_NE(ErrorOf([&] { EncodeJpeg(bad); }), "");
+    }
     // Neither a big file nor an endless device is read into memory.
     EXPECT_NE(ErrorOf([&] { ReadMediaFile(dir.File("notes.png"), 10); }).find("too large"),
               std::string::npos);
