@@ -1,4 +1,5 @@
 #include "device/BlockSerial.h"
+#include "device/CustomBaud.h"
 #include "util/Strings.h"
 #include <cerrno>
 #include <cstring>
@@ -253,11 +254,13 @@ void TBlockSerial::Config(int ABaud, int ABits, char AParity, int AStop, bool AS
     ::cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
     const speed_t speed = SpeedOf(ABaud);
-    if (speed == B0 || ::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) {
+    if (speed == B0 && (ABaud <= 0 || ABaud > 4000000)) {
         SetError(EINVAL);
         ExceptCheck();
         return;
     }
+    ::cfsetispeed(&tio, speed == B0 ? B38400 : speed);
+    ::cfsetospeed(&tio, speed == B0 ? B38400 : speed);
     tio.c_cflag = (tio.c_cflag & ~CSIZE) | SizeOf(ABits);
     tio.c_cflag &= ~(PARENB | PARODD | CMSPAR);
     switch (AParity) {
@@ -295,6 +298,13 @@ void TBlockSerial::Config(int ABaud, int ABits, char AParity, int AStop, bool AS
         SetError(errno);
         ExceptCheck();
         return;
+    }
+    if (speed == B0) {
+        if (const int err = SetCustomBaud(fHandle, ABaud)) {
+            SetError(err);
+            ExceptCheck();
+            return;
+        }
     }
     SetDTR(true);
     if (!AHardFlow) SetRTS(true);

@@ -138,6 +138,12 @@ TEST_F(SerialFixture, ParametersReachTheLineAtOnce) {
     EXPECT_TRUE(tio.c_cflag & CRTSCTS);
     EXPECT_FALSE(tio.c_iflag & IXON);
     EXPECT_FALSE(tio.c_lflag & (ICANON | ECHO)); // still raw
+    device.SetBaud(14400);                       // a rate without a termios constant
+    ASSERT_EQ(::tcgetattr(pty.Master(), &tio), 0);
+    EXPECT_NE(::cfgetospeed(&tio), speed_t(B115200));
+    EXPECT_NE(::cfgetospeed(&tio), speed_t(B38400)); // the stand-in before the exact rate
+    device.EnviaString("ok");
+    EXPECT_EQ(pty.Read(2), "ok");
 }
 
 TEST_F(SerialFixture, ModemLinesOfAPseudoTerminalReadAsAbsent) {
