@@ -222,6 +222,9 @@ void Simulator::Transmit(const ByteString& AData, bool AFirst) {
     if (fCurrent.Hangup) {
         fCurrent.Hangup = false;
         WriteRaw(frame.substr(0, frame.size() / 2), what + " (fault: cut in half)");
+        // Give the half a moment on the wire: a pseudo-terminal throws away what the host has
+        // not read yet when its master side goes.
+        Pause(Millis(200));
         Trace("   fault: line dropped");
         fLast.reset();
         fChannel.Drop();

@@ -70,7 +70,7 @@ namespace kestrel::sim::test {
 
 // A simulator on an in-memory channel and the host's end of it.
 class SimLinkFixture : public ::testing::Test {
-protected:
+public:
     void Start(Profile AProfile = Profile::Graphic()) {
         fRunner = std::make_unique<SimulatorRunner>(std::move(AProfile));
         fRunner->SetTimeScale(0.01);
