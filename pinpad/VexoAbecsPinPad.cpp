@@ -152,7 +152,7 @@ void TVexoAbecsPinPad::RunPackets(bool AEvaluateResponse) {
             if (answer == ACK) break;
             if (answer != NAK) DoException("Error reading ACK");
             ++nakCount;
-            Log(3, Format("      ACK Fail: %d", nakCount));
+            LogF(3, "      ACK Fail: %d", nakCount);
             if (nakCount >= kMaxSends) DoException("Error reading ACK");
         }
         WaitForResponse();
@@ -177,20 +177,19 @@ int TVexoAbecsPinPad::CountPackets() const {
 
 void TVexoAbecsPinPad::SendCommand(int32_t ABlockStart, int32_t& ABlocksRead) {
     ABlocksRead = 0;
-    Log(3, Format("  SendCommand: %s, BlockStart: %d", fCommand->ID().c_str(), ABlockStart));
+    LogF(3, "  SendCommand: %s, BlockStart: %d", fCommand->ID().c_str(), ABlockStart);
     if (!IsEnabled()) DoException("Communication is not Enabled");
     const TVexoAbecsPacket packet(fCommand->GetDataPacket(ABlockStart, ABlocksRead));
-    Log(3,
-        Format("    DataPacket, %d Bytes, %d Blocks", static_cast<int>(packet.Data().size()), ABlocksRead));
+    LogF(3, "    DataPacket, %d Bytes, %d Blocks", static_cast<int>(packet.Data().size()), ABlocksRead);
     const ByteString frame = packet.AsString();
     fDevice->EnviaString(frame);
-    Log(2, "  TX -> " + frame);
+    LogData(2, "  TX -> ", frame);
 }
 
 uint8_t TVexoAbecsPinPad::WaitForACK() {
     Log(3, "    WaitForACK");
     const uint8_t answer = fDevice->LeByte(kAckTimeOut);
-    Log(2, Format("    RX <- %d", answer));
+    LogF(2, "    RX <- %d", answer);
     return answer;
 }
 
@@ -205,7 +204,7 @@ void TVexoAbecsPinPad::WaitForResponse() {
             WaitForDataPacket(data);
             Log(4, "    ReadCRC");
             const ByteString crc = fDevice->LeString(kDataTimeOut, 2, {});
-            Log(3, "    CRC: " + crc);
+            LogData(3, "    CRC: ", crc);
             ByteString frame;
             frame.reserve(data.size() + 4);
             frame += static_cast<char>(SYN);
@@ -216,17 +215,18 @@ void TVexoAbecsPinPad::WaitForResponse() {
             break;
         } catch (const std::exception& e) {
             const auto* ve = dynamic_cast<const Exception*>(&e);
-            Log(3, TextToAnsi(Format("    %s: %s", ve ? ve->ClassName() : "Exception", e.what())));
+            if (Logs(3))
+                Log(3, TextToAnsi(Format("    %s: %s", ve ? ve->ClassName() : "Exception", e.what())));
             IgnoreAllBytes(kPurgePause);
             SendNAK();
             if (++failures >= kMaxFrameFailures) {
-                Log(3, Format("    %d Fails", failures));
+                LogF(3, "    %d Fails", failures);
                 DoException("Error reading Response");
             }
         }
     }
     fResponse->SetAsString(packet.Data());
-    Log(2, Format("  Response.STAT: %d", fResponse->STAT()));
+    LogF(2, "  Response.STAT: %d", fResponse->STAT());
     if (fLogLevel >= 4) LogApplicationLayer(*fResponse);
 }
 
@@ -257,11 +257,10 @@ void TVexoAbecsPinPad::WaitForSYN() {
         } else {
             const Clock::time_point now = Clock::now();
             if (now > deadline) DoException(EVexoAbecsPinPadTimeout("Timeout reading Response"));
-            if (fLogLevel >= 5)
-                Log(5, Format("    TL: %.3f sec", std::chrono::duration<double>(deadline - now).count()));
+            LogF(5, "    TL: %.3f sec", std::chrono::duration<double>(deadline - now).count());
         }
         const uint8_t b = ReadWaitingByte();
-        if (b != 0) Log(3, Format("    RX <- %d", b));
+        if (b != 0) LogF(3, "    RX <- %d", b);
         if (b == SYN) break;
     }
     Log(4, "  SYN received");
@@ -301,12 +300,12 @@ void TVexoAbecsPinPad::WaitForDataPacket(ByteString& AData) {
             DoException(Format("Data Packet is Larger than %d", kMaxDataPacket));
         AData += static_cast<char>(b);
     }
-    Log(2, "  DataPacket: " + AData);
+    LogData(2, "  DataPacket: ", AData);
 }
 
 void TVexoAbecsPinPad::EvaluateResponse() {
     const int32_t stat = fResponse->STAT();
-    Log(3, Format("  EvaluateResponse: %d", stat));
+    LogF(3, "  EvaluateResponse: %d", stat);
     const std::string message = Format("Error: %d - %s", stat, ReturnStatusMessage(stat).c_str());
     if (stat == ST_TIMEOUT) DoException(EVexoAbecsPinPadTimeout(message));
     if (stat != ST_OK) DoException(message);
@@ -315,13 +314,13 @@ void TVexoAbecsPinPad::EvaluateResponse() {
 bool TVexoAbecsPinPad::SendCAN() {
     bool confirmed = false;
     for (int tries = 1; !confirmed && tries <= kMaxCANTries; ++tries) {
-        Log(3, Format("  SendCAN: %d", tries));
+        LogF(3, "  SendCAN: %d", tries);
         Log(2, "  TX -> CAN");
         fDevice->EnviaByte(CAN);
         try {
-            Log(3, Format("  Wait %d for EOT", kEOTTimeOut));
+            LogF(3, "  Wait %d for EOT", kEOTTimeOut);
             const uint8_t b = fDevice->LeByte(kEOTTimeOut);
-            Log(2, Format("  RX <- %d", b));
+            LogF(2, "  RX <- %d", b);
             if (b == EOT)
                 confirmed = true;
             else
@@ -340,7 +339,7 @@ void TVexoAbecsPinPad::SendNAK() {
 }
 
 void TVexoAbecsPinPad::IgnoreAllBytes(int32_t AMilliseconds) {
-    Log(3, Format("  IgnoreAllBytes( %d )", AMilliseconds));
+    LogF(3, "  IgnoreAllBytes( %d )", AMilliseconds);
     // The pause lets the rest of a damaged frame arrive, so that the purge takes all of it.
     std::this_thread::sleep_for(std::chrono::milliseconds(AMilliseconds));
     Log(2, "  TX/RX - Purge");

@@ -12,6 +12,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexo {
@@ -335,7 +336,10 @@ private:
     void IgnoreAllBytes(int32_t AMilliseconds);
     void EvaluateResponse();
     void LogApplicationLayer(const TVexoAbecsApplicationLayer& ALayer);
+    bool Logs(uint8_t ALevel) const;
     void Log(uint8_t ALevel, const ByteString& ALine);
+    void LogF(uint8_t ALevel, const char* AFormat, ...) __attribute__((format(printf, 3, 4)));
+    void LogData(uint8_t ALevel, std::string_view APrefix, std::string_view AData);
     uint8_t ReadWaitingByte();
     int CountPackets() const;
     TBlockChannel* ActiveChannel() const;

@@ -9,14 +9,40 @@
 #include "util/FilesIO.h"
 #include "util/Strings.h"
 
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+
 namespace vexo {
 
+bool TVexoAbecsPinPad::Logs(uint8_t ALevel) const {
+    return fLogLevel >= ALevel && (fOnWriteLog || !fLogFile.empty());
+}
+
 void TVexoAbecsPinPad::Log(uint8_t ALevel, const ByteString& ALine) {
-    if (fLogLevel >= ALevel) WriteLog(ALine, true);
+    if (Logs(ALevel)) WriteLog(ALine, true);
+}
+
+// The line is only built when it goes somewhere: the exchange logs every step of every packet.
+void TVexoAbecsPinPad::LogF(uint8_t ALevel, const char* AFormat, ...) {
+    if (!Logs(ALevel)) return;
+    va_list args;
+    va_start(args, AFormat);
+    char buffer[512];
+    const int n = std::vsnprintf(buffer, sizeof buffer, AFormat, args);
+    va_end(args);
+    if (n >= 0) WriteLog(ByteString(buffer, std::min(static_cast<size_t>(n), sizeof buffer - 1)), true);
+}
+
+void TVexoAbecsPinPad::LogData(uint8_t ALevel, std::string_view APrefix, std::string_view AData) {
+    if (!Logs(ALevel)) return;
+    ByteString line(APrefix);
+    line += AData;
+    WriteLog(line, true);
 }
 
 void TVexoAbecsPinPad::LogText(const std::string& AText, uint8_t ALevel) {
-    if (fLogLevel >= ALevel) WriteLog(TextToAnsi(AText), true);
+    if (Logs(ALevel)) WriteLog(TextToAnsi(AText), true);
 }
 
 void TVexoAbecsPinPad::LogException(const Exception& AException) {

@@ -145,7 +145,7 @@ void TVexoAbecsPinPad::GIX(const std::vector<uint16_t>& PP_DATA) {
     for (uint16_t id : PP_DATA)
         list += InteiroParaBytes(id, 2);
     if (!list.empty()) {
-        Log(2, "   " + list);
+        LogData(2, "   ", list);
         // The ids are raw bytes, not text: they go through the stream form, unconverted.
         std::stringstream stream(list);
         fCommand->AddParamFromTagValue(SPE_IDLIST, stream);
