@@ -9,7 +9,6 @@
 #include "pinpad/VexoAbecsApplicationLayer.h"
 #include "pinpad/VexoAbecsPinPad.h"
 #include "pinpad/VexoAbecsTables.h"
-#include "util/CodePage.h"
 #include "util/Exception.h"
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -204,7 +203,7 @@ void TfrMain::ListMediaFiles() {
     VexoAbecsPinPad1->Response().GetResponseFromTagValue(vexo::PP_MFNAME, names);
     QStringList lines;
     for (const auto& name : names)
-        lines << QString::fromStdString(vexo::AnsiToText(name));
+        lines << QString::fromStdString(name);
     lbLMFMedias->clear();
     lbLMFMedias->addItems(lines);
     const QString title = lines.isEmpty() ? QStringLiteral("No media files")

@@ -104,7 +104,7 @@ void TfrMain::btGIXClick() {
         const int32_t tag = StrToIntDef(item.substr(0, eq), -1);
         if (tag < 0 || tag > 65535) continue;
         mGIXResponse->appendPlainText(QString::fromStdString(vexo::PPParamName(static_cast<uint16_t>(tag))) +
-                                      QStringLiteral(" => ") + FromAnsi(item.substr(eq + 1)));
+                                      QStringLiteral(" => ") + QString::fromStdString(item.substr(eq + 1)));
     }
 }
 

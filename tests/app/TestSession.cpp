@@ -1,6 +1,7 @@
 // The window against the simulated PIN pad over pseudo-terminals, with a scripted cardholder.
 #include "WindowFixture.h"
 #include "pinpad/VexoAbecsPinPad.h"
+#include "pinpad/VexoAbecsTables.h"
 #include "sim/SimulatorRunner.h"
 #include <QCheckBox>
 #include <QComboBox>
@@ -150,7 +151,10 @@ private slots:
     }
 
     void informationPage() {
-        StartSim();
+        // The PIN pad speaks Windows-1252: "\xC9" is an E with an acute accent.
+        Profile profile = Profile::Graphic();
+        profile.Items[vexo::PP_MNNAME] = "F\xC9NIX";
+        StartSim(profile);
         Activate(QString::fromStdString(fSim->Address()));
         OpenSession();
 
@@ -166,12 +170,15 @@ private slots:
 
         // By selection and by value, in that order; 32802 is PP_MFSUP.
         C<QListWidget>("lbGIXParams")->item(0)->setSelected(true);
+        C<QListWidget>("lbGIXParams")->item(3)->setSelected(true);
         C<QLineEdit>("edGIXValue")->setText(QStringLiteral("32802"));
         C<QPushButton>("btGIX")->click();
         QStringList gix = Lines("mGIXResponse");
-        QCOMPARE(gix.size(), 2);
+        QCOMPARE(gix.size(), 3);
         QVERIFY2(gix[0].startsWith(QStringLiteral("PP_SERNUM => ")), qPrintable(gix.join('|')));
-        QCOMPARE(gix[1], QStringLiteral("PP_MFSUP => 110"));
+        QCOMPARE(gix[1], QStringLiteral("PP_MNNAME => F\u00C9NIX"));
+        QCOMPARE(gix[2], QStringLiteral("PP_MFSUP => 110"));
+        QVERIFY(caps[4] == QStringLiteral("Manufacturer: F\u00C9NIX"));
 
         // "All" clears the selection: everything the PIN pad offers, one line each.
         C<QCheckBox>("cbGIXAll")->setChecked(true);
