@@ -52,9 +52,9 @@ void Simulator::Run(const std::atomic<bool>& AStop) {
         }
         now = Clock::now();
         if (fRxState != RxState::Hunting && now - fLastRx > fInterByte) OnBadFrame("incomplete frame");
-        if (fScheduled && now >= fScheduled->first) {
-            const ByteString data = std::move(fScheduled->second);
-            fScheduled.reset();
+        while (!fScheduled.empty() && now >= fScheduled.front().first) {
+            const ByteString data = std::move(fScheduled.front().second);
+            fScheduled.pop_front();
             Transmit(data, true);
         }
         ServeCardholder(now);
@@ -64,7 +64,7 @@ void Simulator::Run(const std::atomic<bool>& AStop) {
 Simulator::Clock::time_point Simulator::NextWake(Clock::time_point ANow) const {
     auto wake = ANow + kIdlePoll;
     if (fRxState != RxState::Hunting) wake = std::min(wake, fLastRx + fInterByte + Millis(1));
-    if (fScheduled) wake = std::min(wake, fScheduled->first);
+    if (!fScheduled.empty()) wake = std::min(wake, fScheduled.front().first);
     if (fDelayUntil) wake = std::min(wake, *fDelayUntil);
     if (const auto deadline = fModel.Deadline()) wake = std::min(wake, *deadline);
     return wake;
@@ -159,7 +159,6 @@ void Simulator::OnCommand(const ByteString& AData) {
     }
     if (fModel.Waiting()) Trace("   " + fModel.WaitingFor() + " abandoned for the new command");
     fModel.Abandon();
-    fScheduled.reset();
     fLast.reset();
     fDelayUntil.reset();
     fWalkedAway = false;
@@ -197,7 +196,7 @@ void Simulator::SendReply(const SimReply& AReply) {
     }
     if (fCurrent.LateMs > 0) {
         Trace("   fault: response held back " + std::to_string(fCurrent.LateMs) + " ms");
-        fScheduled.emplace(Clock::now() + Millis(fCurrent.LateMs), data);
+        fScheduled.emplace_back(Clock::now() + Millis(fCurrent.LateMs), data);
         return;
     }
     Transmit(data, true);
@@ -272,7 +271,7 @@ void Simulator::OnNak() {
 }
 
 void Simulator::OnCan() {
-    fScheduled.reset();
+    fScheduled.clear();
     fLast.reset();
     fDelayUntil.reset();
     if (fModel.Waiting()) Trace("   " + fModel.WaitingFor() + " cancelled by the host");

@@ -5,6 +5,7 @@
 #include "sim/PinPadModel.h"
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -72,8 +73,10 @@ private:
     ActiveFaults fCurrent;           // faults of the command being served
     std::optional<ByteString> fLast; // data field of the last response, for resends
     int fSends = 0;
-    std::optional<std::pair<Clock::time_point, ByteString>> fScheduled; // a late response
-    std::optional<Clock::time_point> fDelayUntil;                       // the cardholder is taking their time
+    // Late responses, in the order they fall due. A new command does not call them off: an
+    // answer that comes after the host gave up is the point of the fault.
+    std::deque<std::pair<Clock::time_point, ByteString>> fScheduled;
+    std::optional<Clock::time_point> fDelayUntil; // the cardholder is taking their time
     bool fWalkedAway = false;
 
     mutable std::mutex fCountMutex;

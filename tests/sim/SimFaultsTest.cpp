@@ -79,11 +79,13 @@ TEST_F(SimFaults, NoEotAfterCan) {
     }
 }
 
-TEST_F(SimFaults, LateResponseComesAfterAPause) {
-    Sim().AddFault("late:400");
+TEST_F(SimFaults, LateResponseComesEvenAfterTheHostMovedOn) {
+    Sim().AddFault("late:400@OPN");
     Host().Write(Frame("OPN"));
     EXPECT_EQ(HexOf(Host().Read(1, 2000ms)), "06 ");
     ExpectSilence(150ms);
+    // The host gave up and asks something else; the stale answer still follows.
+    EXPECT_EQ(Command("GIX" + Block(TLV(SPE_IDLIST, Hex("80 22")))), "GIX000" + Block(TLV(PP_MFSUP, "110")));
     EXPECT_EQ(Host().Read(10, 3000ms), kOpnAnswer.substr(1));
 }
 
