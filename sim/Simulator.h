@@ -31,6 +31,10 @@ public:
     // Serves the link until AStop is true; Wake() the channel after setting it.
     void Run(const std::atomic<bool>& AStop);
 
+    // Takes bytes as if they had just arrived, on the caller's thread; answers go to the
+    // channel. For fuzzers and tests that drive the link without Run's thread.
+    void Receive(const ByteString& ABytes) { Feed(ABytes); }
+
     // Commands received in good frames and executed (refused frames do not count).
     size_t CommandsHandled() const;
     // Waits until at least ACount commands were handled; false when the time ran out.
@@ -63,7 +67,8 @@ private:
     FaultPlan& fFaults;
     TraceFn fTrace;
     Millis fInterByte{500};
-    const std::atomic<bool>* fStop = nullptr;
+    const std::atomic<bool>* fStop = &kNeverStop;
+    static inline const std::atomic<bool> kNeverStop{false};
 
     RxState fRxState = RxState::Hunting;
     ByteString fRx;
