@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
@@ -165,6 +166,9 @@ bool TfrMain::IsActivatedFlag() const {
 
 void TfrMain::AddToLog(const QString& AText) {
     mLog->appendPlainText(AText);
+    // The newest line stays in sight, as the operator follows the exchange while it runs.
+    QScrollBar* bar = mLog->verticalScrollBar();
+    bar->setValue(bar->maximum());
 }
 
 void TfrMain::ShowResponseStatus() {

@@ -82,6 +82,17 @@ QLabel* TitlePanel(const char* AName, const QString& AText) {
     return l;
 }
 
+// Notes beside a command: small print, so the controls keep their room.
+QLabel* Note(const QString& AText) {
+    auto* label = new QLabel(AText);
+    label->setWordWrap(true);
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    label->setFont(font);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
 QGroupBox* Group(const QString& ATitle, QLayout* ALayout) {
     auto* g = new QGroupBox(ATitle);
     g->setLayout(ALayout);
@@ -357,15 +368,13 @@ QWidget* TfrMain::BuildAskEventPage() {
     auto* page = new QWidget;
     auto* top = new QHBoxLayout(page);
 
-    auto* gkyNote = new QLabel(QStringLiteral("Obsolete. This command does not return numeric keys"));
-    gkyNote->setWordWrap(true);
+    auto* gkyNote = Note(QStringLiteral("Obsolete. This command does not return numeric keys"));
     btGKY = Button("btGKY", QStringLiteral("GKY"));
     pGKYResponse = ResultPanel("pGKYResponse", QStringLiteral("Result: 0"));
     auto* gky = new QVBoxLayout;
     gky->addWidget(gkyNote);
     gky->addWidget(btGKY);
     gky->addWidget(pGKYResponse);
-    gky->addStretch(1);
 
     edtRMCMsg1 = DisplayEdit("edtRMCMsg1", QStringLiteral("OPERATION "));
     edtRMCMsg2 = DisplayEdit("edtRMCMsg2", QStringLiteral("FINISHED"));
@@ -374,28 +383,27 @@ QWidget* TfrMain::BuildAskEventPage() {
     rmc->addWidget(edtRMCMsg1);
     rmc->addWidget(edtRMCMsg2);
     rmc->addWidget(btRMC);
-    rmc->addStretch(1);
     auto* col1 = new QVBoxLayout;
     col1->addWidget(Group(QStringLiteral("GKY (Get Key)"), gky));
     col1->addWidget(Group(QStringLiteral("RMC (ICC removal)"), rmc));
-    top->addLayout(col1, 2);
+    top->addLayout(col1, 3);
 
     auto* gcdNote =
-        new QLabel(QStringLiteral("In order to comply with PCI security requirements, the prompt message\n"
-                                  "shall be selected among those available in a fixed table defined by "
-                                  "ABECS specification"));
-    gcdNote->setWordWrap(true);
+        Note(QStringLiteral("In order to comply with PCI security requirements, the prompt message\n"
+                            "shall be selected among those available in a fixed table defined by "
+                            "ABECS specification"));
     cbxGCD = Named(new QComboBox, "cbxGCD");
     seGCDTimeOut = Spin("seGCDTimeOut", 0, 999, 60);
     btGCD = Button("btGCD", QStringLiteral("GCD"));
     pGCDResponse = ResultPanel("pGCDResponse", QStringLiteral("Response: "));
     auto* gcd = new QVBoxLayout;
-    gcd->addWidget(gcdNote);
+    gcd->addWidget(gcdNote, 1);
     gcd->addWidget(Labelled(QStringLiteral("Msg Index"), cbxGCD));
-    gcd->addWidget(Labelled(QStringLiteral("Timeout"), seGCDTimeOut));
-    gcd->addWidget(btGCD);
+    auto* gcdRow = new QHBoxLayout;
+    gcdRow->addWidget(Labelled(QStringLiteral("Timeout"), seGCDTimeOut));
+    gcdRow->addWidget(btGCD, 1, Qt::AlignBottom);
+    gcd->addLayout(gcdRow);
     gcd->addWidget(pGCDResponse);
-    gcd->addStretch(1);
     top->addWidget(Group(QStringLiteral("GCD (Capture Text)"), gcd), 3);
 
     edMNUTitle = Named(new QLineEdit(QStringLiteral("How was the service?")), "edMNUTitle");
@@ -426,6 +434,7 @@ QWidget* TfrMain::BuildAskEventPage() {
     seCEXTimeOut = Spin("seCEXTimeOut", 0, 999, 60);
     btCEX = Button("btCEX", QStringLiteral("CEX"));
     mCEXResponse = Memo("mCEXResponse", CEXLegend(), true);
+    mCEXResponse->setLineWrapMode(QPlainTextEdit::NoWrap);
     auto* cexLeft = new QVBoxLayout;
     for (QWidget* w :
          {static_cast<QWidget*>(cbCEXVerifyKey), static_cast<QWidget*>(cbCEXVerifyMagnetic),

@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -30,8 +31,8 @@ void Settle(int AMilliseconds) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s OUTPUT.png [PAGE]\n", argv[0]);
         return 2;
     }
     kestrel::sim::SimulatorRunner sim(kestrel::sim::Profile::Graphic());
@@ -54,7 +55,7 @@ int main(int argc, char* argv[]) {
         gix->item(row)->setSelected(true);
     Control<QPushButton>(&window, "btGIX")->click();
     Control<QPushButton>(&window, "btVexoPinPadCapabilities")->click();
-    Control<QTabWidget>(&window, "pgcCommands")->setCurrentIndex(2);
+    Control<QTabWidget>(&window, "pgcCommands")->setCurrentIndex(argc == 3 ? std::atoi(argv[2]) : 2);
     Settle(500);
 
     if (!window.grab().save(QString::fromLocal8Bit(argv[1]), "PNG")) {
