@@ -277,6 +277,19 @@ private slots:
         QVERIFY(Contains(fSim->Display().Lines, "TEF e PIX ?"));
         C<QPushButton>("btDSPClear")->click();
         QVERIFY(!Contains(fSim->Display().Lines, "PROJETO VEXO"));
+        fSim->RemoveCard();
+        Press("btRMC");
+        C<QPushButton>("btGIN")->click();
+        QVERIFY(!C<QPlainTextEdit>("mGINResponse")->toPlainText().isEmpty());
+        QVERIFY2(!ErrorShown(), qPrintable(Log()));
+
+        // The secure opening is refused by the component, with nothing sent.
+        C<QCheckBox>("cbSecure")->setChecked(true);
+        C<QPushButton>("btOPN")->click();
+        QVERIFY2(LogEndsWithError(W(), QStringLiteral("EVexoAbecsPinPadError"),
+                                  QStringLiteral("OPN Secure is not implemented yet")),
+                 qPrintable(Log()));
+        C<QCheckBox>("cbSecure")->setChecked(false);
 
         // CLX on the media page with nothing chosen sends nothing.
         const auto sent = Log().count(QStringLiteral("ExecCommand:"));
@@ -286,7 +299,6 @@ private slots:
 
         C<QPushButton>("btCLO")->click();
         QVERIFY(!fSim->SessionOpen());
-        QVERIFY(!ErrorShown());
     }
 
     void cancelDuringABlockingCommand() {
