@@ -149,6 +149,7 @@ int main(int argc, char** argv) {
         }
         std::cout << address << std::endl;
         if (!o.Link.empty()) std::cerr << "kestrel-sim: " << o.Link << " -> " << address << "\n";
+        if (!o.Pty) std::cerr << "kestrel-sim: Kestrel's port name for it is TCP:" << address << "\n";
         std::cerr << "kestrel-sim: profile " << runner.GetProfile().Name
                   << "; type \"help\" for control lines\n";
         ControlLoop(runner, signals);

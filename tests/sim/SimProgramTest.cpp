@@ -1,0 +1,176 @@
+// The kestrel-sim program: its help, its control lines on standard input, and a clean stop on
+// SIGTERM that removes the link.
+#include "SimTestSupport.h"
+#include <arpa/inet.h>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace kestrel::sim::test {
+namespace {
+
+// The program with pipes on its standard input and output; killed if a test leaves it running.
+class Program {
+public:
+    explicit Program(std::vector<std::string> AArgs) {
+        int in[2], out[2];
+        if (pipe(in) != 0 || pipe(out) != 0) return;
+        fPid = fork();
+        if (fPid == 0) {
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, 2);
+            std::vector<char*> argv{const_cast<char*>(KESTREL_SIM_PROGRAM)};
+            for (auto& a : AArgs)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(KESTREL_SIM_PROGRAM, argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        fIn = in[1];
+        fOut = out[0];
+    }
+    ~Program() {
+        if (fPid > 0 && !fExited) {
+            kill(fPid, SIGKILL);
+            waitpid(fPid, nullptr, 0);
+        }
+        close(fIn);
+        close(fOut);
+    }
+    void Say(const std::string& ALine) {
+        [[maybe_unused]] auto n = write(fIn, (ALine + "\n").data(), ALine.size() + 1);
+    }
+    // One line of standard output, within the time given.
+    std::string Line(int ATimeoutMs = 5000) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ATimeoutMs);
+        while (fBuffer.find('\n') == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd fd{fOut, POLLIN, 0};
+            if (left.count() <= 0 || poll(&fd, 1, int(left.count())) <= 0) return "(nothing)";
+            char chunk[4096];
+            const ssize_t n = read(fOut, chunk, sizeof chunk);
+            if (n <= 0) return "(closed)";
+            fBuffer.append(chunk, size_t(n));
+        }
+        const auto eol = fBuffer.find('\n');
+        std::string line = fBuffer.substr(0, eol);
+        fBuffer.erase(0, eol + 1);
+        return line;
+    }
+    std::string AllOutput(int ATimeoutMs = 5000) {
+        std::string text;
+        for (std::string line; (line = Line(ATimeoutMs)) != "(closed)" && line != "(nothing)";)
+            text += line + "\n";
+        return text;
+    }
+    // Exit status after SIGTERM, or -1 when it does not stop within the time given.
+    int Terminate(int ATimeoutMs = 5000) {
+        kill(fPid, SIGTERM);
+        return Wait(ATimeoutMs);
+    }
+    int Wait(int ATimeoutMs) {
+        for (int waited = 0; waited < ATimeoutMs; waited += 10) {
+            int status = 0;
+            if (waitpid(fPid, &status, WNOHANG) == fPid) {
+                fExited = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            usleep(10000);
+        }
+        return -1;
+    }
+
+private:
+    pid_t fPid = -1;
+    int fIn = -1, fOut = -1;
+    bool fExited = false;
+    std::string fBuffer;
+};
+
+TEST(SimProgram, HelpNamesEveryOptionFaultAndControlLine) {
+    Program program({"--help"});
+    const std::string help = program.AllOutput();
+    for (const char* word :
+         {"--pty",    "--tcp",    "--link",       "--profile", "--script", "--fault", "--random-faults",
+          "--seed",   "--baud",   "--time-scale", "--quiet",   "noack",    "nak",     "crc",
+          "noise",    "split",    "oversize",     "noeot",     "late",     "hangup",  "silent",
+          "key K",    "digits D", "choose N",     "swipe",     "insert",   "remove",  "tap",
+          "delay MS", "never",    "fault SPEC",   "rate BAUD", "display",  "media",   "status",
+          "quit"})
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    EXPECT_EQ(program.Wait(5000), 0);
+}
+
+TEST(SimProgram, TcpServesAHostAndTakesControlLines) {
+    Program program({"--tcp", "127.0.0.1:0", "--quiet"});
+    const std::string address = program.Line();
+    ASSERT_EQ(address.rfind("127.0.0.1:", 0), 0u) << address;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(uint16_t(std::stoi(address.substr(10))));
+    peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&peer), sizeof peer), 0);
+    const auto exchange = [fd](const ByteString& AData) {
+        const ByteString frame = Frame(AData);
+        EXPECT_EQ(write(fd, frame.data(), frame.size()), ssize_t(frame.size()));
+        ByteString got;
+        for (int i = 0; i < 200 && got.size() < 11; ++i) {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0) continue;
+            char buffer[64];
+            const ssize_t n = read(fd, buffer, sizeof buffer);
+            if (n <= 0) break;
+            got.append(buffer, size_t(n));
+        }
+        return got;
+    };
+    EXPECT_EQ(exchange("OPN"), "\x06" + Frame("OPN000"));
+    program.Say("key F3");
+    EXPECT_EQ(program.Line(), "cardholder: key 6");
+    EXPECT_EQ(exchange("GKY"), "\x06" + Frame("GKY006"));
+    program.Say("fault bogus");
+    EXPECT_EQ(program.Line().rfind("error: unknown fault", 0), 0u);
+    program.Say("status");
+    EXPECT_NE(program.Line().find("waiting for nothing"), std::string::npos);
+    close(fd);
+    program.Say("quit");
+    EXPECT_EQ(program.Wait(5000), 0);
+}
+
+TEST(SimProgram, PtyLinkIsRemovedOnSigterm) {
+    const std::string link = ::testing::TempDir() + "kestrel-sim-program-link";
+    std::filesystem::remove(link);
+    Program program({"--pty", "--link", link, "--quiet", "--profile", "text"});
+    const std::string slave = program.Line();
+    EXPECT_EQ(slave.rfind("/dev/pts/", 0), 0u) << slave;
+    EXPECT_EQ(std::filesystem::read_symlink(link), slave);
+    EXPECT_EQ(program.Terminate(), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+}
+
+TEST(SimProgram, BadArgumentsAreRefused) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{},
+                                                                  {"--pty", "--tcp", "1"},
+                                                                  {"--tcp", "99999"},
+                                                                  {"--tcp", "1", "--link", "/tmp/x"},
+                                                                  {"--pty", "--profile", "/nonexistent"}}) {
+        Program program(args);
+        const int status = program.Wait(5000);
+        EXPECT_NE(status, 0);
+        EXPECT_NE(status, -1);
+    }
+}
+
+} // namespace
+} // namespace kestrel::sim::test
