@@ -159,7 +159,9 @@ Profile Profile::Graphic() {
     p.Items[PP_SERNUM] = "KS20260000000001";
     p.Items[PP_PARTNBR] = "KSIM-G-320";
     p.Items[PP_MODEL] = "KESTREL SIM G320;8MB";
-    p.Items[PP_CTLSVER] = "1.0";
+    // Contactless kernels: only a PIN pad with an antenna reports them.
+    for (uint16_t id : {PP_CTLSVER, PP_MCTLSVER, PP_VCTLSVER, PP_AECTLSVER, PP_DPCTLSVER, PP_PUREVER})
+        p.Items[id] = "1.0";
     return p;
 }
 
