@@ -4,6 +4,8 @@
 #include "app/ConfiguraSerial.h"
 #include "app/ErrorText.h"
 #include "app/IniFile.h"
+#include "app/MediaPicture.h"
+#include "app/PictureFileDialog.h"
 #include "app/PinPadTexts.h"
 #include "device/VexoDevice.h"
 #include "pinpad/VexoAbecsApplicationLayer.h"
@@ -45,10 +47,15 @@ std::string Std(const QString& AText) {
 
 TfrMain::TfrMain(const QString& AParamsFileName, QWidget* AParent)
     : QMainWindow(AParent), VexoAbecsPinPad1(std::make_unique<vexo::TVexoAbecsPinPad>()),
-      fParamsFileName(AParamsFileName) {
+      fMediaPage(std::make_unique<TMediaPageState>()), fParamsFileName(AParamsFileName) {
     setObjectName(QStringLiteral("frMain"));
     VexoAbecsPinPad1->SetName("VexoAbecsPinPad1");
     fMessageBox = [this](const QString& AText) { QMessageBox::information(this, windowTitle(), AText); };
+    fQuestionBox = [this](const QString& AText) {
+        return QMessageBox::question(this, windowTitle(), AText, QMessageBox::Yes | QMessageBox::No) ==
+               QMessageBox::Yes;
+    };
+    fPictureFileChooser = [this] { return ChoosePictureFile(this); };
     BuildWindow();
     ConnectHandlers();
     WireComponentEvents();
@@ -110,6 +117,12 @@ void TfrMain::ConnectHandlers() {
     OnSignal(btCLO, &QPushButton::clicked, &TfrMain::btCLOClick);
     OnSignal(btCLX, &QPushButton::clicked, &TfrMain::btCLXClick);
     OnSignal(btLMF, &QPushButton::clicked, &TfrMain::btLMFClick);
+    OnSignal(btDSI, &QPushButton::clicked, &TfrMain::btDSIClick);
+    OnSignal(btDMF, &QPushButton::clicked, &TfrMain::btDMFClick);
+    OnSignal(btSearchSerialPorts1, &QToolButton::clicked, &TfrMain::btSearchSerialPorts1Click);
+    OnSignal(btMediaLoad, &QPushButton::clicked, &TfrMain::btMediaLoadClick);
+    OnSignal(btPaintQRCode, &QPushButton::clicked, &TfrMain::btPaintQRCodeClick);
+    OnSignal(btSendQRCode, &QPushButton::clicked, &TfrMain::btSendQRCodeClick);
 }
 
 void TfrMain::WireComponentEvents() {
@@ -139,6 +152,7 @@ void TfrMain::StartUp() {
     cbxGCD->addItems(GCDPromptNames());
     cbxGCD->setCurrentIndex(-1);
     ReadParams();
+    StartMediaPage();
 }
 
 // --- Window state ------------------------------------------------------------------------------------

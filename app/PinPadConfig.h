@@ -12,7 +12,9 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
+class QScrollArea;
 class QSpinBox;
 class QTabWidget;
 class QToolButton;
@@ -22,7 +24,15 @@ namespace vexo {
 class TVexoAbecsPinPad;
 }
 
+namespace kestrel::media {
+struct Picture;
+enum class MediaType;
+} // namespace kestrel::media
+
 namespace kestrel {
+
+struct TMediaPageState;
+class TPictureView;
 
 // The test tool's main window: a Config page, the command pages, the on-screen log and the status bar.
 // It owns the one PIN-pad component and holds no protocol logic of its own: every handler is a few lines
@@ -41,6 +51,17 @@ public:
     // Detection's outcome is shown in a modal box; tests replace the box.
     using TMessageBox = std::function<void(const QString&)>;
     void SetMessageBox(TMessageBox ABox) { fMessageBox = std::move(ABox); }
+    // The Yes/No question before deleting media files (true: Yes); tests answer it themselves.
+    using TQuestionBox = std::function<bool(const QString&)>;
+    void SetQuestionBox(TQuestionBox ABox) { fQuestionBox = std::move(ABox); }
+    // The picture file the operator picks (empty: cancelled); tests name the file instead of a dialog.
+    using TFileChooser = std::function<QString()>;
+    void SetPictureFileChooser(TFileChooser AChooser) { fPictureFileChooser = std::move(AChooser); }
+
+    // The pictures of the Multimedia page, as they will be uploaded.
+    const media::Picture& MediaPicture() const;
+    media::MediaType MediaPictureType() const;
+    const media::Picture& QRCodePicture() const;
 
     // Shows an error that escaped a handler: three log lines and the status bar.
     void ApplicationEvents1Exception(const std::exception& E);
@@ -119,9 +140,31 @@ private:
     void btCLXClick();
     void btLMFClick();
 
+    // Multimedia page
+    void BuildMediaImagePage(QWidget* APage);
+    void BuildMediaQRCodePage(QWidget* APage);
+    void StartMediaPage();
+    void btDSIClick();
+    void btDMFClick();
+    void btSearchSerialPorts1Click();
+    void btMediaLoadClick();
+    void btPaintQRCodeClick();
+    void btSendQRCodeClick();
+    void ShowMediaInfo();
+    void ShowMediaPicture();
+    void ShowQRCodePicture();
+    QStringList SelectedMediaNames() const;
+    void UploadMedia(const QString& AName, const std::string& ABytes, media::MediaType AType);
+    void BeginMediaLoad();
+    void EndMediaLoad();
+    void MediaLoadProgress(int APacketsDone, int APacketsTotal);
+
     std::unique_ptr<vexo::TVexoAbecsPinPad> VexoAbecsPinPad1;
+    std::unique_ptr<TMediaPageState> fMediaPage;
     QString fParamsFileName;
     TMessageBox fMessageBox;
+    TQuestionBox fQuestionBox;
+    TFileChooser fPictureFileChooser;
     bool fCloseRequested = false;
 
 public:
@@ -183,7 +226,21 @@ public:
     QLabel* pLMFMediaTitle = nullptr;
     QListWidget* lbLMFMedias = nullptr;
     QPushButton* btLMF = nullptr;
+    QPushButton* btDSI = nullptr;
+    QPushButton* btDMF = nullptr;
     QTabWidget* pgMedia = nullptr;
+    QScrollArea* sbxMedia = nullptr;
+    QLabel* imgMedia = nullptr;
+    QLineEdit* edMediaLoad = nullptr;
+    QToolButton* btSearchSerialPorts1 = nullptr;
+    QLabel* pMediaInfo = nullptr;
+    QPushButton* btMediaLoad = nullptr;
+    TPictureView* imgQRCode = nullptr;
+    QPlainTextEdit* mQRCode = nullptr;
+    QPushButton* btPaintQRCode = nullptr;
+    QLineEdit* edQRCodeImgName = nullptr;
+    QPushButton* btSendQRCode = nullptr;
+    QProgressBar* pbMediaLoad = nullptr;
 
     QPushButton* btGKY = nullptr;
     QLabel* pGKYResponse = nullptr;

@@ -1,4 +1,5 @@
 // Builds the window's controls, with their names, captions and defaults.
+#include "app/MediaPicture.h"
 #include "app/PinPadConfig.h"
 #include "app/PinPadTexts.h"
 #include <QCheckBox>
@@ -7,16 +8,21 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTextDocument>
+#include <QTextOption>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -110,6 +116,18 @@ QWidget* Labelled(const QString& ALabel, QWidget* AControl) {
     return w;
 }
 
+// The QR text is one payload: Enter does not break it.
+class TQRCodeTextEdit : public QPlainTextEdit {
+protected:
+    void keyPressEvent(QKeyEvent* AEvent) override {
+        if (AEvent->key() == Qt::Key_Return || AEvent->key() == Qt::Key_Enter) {
+            AEvent->ignore();
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(AEvent);
+    }
+};
+
 const QString kDisplayLines = QStringLiteral("PROJETO VEXO\nVexoAbecsPinPad\n----------------\nTEF e PIX ?\n"
                                              "\u00C9 no Vexo\n-+-+-+-+-+-+-+-+");
 
@@ -184,6 +202,12 @@ void TfrMain::BuildWindow() {
     sbResponseError = Named(new QLabel(QStringLiteral("ERROR:")), "sbResponseError");
     bar->addWidget(sbResponseStat);
     bar->addWidget(sbResponseError, 1);
+    // Shown only while a media file goes to the PIN pad.
+    pbMediaLoad = Named(new QProgressBar, "pbMediaLoad");
+    pbMediaLoad->setFixedWidth(160);
+    pbMediaLoad->setMaximumHeight(20);
+    pbMediaLoad->hide();
+    bar->addPermanentWidget(pbMediaLoad);
     setStatusBar(bar);
 }
 
@@ -350,18 +374,81 @@ QWidget* TfrMain::BuildMultimediaPage() {
     pLMFMediaTitle = TitlePanel("pLMFMediaTitle", QStringLiteral("Media Files"));
     lbLMFMedias = Named(new QListWidget, "lbLMFMedias");
     lbLMFMedias->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lbLMFMedias->setFont(DisplayFont());
     btLMF = Button("btLMF", QStringLiteral("List (LMF)"));
+    btDSI = Button("btDSI", QStringLiteral("Display (DSI)"));
+    btDMF = Button("btDMF", QStringLiteral("Delete (DMF)"));
     auto* left = new QVBoxLayout;
     left->addWidget(pLMFMediaTitle);
     left->addWidget(lbLMFMedias, 1);
     left->addWidget(btLMF);
+    left->addWidget(btDSI);
+    left->addWidget(btDMF);
     top->addLayout(left, 1);
 
     pgMedia = Named(new QTabWidget, "pgMedia");
-    pgMedia->addTab(Named(new QWidget, "tsImage"), QStringLiteral("Image"));
-    pgMedia->addTab(Named(new QWidget, "tsQRCode"), QStringLiteral("QRCode"));
+    auto* image = Named(new QWidget, "tsImage");
+    auto* qrcode = Named(new QWidget, "tsQRCode");
+    BuildMediaImagePage(image);
+    BuildMediaQRCodePage(qrcode);
+    pgMedia->addTab(image, QStringLiteral("Image"));
+    pgMedia->addTab(qrcode, QStringLiteral("QRCode"));
     top->addWidget(pgMedia, 3);
     return page;
+}
+
+void TfrMain::BuildMediaImagePage(QWidget* APage) {
+    imgMedia = Named(new QLabel, "imgMedia");
+    imgMedia->setAlignment(Qt::AlignCenter);
+    sbxMedia = Named(new QScrollArea, "sbxMedia");
+    sbxMedia->setAlignment(Qt::AlignCenter);
+    sbxMedia->setWidget(imgMedia);
+
+    edMediaLoad = Named(new QLineEdit(QStringLiteral("LOGOVEXO")), "edMediaLoad");
+    edMediaLoad->setFont(DisplayFont());
+    btSearchSerialPorts1 = GlyphButton("btSearchSerialPorts1", QStyle::SP_DialogOpenButton,
+                                       QStringLiteral("Open a picture file"));
+    pMediaInfo = Named(new QLabel, "pMediaInfo");
+    QFont small = pMediaInfo->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    pMediaInfo->setFont(small);
+    btMediaLoad = Button("btMediaLoad", QStringLiteral("Media Load"));
+    auto* row = new QHBoxLayout;
+    row->addWidget(edMediaLoad, 1);
+    row->addWidget(btSearchSerialPorts1);
+    row->addWidget(pMediaInfo);
+    row->addWidget(btMediaLoad);
+
+    auto* layout = new QVBoxLayout(APage);
+    layout->addWidget(sbxMedia, 1);
+    layout->addLayout(row);
+}
+
+void TfrMain::BuildMediaQRCodePage(QWidget* APage) {
+    imgQRCode = Named(new TPictureView, "imgQRCode");
+    imgQRCode->setFixedSize(255, 231);
+    mQRCode = Named(new TQRCodeTextEdit, "mQRCode");
+    mQRCode->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mQRCode->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mQRCode->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QTextOption centred = mQRCode->document()->defaultTextOption();
+    centred.setAlignment(Qt::AlignHCenter);
+    mQRCode->document()->setDefaultTextOption(centred);
+    btPaintQRCode = Button("btPaintQRCode", QStringLiteral("Generate QRCode"));
+    edQRCodeImgName = Named(new QLineEdit(QStringLiteral("QRCODE01")), "edQRCodeImgName");
+    edQRCodeImgName->setFont(DisplayFont());
+    btSendQRCode = Button("btSendQRCode", QStringLiteral("Send to PinPad"));
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(mQRCode, 1);
+    right->addWidget(btPaintQRCode);
+    auto* send = new QHBoxLayout;
+    send->addWidget(edQRCodeImgName, 1);
+    send->addWidget(btSendQRCode);
+    right->addLayout(send);
+    auto* layout = new QHBoxLayout(APage);
+    layout->addWidget(imgQRCode, 0, Qt::AlignCenter);
+    layout->addLayout(right, 1);
 }
 
 QWidget* TfrMain::BuildAskEventPage() {

@@ -1,0 +1,60 @@
+#pragma once
+// The pictures of the Multimedia page, kept as the media library decodes them so that what the window
+// shows, what it measures and what it uploads are one and the same picture.
+#include "media/MediaType.h"
+#include "media/Picture.h"
+#include "util/Types.h"
+#include <QImage>
+#include <QString>
+#include <QWidget>
+
+namespace kestrel {
+
+// The picture to upload and the form it goes in. OwnBytes are the bytes the picture came from (a file
+// the operator picked, or the built-in PNG); they are what is uploaded as long as the picture is the
+// one they hold. Whatever replaces the picture goes through SetPicture, which drops them.
+struct TMediaPicture {
+    media::Picture Image;
+    media::MediaType Type = media::MediaType::mtPNG;
+    vexo::ByteString OwnBytes;
+
+    void SetPicture(media::Picture AImage, media::MediaType AType);
+    void SetWithBytes(media::Picture AImage, media::MediaType AFormat, vexo::ByteString ABytes);
+    void Clear() { SetPicture({}, Type); }
+    // The bytes to upload and the type to declare for them. The picture's own bytes when it still has
+    // them; otherwise it is written afresh: JPEG as JPEG, anything else as PNG (there is no GIF writer).
+    vexo::ByteString UploadBytes(media::MediaType& ADeclared) const;
+};
+
+// The Multimedia page's state: the picture of "Image" and the QR picture of "QRCode".
+struct TMediaPageState {
+    TMediaPicture Media;
+    media::Picture QRCode;
+};
+
+// The media library's RGBA pixels as a Qt image (a deep copy); an empty picture gives a null image.
+QImage ToQImage(const media::Picture& APicture);
+media::Picture FromQImage(const QImage& AImage);
+
+// The 192 x 192 picture the "Image" page starts with.
+media::Picture BuiltInMediaPicture();
+
+// A sample payment charge in the EMV merchant-presented QR format, closed by its CRC field.
+QString SampleQRCodeText();
+
+// A picture stretched over the widget with its proportions kept, centred, without smoothing, so a QR
+// bitmap of one pixel per module shows as a large square of sharp modules.
+class TPictureView : public QWidget {
+public:
+    explicit TPictureView(QWidget* AParent = nullptr);
+    void SetImage(const QImage& AImage);
+    const QImage& Image() const { return fImage; }
+
+protected:
+    void paintEvent(QPaintEvent* AEvent) override;
+
+private:
+    QImage fImage;
+};
+
+} // namespace kestrel

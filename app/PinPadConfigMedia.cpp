@@ -1,0 +1,217 @@
+// The Multimedia page: the PIN pad's media list, the picture to upload and the QR code.
+#include "app/MediaPicture.h"
+#include "app/PinPadConfig.h"
+#include "media/MediaError.h"
+#include "media/PictureIO.h"
+#include "media/QRCode.h"
+#include "media/Scaling.h"
+#include "pinpad/VexoAbecsApplicationLayer.h"
+#include "pinpad/VexoAbecsPinPad.h"
+#include "util/Exception.h"
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <sstream>
+
+namespace kestrel {
+
+namespace {
+
+std::string Std(const QString& AText) {
+    return AText.toStdString();
+}
+
+vexo::TVexoAbecsPinPadMediaType PinPadMediaType(media::MediaType AType) {
+    // Same values on both sides, by design of the media library.
+    return static_cast<vexo::TVexoAbecsPinPadMediaType>(AType);
+}
+
+// "##0.000": three decimals, no thousands separator, the locale's decimal separator.
+QString Seconds(double ASeconds) {
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(ASeconds, 'f', 3);
+}
+
+} // namespace
+
+const media::Picture& TfrMain::MediaPicture() const {
+    return fMediaPage->Media.Image;
+}
+
+media::MediaType TfrMain::MediaPictureType() const {
+    return fMediaPage->Media.Type;
+}
+
+const media::Picture& TfrMain::QRCodePicture() const {
+    return fMediaPage->QRCode;
+}
+
+void TfrMain::StartMediaPage() {
+    media::Picture builtIn = BuiltInMediaPicture();
+    vexo::ByteString png = media::EncodePng(builtIn);
+    fMediaPage->Media.SetWithBytes(std::move(builtIn), media::MediaType::mtPNG, std::move(png));
+    ShowMediaPicture();
+    ShowMediaInfo();
+    mQRCode->setPlainText(SampleQRCodeText());
+    btPaintQRCodeClick();
+}
+
+void TfrMain::ShowMediaInfo() {
+    const auto& image = fMediaPage->Media.Image;
+    pMediaInfo->setText(QStringLiteral("w:%1 x h:%2").arg(image.Width).arg(image.Height));
+}
+
+void TfrMain::ShowMediaPicture() {
+    const QImage image = ToQImage(fMediaPage->Media.Image);
+    if (image.isNull())
+        imgMedia->clear();
+    else
+        imgMedia->setPixmap(QPixmap::fromImage(image));
+    imgMedia->adjustSize();
+}
+
+void TfrMain::ShowQRCodePicture() {
+    imgQRCode->SetImage(ToQImage(fMediaPage->QRCode));
+}
+
+QStringList TfrMain::SelectedMediaNames() const {
+    QStringList names;
+    for (int i = 0; i < lbLMFMedias->count(); ++i)
+        if (lbLMFMedias->item(i)->isSelected()) names << lbLMFMedias->item(i)->text();
+    if (names.isEmpty()) throw vexo::Exception("No Media selected");
+    return names;
+}
+
+void TfrMain::btDSIClick() {
+    // With several chosen, the PIN pad shows each in turn and keeps the last.
+    for (const QString& name : SelectedMediaNames())
+        VexoAbecsPinPad1->DSI(Std(name));
+}
+
+void TfrMain::btDMFClick() {
+    const QStringList names = SelectedMediaNames();
+    if (!fQuestionBox(QStringLiteral("Delete %1 Media file(s)").arg(names.size()))) return;
+    if (names.size() == 1) {
+        VexoAbecsPinPad1->DMF(Std(names.first()));
+    } else {
+        std::vector<std::string> list;
+        for (const QString& name : names)
+            list.push_back(Std(name));
+        VexoAbecsPinPad1->DMF(list);
+    }
+    ListMediaFiles();
+}
+
+void TfrMain::btSearchSerialPorts1Click() {
+    const QString path = fPictureFileChooser();
+    if (path.isEmpty()) return;
+    edMediaLoad->setText(QString::fromStdString(media::MediaNameFromFileName(Std(path))));
+    // The old picture goes first, so a file that fails to load leaves nothing that could be taken for it;
+    // the media type stays until a picture replaces it.
+    fMediaPage->Media.Clear();
+    ShowMediaPicture();
+    ShowMediaInfo();
+    media::PictureFile file = media::ReadPictureFile(QFile::encodeName(path).toStdString());
+    // The type declared to the PIN pad is the format of the bytes it receives. For a file named after
+    // its format that is what the extension says; a PNG saved as .jpg still goes as PNG.
+    const media::MediaType byName = media::MediaTypeFromFileName(Std(path));
+    if (file.Format != byName)
+        AddToLog(QStringLiteral("- %1 holds a %2 picture: it is loaded as %2")
+                     .arg(path, QString::fromLatin1(media::MediaTypeName(file.Format))));
+    fMediaPage->Media.SetWithBytes(std::move(file.Image), file.Format, std::move(file.Bytes));
+    ShowMediaPicture();
+    ShowMediaInfo();
+}
+
+void TfrMain::btMediaLoadClick() {
+    const TMediaPicture& picture = fMediaPage->Media;
+    if (picture.Image.Empty()) throw vexo::Exception("No picture to load: pick a picture file first");
+    media::MediaType declared = picture.Type;
+    const vexo::ByteString bytes = picture.UploadBytes(declared);
+    UploadMedia(edMediaLoad->text(), bytes, declared);
+}
+
+void TfrMain::btPaintQRCodeClick() {
+    QString text = mQRCode->toPlainText();
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    // A text that no symbol holds leaves no picture behind: an old one would not match the text.
+    fMediaPage->QRCode = {};
+    ShowQRCodePicture();
+    fMediaPage->QRCode = media::QRCodeToBitmap(Std(text));
+    ShowQRCodePicture();
+}
+
+void TfrMain::btSendQRCodeClick() {
+    const auto display = VexoAbecsPinPad1->GetPinPadCapabilities().DisplayGraphicPixels;
+    const int side =
+        media::QRCodeSideForDisplay(static_cast<int>(display.Cols), static_cast<int>(display.Rows));
+    if (side >= 1 && fMediaPage->QRCode.Empty())
+        throw vexo::Exception("No QR code to send: the QR text is empty");
+    // A second send scales the picture already sent, which at the same size leaves it as it is.
+    media::Picture scaled = media::ScaleNearest(fMediaPage->QRCode, side, side);
+    const vexo::ByteString png = media::EncodePng(scaled);
+    fMediaPage->QRCode = std::move(scaled);
+    ShowQRCodePicture();
+    UploadMedia(edQRCodeImgName->text(), png, media::MediaType::mtPNG);
+}
+
+void TfrMain::UploadMedia(const QString& AName, const std::string& ABytes, media::MediaType AType) {
+    const std::string name = Std(AName);
+    QElapsedTimer clock;
+    clock.start();
+    AddToLog(QStringLiteral("Start Loading ") + AName);
+    BeginMediaLoad();
+    try {
+        std::stringstream file(ABytes);
+        VexoAbecsPinPad1->LoadMedia(name, file, PinPadMediaType(AType));
+    } catch (...) {
+        EndMediaLoad();
+        throw;
+    }
+    EndMediaLoad();
+    const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    ListMediaFiles();
+    VexoAbecsPinPad1->DSI(name);
+    mLog->verticalScrollBar()->setValue(mLog->verticalScrollBar()->maximum());
+    AddToLog(QStringLiteral("Done Loading %1, %2 seconds").arg(AName, Seconds(seconds)));
+}
+
+// The log keeps taking lines but is not repainted while the file goes out; the rest of the window
+// repaints between packets, and the progress bar follows them.
+void TfrMain::BeginMediaLoad() {
+    mLog->setUpdatesEnabled(false);
+    pbMediaLoad->setRange(0, 1);
+    pbMediaLoad->setValue(0);
+    pbMediaLoad->show();
+    VexoAbecsPinPad1->SetOnProgress(
+        [this](vexo::TComponent*, int ADone, int ATotal) { MediaLoadProgress(ADone, ATotal); });
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TfrMain::EndMediaLoad() {
+    VexoAbecsPinPad1->SetOnProgress(nullptr);
+    pbMediaLoad->hide();
+    mLog->setUpdatesEnabled(true);
+}
+
+void TfrMain::MediaLoadProgress(int APacketsDone, int APacketsTotal) {
+    // MLI and MLE are one packet each; the file's bytes travel in the MLR packets.
+    if (VexoAbecsPinPad1->Command().ID() == "MLR" && APacketsTotal > 0) {
+        pbMediaLoad->setRange(0, APacketsTotal);
+        pbMediaLoad->setValue(APacketsDone);
+    }
+    // Paint, but take no clicks: the upload is not a command the operator can cancel, and no other
+    // command may start while it runs.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+} // namespace kestrel
