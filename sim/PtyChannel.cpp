@@ -40,7 +40,13 @@ void PtyChannel::Open() {
     fcntl(fMaster, F_SETFL, fcntl(fMaster, F_GETFL) | O_NONBLOCK);
     fcntl(fMaster, F_SETFD, FD_CLOEXEC);
     fcntl(fSlave, F_SETFD, FD_CLOEXEC);
+    std::lock_guard lock(fPathMutex);
     fSlavePath = name;
+}
+
+std::string PtyChannel::SlavePath() const {
+    std::lock_guard lock(fPathMutex);
+    return fSlavePath;
 }
 
 void PtyChannel::CloseFds() {
@@ -58,7 +64,7 @@ void PtyChannel::UpdateLink() {
             throw std::runtime_error("cannot create the link " + fLinkPath + ": a file is in the way");
         unlink(fLinkPath.c_str());
     }
-    if (symlink(fSlavePath.c_str(), fLinkPath.c_str()) != 0)
+    if (symlink(SlavePath().c_str(), fLinkPath.c_str()) != 0)
         throw std::runtime_error("cannot create the link " + fLinkPath + ": " + strerror(errno));
 }
 
@@ -76,8 +82,16 @@ bool PtyChannel::Write(std::string_view ABytes) {
 }
 
 void PtyChannel::Drop() {
-    CloseFds();
-    Open();
+    // The new pair opens before the old one closes, so it cannot take the old number: a host
+    // that reopens the old path finds nothing rather than the new line.
+    const int oldMaster = fMaster, oldSlave = fSlave;
+    try {
+        Open();
+    } catch (const std::exception&) {
+        fMaster = fSlave = -1; // out of pseudo-terminals: the line stays dead
+    }
+    close(oldMaster);
+    close(oldSlave);
     try {
         UpdateLink();
     } catch (const std::exception&) {

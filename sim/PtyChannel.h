@@ -1,5 +1,6 @@
 #pragma once
 #include "sim/FdChannel.h"
+#include <mutex>
 
 namespace kestrel::sim {
 
@@ -17,9 +18,9 @@ public:
     // Hangs up the current pair (the host sees the port vanish) and opens a new one; the link,
     // if any, follows the new slave.
     void Drop() override;
-    std::string Describe() const override { return fSlavePath; }
-
-    const std::string& SlavePath() const { return fSlavePath; }
+    // Safe from any thread: the path changes when the line is dropped.
+    std::string Describe() const override { return SlavePath(); }
+    std::string SlavePath() const;
     const std::string& LinkPath() const { return fLinkPath; }
 
 private:
@@ -27,6 +28,7 @@ private:
     void CloseFds();
     void UpdateLink();
 
+    mutable std::mutex fPathMutex;
     int fMaster = -1;
     int fSlave = -1;
     std::string fSlavePath;

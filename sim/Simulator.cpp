@@ -40,25 +40,34 @@ void Simulator::Trace(const std::string& ALine) const {
 void Simulator::Run(const std::atomic<bool>& AStop) {
     fStop = &AStop;
     while (!AStop) {
-        auto now = Clock::now();
+        const auto now = Clock::now();
         const auto wait = std::chrono::ceil<Millis>(NextWake(now) - now);
         ByteString bytes;
         const auto result = fChannel.Read(bytes, std::max(wait, Millis(0)));
         if (AStop) break;
-        if (!bytes.empty()) Feed(bytes);
+        try {
+            if (!bytes.empty()) Feed(bytes);
+            Serve();
+        } catch (const std::exception& e) {
+            // A PIN pad does not die on a host's bytes: say what went wrong and go on.
+            Trace(std::string("   internal error: ") + e.what());
+        }
         if (result == Channel::ReadResult::Closed) {
             Trace("line closed");
             break;
         }
-        now = Clock::now();
-        if (fRxState != RxState::Hunting && now - fLastRx > fInterByte) OnBadFrame("incomplete frame");
-        while (!fScheduled.empty() && now >= fScheduled.front().first) {
-            const ByteString data = std::move(fScheduled.front().second);
-            fScheduled.pop_front();
-            Transmit(data, true);
-        }
-        ServeCardholder(now);
     }
+}
+
+void Simulator::Serve() {
+    const auto now = Clock::now();
+    if (fRxState != RxState::Hunting && now - fLastRx > fInterByte) OnBadFrame("incomplete frame");
+    while (!fScheduled.empty() && now >= fScheduled.front().first) {
+        const ByteString data = std::move(fScheduled.front().second);
+        fScheduled.pop_front();
+        Transmit(data, true);
+    }
+    ServeCardholder(now);
 }
 
 Simulator::Clock::time_point Simulator::NextWake(Clock::time_point ANow) const {

@@ -45,6 +45,7 @@ private:
     enum class RxState { Hunting, Data, Crc };
 
     void Feed(const ByteString& ABytes);
+    void Serve(); // timers: frame gaps, late responses, the cardholder
     void OnControlByte(unsigned char AByte);
     void OnFrame();
     void OnBadFrame(const std::string& AWhy);
