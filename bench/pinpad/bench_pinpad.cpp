@@ -1,6 +1,7 @@
 // Link-layer costs over one full data field (2048 bytes): CRC, escaping and unescaping, each next
 // to the plain definition it replaces, so the report shows both figures and their ratio.
 #include "pinpad/VexoAbecsPacket.h"
+#include "tests/pinpad/BitwiseCRC.h"
 #include "tests/pinpad/ThreePassEscaping.h"
 
 #include <benchmark/benchmark.h>
@@ -25,17 +26,6 @@ const std::string& DataField() {
     return data;
 }
 
-uint16_t BitwiseCRC(std::string_view AData) {
-    uint16_t reg = 0;
-    for (unsigned char byte : AData)
-        for (int bit = 7; bit >= 0; --bit) {
-            const bool f = ((reg >> 15) & 1) != ((byte >> bit) & 1);
-            reg = static_cast<uint16_t>(reg << 1);
-            if (f) reg ^= 0x1021;
-        }
-    return reg;
-}
-
 template <typename F> void Run(benchmark::State& AState, const std::string& AInput, F&& AFunction) {
     for (auto _ : AState)
         benchmark::DoNotOptimize(AFunction(AInput));
@@ -46,7 +36,7 @@ void BM_CalcCRC(benchmark::State& AState) {
     Run(AState, DataField(), TVexoAbecsPacket::CalcCRC);
 }
 void BM_CalcCRC_Bitwise(benchmark::State& AState) {
-    Run(AState, DataField(), BitwiseCRC);
+    Run(AState, DataField(), kestrel::testing::BitwiseCRC);
 }
 
 void BM_StuffData(benchmark::State& AState) {

@@ -1,5 +1,6 @@
 #include "pinpad/VexoAbecsErrors.h"
 #include "pinpad/VexoAbecsPacket.h"
+#include "tests/pinpad/BitwiseCRC.h"
 #include "tests/pinpad/ThreePassEscaping.h"
 #include "util/Strings.h"
 
@@ -8,6 +9,7 @@
 
 using namespace vexo;
 using namespace std::string_literals;
+using kestrel::testing::BitwiseCRC;
 using kestrel::testing::StuffThreePass;
 using kestrel::testing::UnstuffThreePass;
 
@@ -26,18 +28,6 @@ std::string ParseError(std::string_view AFrame) {
         return e.Message();
     }
     return "";
-}
-
-// The CRC as defined bit by bit, to check the table-driven one against.
-uint16_t BitwiseCRC(std::string_view AData) {
-    uint16_t reg = 0;
-    for (unsigned char byte : AData)
-        for (int bit = 7; bit >= 0; --bit) {
-            const bool f = ((reg >> 15) & 1) != ((byte >> bit) & 1);
-            reg = static_cast<uint16_t>(reg << 1);
-            if (f) reg ^= 0x1021;
-        }
-    return reg;
 }
 
 } // namespace
