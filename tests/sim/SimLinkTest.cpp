@@ -125,3 +125,64 @@ TEST_F(SimLink, ResponseLargerThanAPacketBecomesCode45) {
 
 } // namespace
 } // namespace kestrel::sim::test
+
+namespace kestrel::sim::test {
+namespace {
+
+using namespace vexo;
+
+// The data fields a host builds in its own worked examples, answered as a PIN pad would.
+TEST_F(SimLink, HostWorkedExamplesAreAnswered) {
+    // The capability request: 'GIX022', TLV 0001h of 18 bytes, nine ids; the items come back in
+    // the order asked.
+    const ByteString ids = Hex("80 01 80 02 80 03 80 04 80 05 80 07 80 20 80 21 80 22");
+    const Profile profile = Profile::Graphic();
+    SimReply expected("GIX", 0);
+    for (size_t i = 0; i < ids.size(); i += 2) {
+        const uint16_t id =
+            uint16_t(static_cast<unsigned char>(ids[i]) << 8 | static_cast<unsigned char>(ids[i + 1]));
+        expected.AddTLV(id, profile.Item(id));
+    }
+    EXPECT_EQ(Command("GIX022" + Hex("00 01 00 12") + ids), expected.DataField());
+    ASSERT_EQ(Command("OPN"), "OPN000");
+
+    // GCD with msgDigiteCPF and 60 seconds.
+    Sim().TypeDigits("12345678901");
+    EXPECT_EQ(Command("GCD" + Block(Hex("00 0B 00 02 00 07 00 0D 00 01 0B 00 0E 00 01 0B 00 0C 00 01 3C"))),
+              "GCD000" + Block(TLV(PP_VALUE, "12345678901")));
+
+    // DEX 'Hello' on two rows of 16, centred.
+    EXPECT_EQ(Command("DEX" + Block("017     Hello      \r")), "DEX000");
+    EXPECT_EQ(Sim().Display().Lines[0], "     Hello      ");
+
+    // MLI of a 1234-byte PNG whose CRC is 31C3h, then its data in one MLR, then MLE: the file
+    // does not match the CRC it was announced with.
+    EXPECT_EQ(Command("MLI" + Block(TLV(SPE_MFNAME, "LOGO1234") +
+                                    TLV(SPE_MFINFO, Hex("00 00 04 D2 31 C3 01 00 00 00")))),
+              "MLI000");
+    ByteString file = "\x89PNG\r\n\x1A\n" + ByteString(1226, 'x');
+    EXPECT_EQ(Command("MLR" + Block(TLV(SPE_DATAIN, file.substr(0, 995))) +
+                      Block(TLV(SPE_DATAIN, file.substr(995)))),
+              "MLR000");
+    EXPECT_EQ(Command("MLE"), "MLE102");
+
+    // CLX with a lower-case media name finds the stored upper-case one.
+    const ByteString crc = TVexoAbecsPacket::CalcCRC(file);
+    ASSERT_EQ(Command("MLI" + Block(TLV(SPE_MFNAME, "LOGO1234") +
+                                    TLV(SPE_MFINFO, Hex("00 00 04 D2") + crc + Hex("01 00 00 00")))),
+              "MLI000");
+    ASSERT_EQ(Command("MLR" + Block(TLV(SPE_DATAIN, file.substr(0, 995))) +
+                      Block(TLV(SPE_DATAIN, file.substr(995)))),
+              "MLR000");
+    ASSERT_EQ(Command("MLE"), "MLE000");
+    EXPECT_EQ(Command("CLX" + Block(TLV(SPE_MFNAME, "logo1234"))), "CLX000");
+    EXPECT_EQ(Sim().Display().Picture, "LOGO1234");
+
+    // DMF with the two names 'LOGO    ' and 'QR1     ': one unknown, nothing deleted.
+    ASSERT_EQ(Command("OPN"), "OPN000");
+    EXPECT_EQ(Command("DMF" + Block(TLV(SPE_MFNAME, "LOGO    ") + TLV(SPE_MFNAME, "QR1     "))), "DMF100");
+    EXPECT_EQ(Sim().MediaNames(), std::vector<std::string>{"LOGO1234"});
+}
+
+} // namespace
+} // namespace kestrel::sim::test
