@@ -1,13 +1,26 @@
 #include "device/BlockChannel.h"
-#include <chrono>
+#include <exception>
+#include <thread>
 
 namespace vexo {
 
-using Clock = std::chrono::steady_clock;
+TBlockChannel::Clock::time_point TBlockChannel::After(int AMs) {
+    return Clock::now() + std::chrono::milliseconds(AMs < 0 ? 0 : AMs);
+}
 
-static int RemainingMs(Clock::time_point ADeadline) {
+int TBlockChannel::RemainingMs(Clock::time_point ADeadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(ADeadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
+}
+
+void TBlockChannel::BandwidthWait(int ALength) {
+    if (MaxSendBandwidth <= 0) return;
+    const int wait = RemainingMs(fNextSend);
+    if (wait > 0) {
+        BandwidthWaiting(wait);
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+    }
+    fNextSend = After(static_cast<int>(static_cast<long long>(ALength) * 1000 / MaxSendBandwidth));
 }
 
 void TBlockChannel::SetError(int ACode) {
@@ -17,6 +30,13 @@ void TBlockChannel::SetError(int ACode) {
 
 void TBlockChannel::ExceptCheck() {
     if (RaiseExcept && fLastError != 0) RaiseError();
+}
+
+void TBlockChannel::RaiseGone(int ACode) {
+    SetError(ACode);
+    RaiseError();
+    // The compiler cannot see through the virtual call that every transport's RaiseError throws.
+    std::terminate();
 }
 
 uint8_t TBlockChannel::RecvByte(int ATimeOut) {
@@ -34,7 +54,7 @@ uint8_t TBlockChannel::RecvByte(int ATimeOut) {
 ByteString TBlockChannel::RecvBufferStr(int ALength, int ATimeOut) {
     ClearError();
     if (ALength <= 0) return {};
-    const auto deadline = Clock::now() + std::chrono::milliseconds(ATimeOut);
+    const auto deadline = After(ATimeOut);
     ByteString result;
     try {
         while (result.size() < static_cast<size_t>(ALength)) {
@@ -72,7 +92,7 @@ ByteString TBlockChannel::RecvTerminated(int ATimeOut, const ByteString& ATermin
     ClearError();
     if (ATerminator.empty()) return {};
     const bool lineEnd = ConvertLineEnd && ATerminator == "\r\n";
-    const auto deadline = Clock::now() + std::chrono::milliseconds(ATimeOut);
+    const auto deadline = After(ATimeOut);
     ByteString work;
     try {
         for (;;) {

@@ -1,13 +1,32 @@
 #pragma once
+#include "util/Exception.h"
 #include "util/Types.h"
+#include <chrono>
 #include <cstdint>
 #include <string>
 
 namespace vexo {
 
+// An error of one transport: its number and text, after the transport's own prefix.
+class EChannelError : public Exception {
+public:
+    const char* ClassName() const noexcept override { return "EChannelError"; }
+    int ErrorCode() const noexcept { return fErrorCode; }
+    const std::string& ErrorMessage() const noexcept { return fErrorMessage; }
+
+protected:
+    EChannelError(const std::string& APrefix, int ACode, std::string AText)
+        : Exception(APrefix + " " + std::to_string(ACode) + ": " + AText), fErrorCode(ACode),
+          fErrorMessage(std::move(AText)) {}
+
+private:
+    int fErrorCode;
+    std::string fErrorMessage;
+};
+
 // What the serial port and the TCP socket have in common: a receive buffer, an error code with its
-// text, an optional raise, and the three reads built on one packet read. Each transport supplies the
-// packet read and the error it raises.
+// text, an optional raise, the three reads built on one packet read, and the pacing of sends. Each
+// transport supplies the packet read and the error it raises.
 class TBlockChannel {
 public:
     virtual ~TBlockChannel() = default;
@@ -20,6 +39,9 @@ public:
     int MaxLineLength = 0;
     // With a CR LF terminator, any of CR, LF, CR LF or LF CR ends a line.
     bool ConvertLineEnd = false;
+    // Bytes per second, 0 = unlimited.
+    int MaxSendBandwidth = 0;
+    int MaxRecvBandwidth = 0;
     // Bytes received but not yet returned to a caller.
     ByteString LineBuffer;
 
@@ -47,18 +69,36 @@ public:
     // Bytes waiting in the platform's queue / in LineBuffer first.
     virtual int WaitingData() = 0;
     int WaitingDataEx() { return LineBuffer.empty() ? WaitingData() : static_cast<int>(LineBuffer.size()); }
+    // Discards what is buffered and what is waiting to be read.
+    virtual void Purge() = 0;
 
 protected:
+    using Clock = std::chrono::steady_clock;
+    // A deadline AMs from now; a negative AMs is now.
+    static Clock::time_point After(int AMs);
+    // What is left until ADeadline, never below 0.
+    static int RemainingMs(Clock::time_point ADeadline);
+
+    // Holds a send of ALength bytes back until the previous one has had its time at MaxSendBandwidth.
+    void BandwidthWait(int ALength);
+    // Told how long BandwidthWait is about to hold a send back.
+    virtual void BandwidthWaiting(int /*AMs*/) {}
+
     void SetError(int ACode);
     void ClearError() { SetError(0); }
     // Raises the transport's own error class when RaiseExcept is set and LastError is not 0.
     void ExceptCheck();
+    // A channel whose far end has gone can never deliver again; answering "no data" would let a caller
+    // that polls with RaiseExcept off spin for ever, so this sets ACode and raises whatever
+    // RaiseExcept says.
+    [[noreturn]] void RaiseGone(int ACode);
     [[noreturn]] virtual void RaiseError() = 0;
     virtual std::string ErrorText(int ACode) const = 0;
     // The error code of a terminated read that outgrows MaxLineLength.
     virtual int MaxBufferCode() const = 0;
 
 private:
+    Clock::time_point fNextSend{};
     int fLastError = 0;
     std::string fLastErrorDesc = "OK";
 };

@@ -15,18 +15,7 @@
 
 namespace vexo {
 
-using Clock = std::chrono::steady_clock;
-
 namespace {
-
-int RemainingMs(Clock::time_point ADeadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(ADeadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
-Clock::time_point After(int AMs) {
-    return Clock::now() + std::chrono::milliseconds(AMs < 0 ? 0 : AMs);
-}
 
 // A read or write error that means the device itself went away (unplugged, hung up, pty closed).
 bool IsGone(int AErrno) {
@@ -120,10 +109,6 @@ tcflag_t SizeOf(int ABits) {
 
 } // namespace
 
-ESerialPortError::ESerialPortError(int ACode, std::string AText)
-    : Exception("Communication error " + std::to_string(ACode) + ": " + AText), fErrorCode(ACode),
-      fErrorMessage(std::move(AText)) {}
-
 std::string TBlockSerial::ErrorDescription(int ACode) {
     switch (ACode) {
     case 0:
@@ -180,13 +165,6 @@ TBlockSerial::~TBlockSerial() {
 }
 
 void TBlockSerial::RaiseError() {
-    throw ESerialPortError(LastError(), LastErrorDesc());
-}
-
-// A port whose device has gone can never deliver again; answering "no data" would let a caller
-// that polls with RaiseExcept off spin forever, so this is raised whatever RaiseExcept says.
-void TBlockSerial::RaiseHangUp() {
-    SetError(ENODEV);
     throw ESerialPortError(LastError(), LastErrorDesc());
 }
 
@@ -335,16 +313,6 @@ bool TBlockSerial::PreTransfer() {
     return LastError() == 0;
 }
 
-void TBlockSerial::BandwidthWait(int ALength) {
-    if (MaxSendBandwidth <= 0) return;
-    const int wait = RemainingMs(fNextSend);
-    if (wait > 0) {
-        DoStatus(HR_Wait, std::to_string(wait));
-        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
-    }
-    fNextSend = After(static_cast<int>(static_cast<long long>(ALength) * 1000 / MaxSendBandwidth));
-}
-
 int TBlockSerial::SendBuffer(const char* AData, int ALength) {
     if (!PreTransfer()) return 0;
     BandwidthWait(ALength);
@@ -359,7 +327,7 @@ int TBlockSerial::SendBuffer(const char* AData, int ALength) {
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN) {
-            if (IsGone(errno)) RaiseHangUp();
+            if (IsGone(errno)) RaiseGone(ENODEV);
             SetError(errno);
             break;
         }
@@ -371,7 +339,7 @@ int TBlockSerial::SendBuffer(const char* AData, int ALength) {
             SetError(r == 0 ? ErrTimeout : errno);
             break;
         }
-        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) RaiseHangUp();
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) RaiseGone(ENODEV);
     }
     if (fRTSToggle) {
         CanWrite(DeadlockTimeout);
@@ -422,7 +390,7 @@ ByteString TBlockSerial::RecvPacket(int ATimeOut) {
             DoStatus(HR_ReadCount, std::to_string(data.size()));
             return data;
         }
-        if (!alive) RaiseHangUp();
+        if (!alive) RaiseGone(ENODEV);
         if (LastError() != 0) break;
         pollfd p{fHandle, POLLIN, 0};
         const int r = ::poll(&p, 1, RemainingMs(deadline));
@@ -438,7 +406,7 @@ ByteString TBlockSerial::RecvPacket(int ATimeOut) {
         if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
             // Bytes that arrived before the hang-up are still delivered first.
             ReadQueued(data);
-            if (data.empty()) RaiseHangUp();
+            if (data.empty()) RaiseGone(ENODEV);
             DoStatus(HR_ReadCount, std::to_string(data.size()));
             return data;
         }

@@ -1,7 +1,5 @@
 #pragma once
 #include "device/BlockChannel.h"
-#include "util/Exception.h"
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -26,16 +24,11 @@ enum : int {
 };
 
 // "Communication error %d: %s"
-class ESerialPortError : public Exception {
+class ESerialPortError : public EChannelError {
 public:
-    ESerialPortError(int ACode, std::string AText);
+    ESerialPortError(int ACode, std::string AText)
+        : EChannelError("Communication error", ACode, std::move(AText)) {}
     const char* ClassName() const noexcept override { return "ESerialPortError"; }
-    int ErrorCode() const noexcept { return fErrorCode; }
-    const std::string& ErrorMessage() const noexcept { return fErrorMessage; }
-
-private:
-    int fErrorCode;
-    std::string fErrorMessage;
 };
 
 enum THookSerialReason : uint8_t {
@@ -66,9 +59,6 @@ public:
     // Require DSR / CTS asserted before every transfer.
     bool TestDSR = false;
     bool TestCTS = false;
-    // Bytes per second, 0 = unlimited.
-    int MaxSendBandwidth = 0;
-    int MaxRecvBandwidth = 0;
     // ms for modem commands.
     int AtTimeout = 1000;
     THookSerialStatus OnStatus;
@@ -95,7 +85,7 @@ public:
     bool CanRead(int ATimeOut);
     // Waits up to ATimeOut ms until the output queue has drained.
     bool CanWrite(int ATimeOut);
-    void Purge();
+    void Purge() override;
     void Flush();
     void SendBreak(int ADuration);
 
@@ -116,13 +106,12 @@ protected:
     [[noreturn]] void RaiseError() override;
     std::string ErrorText(int ACode) const override { return ErrorDescription(ACode); }
     int MaxBufferCode() const override { return ErrMaxBuffer; }
+    void BandwidthWaiting(int AMs) override { DoStatus(HR_Wait, std::to_string(AMs)); }
 
 private:
     bool PreTransfer();
     bool ReadQueued(ByteString& AData);
-    [[noreturn]] void RaiseHangUp();
     void CheckLineErrors();
-    void BandwidthWait(int ALength);
     int ModemStatus();
     void SetModemLine(int ALine, bool AValue);
     void DoStatus(THookSerialReason AReason, const std::string& AValue);
@@ -132,7 +121,6 @@ private:
     bool fInstanceActive = false;
     bool fRTSToggle = false;
     int fModemWord = 0;
-    std::chrono::steady_clock::time_point fNextSend{};
     struct TLineCounters {
         int frame = 0, overrun = 0, parity = 0, bufOverrun = 0;
     } fCounters;

@@ -7,25 +7,13 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace vexo {
 
-using Clock = std::chrono::steady_clock;
-
 namespace {
-
-int RemainingMs(Clock::time_point ADeadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(ADeadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
-Clock::time_point After(int AMs) {
-    return Clock::now() + std::chrono::milliseconds(AMs < 0 ? 0 : AMs);
-}
 
 int ResolverError(int ARc) {
     switch (ARc) {
@@ -46,10 +34,6 @@ int ResolverError(int ARc) {
 }
 
 } // namespace
-
-ESocketError::ESocketError(int ACode, std::string AText)
-    : Exception("Pelvor TCP/IP Socket error " + std::to_string(ACode) + ": " + AText), fErrorCode(ACode),
-      fErrorMessage(std::move(AText)) {}
 
 int TTCPBlockSocket::ErrnoToSocketError(int AErrno) {
     switch (AErrno) {
@@ -266,13 +250,6 @@ void TTCPBlockSocket::RaiseError() {
     throw ESocketError(LastError(), LastErrorDesc());
 }
 
-// A peer that closed never answers again; "no data" would let a polling caller spin, so the reset
-// is raised whatever RaiseExcept says.
-void TTCPBlockSocket::RaisePeerClosed() {
-    SetError(WSAECONNRESET);
-    throw ESocketError(LastError(), LastErrorDesc());
-}
-
 void TTCPBlockSocket::CloseHandle() {
     if (fSocket >= 0) ::close(fSocket);
     fSocket = -1;
@@ -346,13 +323,6 @@ bool TTCPBlockSocket::ConnectTo(const std::string& AHost, const std::string& APo
     return true;
 }
 
-void TTCPBlockSocket::BandwidthWait(int ALength) {
-    if (MaxSendBandwidth <= 0) return;
-    const int wait = RemainingMs(fNextSend);
-    if (wait > 0) std::this_thread::sleep_for(std::chrono::milliseconds(wait));
-    fNextSend = After(static_cast<int>(static_cast<long long>(ALength) * 1000 / MaxSendBandwidth));
-}
-
 bool TTCPBlockSocket::WaitWritable(int ATimeOut) {
     const auto deadline = After(ATimeOut);
     for (;;) {
@@ -390,7 +360,7 @@ int TTCPBlockSocket::SendBuffer(const char* AData, int ALength) {
                 continue;
             }
             const int err = n < 0 && errno == EAGAIN ? WSAETIMEDOUT : ErrnoToSocketError(errno);
-            if (err == WSAECONNRESET) RaisePeerClosed();
+            if (err == WSAECONNRESET) RaiseGone(WSAECONNRESET);
             SetError(err);
             break;
         }
@@ -438,7 +408,7 @@ ByteString TTCPBlockSocket::RecvPacket(int ATimeOut) {
         ByteString data;
         const bool alive = ReadAvailable(data);
         if (!data.empty()) return data;
-        if (!alive) RaisePeerClosed();
+        if (!alive) RaiseGone(WSAECONNRESET);
         if (LastError() != 0) break;
         pollfd p{fSocket, POLLIN, 0};
         const int r = ::poll(&p, 1, RemainingMs(deadline));

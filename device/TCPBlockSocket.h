@@ -1,7 +1,5 @@
 #pragma once
 #include "device/BlockChannel.h"
-#include "util/Exception.h"
-#include <chrono>
 #include <string>
 
 namespace vexo {
@@ -62,16 +60,11 @@ enum : int {
 };
 
 // "Pelvor TCP/IP Socket error %d: %s"
-class ESocketError : public Exception {
+class ESocketError : public EChannelError {
 public:
-    ESocketError(int ACode, std::string AText);
+    ESocketError(int ACode, std::string AText)
+        : EChannelError("Pelvor TCP/IP Socket error", ACode, std::move(AText)) {}
     const char* ClassName() const noexcept override { return "ESocketError"; }
-    int ErrorCode() const noexcept { return fErrorCode; }
-    const std::string& ErrorMessage() const noexcept { return fErrorMessage; }
-
-private:
-    int fErrorCode;
-    std::string fErrorMessage;
 };
 
 // A blocking TCP client over a non-blocking POSIX socket; every wait is a bounded poll().
@@ -84,8 +77,6 @@ public:
 
     // ms for connecting; 0 is a plain blocking connect.
     int ConnectionTimeout = 0;
-    int MaxSendBandwidth = 0;
-    int MaxRecvBandwidth = 0;
     static constexpr int SendChunk = 65536;
     static constexpr int SendBlockedWait = 15000;
 
@@ -104,7 +95,7 @@ public:
     int WaitingData() override;
     bool CanRead(int ATimeOut);
     // Reads and discards, with a zero timeout, until nothing is buffered or waiting; errors are cleared.
-    void Purge();
+    void Purge() override;
 
     const std::string& RemoteHost() const { return fHost; }
     int RemotePort() const { return fPort; }
@@ -118,14 +109,11 @@ private:
     bool ConnectTo(const std::string& AHost, const std::string& APort);
     bool WaitWritable(int ATimeOut);
     bool ReadAvailable(ByteString& AData);
-    [[noreturn]] void RaisePeerClosed();
-    void BandwidthWait(int ALength);
     void CloseHandle();
 
     int fSocket = -1;
     std::string fHost;
     int fPort = 0;
-    std::chrono::steady_clock::time_point fNextSend{};
 };
 
 } // namespace vexo
