@@ -55,7 +55,7 @@ std::string HandShakeName(TVexoHandShake AHandShake) {
 std::function<std::vector<std::string>()> TVexoDeviceSerial::CandidatasPortasSeriais;
 
 TVexoDeviceSerial::TVexoDeviceSerial(TComponent* AOwner)
-    : TVexoDeviceClass(AOwner), fsSerial(std::make_unique<TBlockSerial>()) {
+    : TVexoDeviceChannel(AOwner), fsSerial(std::make_unique<TBlockSerial>()) {
     fsSerial->RaiseExcept = true;
     ValoresPadroes();
 }
@@ -267,10 +267,6 @@ bool TVexoDeviceSerial::EmLinha(int ATimeOutMilissegundos) {
     }
 }
 
-int TVexoDeviceSerial::BytesParaLer() {
-    return fsSerial->WaitingDataEx();
-}
-
 void TVexoDeviceSerial::EnviaString(const ByteString& AString) {
     GravaLog("  TVexoDeviceSerial.EnviaString");
     size_t p = 0;
@@ -295,25 +291,6 @@ void TVexoDeviceSerial::EnviaString(const ByteString& AString) {
         }
     }
     if (falhas >= 10) DoException(Exception("Erro ao enviar dados para a porta: " + fpPorta));
-}
-
-void TVexoDeviceSerial::EnviaByte(uint8_t AByte) {
-    fsSerial->SendByte(AByte);
-}
-
-ByteString TVexoDeviceSerial::LeString(int ATimeOutMilissegundos, int NumBytes,
-                                       const ByteString& Terminador) {
-    if (NumBytes >= 1) return fsSerial->RecvBufferStr(NumBytes, ATimeOutMilissegundos);
-    if (!Terminador.empty()) return fsSerial->RecvTerminated(ATimeOutMilissegundos, Terminador);
-    return fsSerial->RecvPacket(ATimeOutMilissegundos);
-}
-
-uint8_t TVexoDeviceSerial::LeByte(int ATimeOutMilissegundos) {
-    return fsSerial->RecvByte(ATimeOutMilissegundos);
-}
-
-void TVexoDeviceSerial::Limpar() {
-    fsSerial->Purge();
 }
 
 // ---- the probe

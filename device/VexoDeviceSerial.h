@@ -1,6 +1,6 @@
 #pragma once
 #include "device/BlockSerial.h"
-#include "device/VexoDeviceClass.h"
+#include "device/VexoDeviceChannel.h"
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,7 +17,7 @@ std::string StopName(TVexoSerialStop AStop);       // "s1", ...
 std::string HandShakeName(TVexoHandShake AHandShake);
 
 // Serial kind. Keeps the serial parameters for the whole facade, whatever kind is active.
-class TVexoDeviceSerial : public TVexoDeviceClass {
+class TVexoDeviceSerial : public TVexoDeviceChannel {
 public:
     explicit TVexoDeviceSerial(TComponent* AOwner);
     ~TVexoDeviceSerial() override;
@@ -46,19 +46,12 @@ public:
     void SetParamsString(const std::string& AValue);
     std::string ParametrosSerial(bool ApenasExcecoes);
 
-    int GetMaxSendBandwidth() override { return fsSerial->MaxSendBandwidth; }
     int GetTimeOutMilissegundos() override { return fsSerial->DeadlockTimeout; }
-    void SetMaxSendBandwidth(int AValue) override { fsSerial->MaxSendBandwidth = AValue; }
     void SetTimeOutMilissegundos(int AValue) override { fsSerial->DeadlockTimeout = AValue; }
     void Conectar(const std::string& APorta, int ATimeOutMilissegundos) override;
     void Desconectar(bool IgnorarErros = true) override;
     bool EmLinha(int ATimeOutMilissegundos) override;
-    int BytesParaLer() override;
     void EnviaString(const ByteString& AString) override;
-    void EnviaByte(uint8_t AByte) override;
-    ByteString LeString(int ATimeOutMilissegundos, int NumBytes, const ByteString& Terminador) override;
-    uint8_t LeByte(int ATimeOutMilissegundos) override;
-    void Limpar() override;
 
     // Appends the serial ports that exist and open, at most UltimaPorta of them.
     void AcharPortasSeriais(std::vector<std::string>& AStringList, int UltimaPorta);
@@ -67,6 +60,9 @@ public:
     // (ttyACM, ttyUSB, ttyS, rfcomm, numerically within each family). Tests put pseudo-terminals here.
     static std::function<std::vector<std::string>()> CandidatasPortasSeriais;
     static std::vector<std::string> DispositivosSeriaisDoSistema();
+
+protected:
+    TBlockChannel& Canal() override { return *fsSerial; }
 
 private:
     void AplicarFluxo(TVexoHandShake AHandShake, bool AValue);

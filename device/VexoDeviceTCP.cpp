@@ -6,7 +6,7 @@
 namespace vexo {
 
 TVexoDeviceTCP::TVexoDeviceTCP(TComponent* AOwner)
-    : TVexoDeviceClass(AOwner), fsSocket(std::make_unique<TTCPBlockSocket>()) {
+    : TVexoDeviceChannel(AOwner), fsSocket(std::make_unique<TTCPBlockSocket>()) {
     fsSocket->RaiseExcept = true;
 }
 
@@ -49,10 +49,6 @@ void TVexoDeviceTCP::Desconectar(bool IgnorarErros) {
     fsSocket->RaiseExcept = true;
 }
 
-int TVexoDeviceTCP::BytesParaLer() {
-    return fsSocket->WaitingDataEx();
-}
-
 void TVexoDeviceTCP::EnviaString(const ByteString& AString) {
     GravaLog("  TVexoDeviceTCP.EnviaString");
     const int count = Owner().SendBytesCount();
@@ -67,24 +63,6 @@ void TVexoDeviceTCP::EnviaString(const ByteString& AString) {
             std::this_thread::sleep_for(std::chrono::milliseconds(intervalo));
         }
     }
-}
-
-void TVexoDeviceTCP::EnviaByte(uint8_t AByte) {
-    fsSocket->SendByte(AByte);
-}
-
-ByteString TVexoDeviceTCP::LeString(int ATimeOutMilissegundos, int NumBytes, const ByteString& Terminador) {
-    if (NumBytes >= 1) return fsSocket->RecvBufferStr(NumBytes, ATimeOutMilissegundos);
-    if (!Terminador.empty()) return fsSocket->RecvTerminated(ATimeOutMilissegundos, Terminador);
-    return fsSocket->RecvPacket(ATimeOutMilissegundos);
-}
-
-uint8_t TVexoDeviceTCP::LeByte(int ATimeOutMilissegundos) {
-    return fsSocket->RecvByte(ATimeOutMilissegundos);
-}
-
-void TVexoDeviceTCP::Limpar() {
-    fsSocket->Purge();
 }
 
 } // namespace vexo

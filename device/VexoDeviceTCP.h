@@ -1,13 +1,13 @@
 #pragma once
 #include "device/TCPBlockSocket.h"
-#include "device/VexoDeviceClass.h"
+#include "device/VexoDeviceChannel.h"
 #include <memory>
 #include <string>
 
 namespace vexo {
 
 // TCP kind: "TCP:" + host + ":" + port, port 9100 when none is given.
-class TVexoDeviceTCP : public TVexoDeviceClass {
+class TVexoDeviceTCP : public TVexoDeviceChannel {
 public:
     explicit TVexoDeviceTCP(TComponent* AOwner);
     ~TVexoDeviceTCP() override;
@@ -20,18 +20,14 @@ public:
     // Splits a port name into host and port text.
     static void SepararHostPorta(const std::string& APorta, std::string& AHost, std::string& APortaTCP);
 
-    int GetMaxSendBandwidth() override { return fsSocket->MaxSendBandwidth; }
     int GetTimeOutMilissegundos() override { return fsSocket->ConnectionTimeout; }
-    void SetMaxSendBandwidth(int AValue) override { fsSocket->MaxSendBandwidth = AValue; }
     void SetTimeOutMilissegundos(int AValue) override { fsSocket->ConnectionTimeout = AValue; }
     void Conectar(const std::string& APorta, int ATimeOutMilissegundos) override;
     void Desconectar(bool IgnorarErros = true) override;
-    int BytesParaLer() override;
     void EnviaString(const ByteString& AString) override;
-    void EnviaByte(uint8_t AByte) override;
-    ByteString LeString(int ATimeOutMilissegundos, int NumBytes, const ByteString& Terminador) override;
-    uint8_t LeByte(int ATimeOutMilissegundos) override;
-    void Limpar() override;
+
+protected:
+    TBlockChannel& Canal() override { return *fsSocket; }
 
 private:
     std::unique_ptr<TTCPBlockSocket> fsSocket;
