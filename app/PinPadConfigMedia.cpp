@@ -189,9 +189,9 @@ void TfrMain::UploadMedia(const QString& AName, const std::string& ABytes, media
 // repaints between packets, and the progress bar follows them.
 void TfrMain::BeginMediaLoad() {
     mLog->setUpdatesEnabled(false);
+    pbMediaLoad->show();
     pbMediaLoad->setRange(0, 1);
     pbMediaLoad->setValue(0);
-    pbMediaLoad->show();
     VexoAbecsPinPad1->SetOnProgress(
         [this](vexo::TComponent*, int ADone, int ATotal) { MediaLoadProgress(ADone, ATotal); });
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
