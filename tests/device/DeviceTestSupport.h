@@ -1,11 +1,13 @@
 #pragma once
-// Pseudo-terminals, loopback listeners and temporary folders for the device tests.
+// Pseudo-terminals, loopback listeners, temporary folders and error capture for the device tests.
+#include "util/Exception.h"
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
@@ -15,9 +17,30 @@
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace devtest {
+
+// The message of the error AAction raises; "<no error>" when none.
+inline std::string ErrorOf(const std::function<void()>& AAction) {
+    try {
+        AAction();
+    } catch (const vexo::Exception& e) {
+        return e.Message();
+    }
+    return "<no error>";
+}
+
+// Code and message of the transport error of class E that AAction raises; {0, ""} when none.
+template <class E> std::pair<int, std::string> CodedErrorOf(const std::function<void()>& AAction) {
+    try {
+        AAction();
+    } catch (const E& e) {
+        return {e.ErrorCode(), e.Message()};
+    }
+    return {0, ""};
+}
 
 // A pseudo-terminal pair. The device under test opens Name(); the test plays the far end on the
 // master. Both sides are raw so every byte value passes unchanged.

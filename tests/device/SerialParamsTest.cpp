@@ -1,18 +1,11 @@
+#include "DeviceTestSupport.h"
 #include "device/VexoDevice.h"
 #include <gtest/gtest.h>
 
 using namespace vexo;
+using devtest::ErrorOf;
 
 namespace {
-
-std::string ErrorOf(const std::function<void()>& AAction) {
-    try {
-        AAction();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "<no error>";
-}
 
 const char* const BaudError = "Valor deve estar na faixa de 50 a 4000000.\n"
                               "Normalmente os equipamentos Seriais utilizam: 9600";

@@ -8,15 +8,7 @@ using namespace vexo;
 
 namespace {
 
-// Code and message of the serial port error that AAction raises; {0, ""} when none.
-std::pair<int, std::string> SerialErrorOf(const std::function<void()>& AAction) {
-    try {
-        AAction();
-    } catch (const ESerialPortError& e) {
-        return {e.ErrorCode(), e.Message()};
-    }
-    return {0, ""};
-}
+const auto SerialErrorOf = devtest::CodedErrorOf<ESerialPortError>;
 
 std::string ErrorOf(const std::function<void()>& AAction) {
     try {
@@ -109,6 +101,24 @@ TEST_F(SerialFixture, ChunkedSendPacesEveryPiece) {
     EXPECT_EQ(tail, (std::vector<std::string>{"  TVexoDeviceSerial.EnviaString", "  BytesToSend:10",
                                               "  Sleep(20)", "  BytesToSend:10", "  Sleep(20)",
                                               "  BytesToSend:10", "  Sleep(20)"}));
+}
+
+// At MaxBandwidth bytes a second a send waits until the one before has had its time on the line, and
+// the wait is reported before it starts.
+TEST_F(SerialFixture, BandwidthHoldsTheNextSendBackAndReportsTheWait) {
+    std::vector<int> waits;
+    device.SetOnStatus([&](TBlockSerial*, THookSerialReason AReason, const std::string& AValue) {
+        if (AReason == HR_Wait) waits.push_back(std::stoi(AValue));
+    });
+    device.SetMaxBandwidth(40);
+    EXPECT_EQ(device.Serial().MaxSendBandwidth, 40);
+    const std::string first(20, 'a'); // half a second of line time
+    device.EnviaString(first);
+    EXPECT_TRUE(waits.empty());
+    device.EnviaString("b");
+    EXPECT_EQ(pty.Read(21), first + "b");
+    ASSERT_EQ(waits.size(), 1u);
+    EXPECT_LE(waits[0], 500);
 }
 
 TEST_F(SerialFixture, LimparDiscardsQueuedAndBufferedInput) {

@@ -8,14 +8,7 @@ using namespace vexo;
 
 namespace {
 
-std::pair<int, std::string> SocketErrorOf(const std::function<void()>& AAction) {
-    try {
-        AAction();
-    } catch (const ESocketError& e) {
-        return {e.ErrorCode(), e.Message()};
-    }
-    return {0, ""};
-}
+const auto SocketErrorOf = devtest::CodedErrorOf<ESocketError>;
 
 std::string Porta(int APort) {
     return "TCP:127.0.0.1:" + std::to_string(APort);
@@ -111,6 +104,38 @@ TEST_F(TCPFixture, ChunkedSendLogsEveryPiece) {
     const std::vector<std::string> tail(lines.end() - 4, lines.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"  TVexoDeviceTCP.EnviaString", "  BytesToSend:4",
                                               "  BytesToSend:4", "  BytesToSend:4"}));
+}
+
+TEST_F(TCPFixture, BandwidthReachesTheSocketAndPacedSendsArriveWhole) {
+    device.SetMaxBandwidth(1000);
+    EXPECT_EQ(device.Socket().MaxSendBandwidth, 1000);
+    EXPECT_EQ(device.MaxBandwidth(), 1000);
+    device.EnviaString("0123456789");
+    device.EnviaString("x"); // held back about 10 ms
+    EXPECT_EQ(devtest::RecvSome(peer, 11), "0123456789x");
+}
+
+// A caller that does not care which transport failed catches the shared base, and still has the
+// transport's own class, code and text.
+TEST(ChannelError, EitherTransportFailsAsTheSharedBase) {
+    const auto caught = [](TVexoDevice& ADevice) {
+        try {
+            ADevice.LeByte(50);
+        } catch (const EChannelError& e) {
+            return std::string(e.ClassName()) + " " + std::to_string(e.ErrorCode()) + " " + e.ErrorMessage();
+        }
+        return std::string("<no error>");
+    };
+    devtest::Pty pty;
+    TVexoDevice serial;
+    serial.SetPorta(pty.Name());
+    serial.Ativar();
+    EXPECT_EQ(caught(serial), "ESerialPortError 9997 Timeout during operation");
+    devtest::Listener listener;
+    TVexoDevice tcp;
+    tcp.SetPorta(Porta(listener.Port()));
+    tcp.Ativar();
+    EXPECT_EQ(caught(tcp), "ESocketError 10060 Connection timed out");
 }
 
 TEST(TCPConnect, RefusedIsRaisedUnloggedAndLeavesTheDeviceInactive) {

@@ -3,19 +3,7 @@
 #include <gtest/gtest.h>
 
 using namespace vexo;
-
-namespace {
-
-std::string ErrorOf(const std::function<void()>& AAction) {
-    try {
-        AAction();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "<no error>";
-}
-
-} // namespace
+using devtest::ErrorOf;
 
 TEST(DeduzirTipoPorta, FollowsTheNameRulesInOrder) {
     devtest::Pty pty; // a character device outside the usual serial folders
