@@ -1,4 +1,4 @@
-#include "CommandsTestSupport.h"
+#include "EngineTestSupport.h"
 
 namespace kestrel::test {
 namespace {

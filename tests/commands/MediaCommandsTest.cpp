@@ -1,4 +1,4 @@
-#include "CommandsTestSupport.h"
+#include "EngineTestSupport.h"
 
 #include <sstream>
 
@@ -68,12 +68,8 @@ TEST_F(PinPadTest, LoadMediaDeclaresTypeSizeAndCrcAndStopsAtTheFirstError) {
     Go();
     std::stringstream gif("123456789");
     pinpad.LoadMedia("anim", gif, TVexoAbecsPinPadMediaType::mtGIF);
-    try {
-        pinpad.LoadMedia("anim", gif, TVexoAbecsPinPadMediaType::mtGIF);
-        ADD_FAILURE() << "no error";
-    } catch (const EVexoAbecsPinPadError& e) {
-        EXPECT_EQ(e.Message(), "Error: 101 - Media file format error.");
-    }
+    EXPECT_EQ(ErrorOf([&] { pinpad.LoadMedia("anim", gif, TVexoAbecsPinPadMediaType::mtGIF); }),
+              "Error: 101 - Media file format error.");
     EXPECT_EQ(peer.Finish(), ""); // no MLR or MLE after the refused MLI
 }
 

@@ -85,12 +85,7 @@ TEST_P(AckAnswers, ResendsAfterNakAtMostThreeTimes) {
     if (c.succeeds) {
         EXPECT_NO_THROW(pinpad.GIN(0));
     } else {
-        try {
-            pinpad.GIN(0);
-            ADD_FAILURE() << "no error";
-        } catch (const EVexoAbecsPinPadError& e) {
-            EXPECT_EQ(e.Message(), "Error reading ACK");
-        }
+        EXPECT_EQ(ErrorOf([&] { pinpad.GIN(0); }), "Error reading ACK");
     }
     EXPECT_EQ(peer.Finish(), "");
     EXPECT_EQ(ends, 1);
@@ -130,12 +125,7 @@ TEST_F(PinPadTest, ThreeDamagedResponsesEndTheCommand) {
     for (int i = 0; i < 3; ++i)
         peer.Send(Damaged(Frame("GIN000"))).Expect(kNAK);
     Go();
-    try {
-        pinpad.GIN(0);
-        ADD_FAILURE() << "no error";
-    } catch (const EVexoAbecsPinPadError& e) {
-        EXPECT_EQ(e.Message(), "Error reading Response");
-    }
+    EXPECT_EQ(ErrorOf([&] { pinpad.GIN(0); }), "Error reading Response");
     EXPECT_EQ(peer.Finish(), "");
 }
 
@@ -144,12 +134,8 @@ TEST_F(PinPadTest, ReturnCodesBecomeErrorsUnlessEvaluationIsOff) {
     Answer("GIN00200", "GIN013");
     Answer("GKY", "GKY013");
     Go();
-    try {
-        pinpad.GIN(0);
-        ADD_FAILURE() << "no error";
-    } catch (const EVexoAbecsPinPadTimeout& e) {
-        EXPECT_EQ(e.Message(), "Error: 12 - " + ReturnStatusMessage(12));
-    }
+    EXPECT_EQ(ErrorOf<EVexoAbecsPinPadTimeout>([&] { pinpad.GIN(0); }),
+              "Error: 12 - " + ReturnStatusMessage(12));
     try {
         pinpad.GIN(0);
         ADD_FAILURE() << "no error";
@@ -174,12 +160,7 @@ TEST_F(PinPadTest, CancelSendsCanAndEotConfirmsIt) {
     pinpad.SetOnEndCommand([&](TComponent*) { events.push_back(pinpad.IsBusy() ? "end busy" : "end"); });
     Go();
     SetBlockingCommand(pinpad, "GKY");
-    try {
-        pinpad.ExecCommand(false);
-        ADD_FAILURE() << "no error";
-    } catch (const EVexoAbecsPinPadError& e) {
-        EXPECT_EQ(e.Message(), "Cancelled by User");
-    }
+    EXPECT_EQ(ErrorOf([&] { pinpad.ExecCommand(false); }), "Cancelled by User");
     EXPECT_EQ(peer.Finish(), "");
     EXPECT_EQ(polls, 2);
     EXPECT_EQ(events, (std::vector<std::string>{"start", "end"}));
@@ -190,12 +171,7 @@ TEST_F(PinPadTest, CancelWithoutEotGivesUpAfterThreeCans) {
     pinpad.SetOnWaitForResponse([](bool& ACancel) { ACancel = true; });
     Go();
     SetBlockingCommand(pinpad, "GKY");
-    try {
-        pinpad.ExecCommand(false);
-        ADD_FAILURE() << "no error";
-    } catch (const EVexoAbecsPinPadError& e) {
-        EXPECT_EQ(e.Message(), "Error waiting for CAN response");
-    }
+    EXPECT_EQ(ErrorOf([&] { pinpad.ExecCommand(false); }), "Error waiting for CAN response");
     EXPECT_EQ(peer.Finish(), "");
 }
 
@@ -225,12 +201,7 @@ TEST_F(PinPadTest, DefaultResponseTimeoutIsTenSeconds) {
     peer.Expect(Frame("GIN00200")).Send(kACK);
     Go();
     const auto start = Clock::now();
-    try {
-        pinpad.GIN(0);
-        ADD_FAILURE() << "no error";
-    } catch (const EVexoAbecsPinPadTimeout& e) {
-        EXPECT_EQ(e.Message(), "Timeout reading Response");
-    }
+    EXPECT_EQ(ErrorOf<EVexoAbecsPinPadTimeout>([&] { pinpad.GIN(0); }), "Timeout reading Response");
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(10000));
     EXPECT_EQ(peer.Finish(), "");
 }
@@ -261,12 +232,7 @@ TEST_F(PinPadTest, ThreeBlockCommandGoesInTwoPacketsAndStopsOnAnError) {
 
 TEST_F(PinPadTest, ClosedPortIsRefusedAndLogged) {
     pinpad.SetLogLevel(1);
-    try {
-        pinpad.GIN(0);
-        ADD_FAILURE() << "no error";
-    } catch (const EVexoAbecsPinPadError& e) {
-        EXPECT_EQ(e.Message(), "Communication is not Enabled");
-    }
+    EXPECT_EQ(ErrorOf([&] { pinpad.GIN(0); }), "Communication is not Enabled");
     EXPECT_EQ(Count(log, "EVexoAbecsPinPadError: Communication is not Enabled"), 1u);
     EXPECT_FALSE(pinpad.IsBusy());
 }

@@ -47,6 +47,16 @@ inline Bytes CapabilityResponse(const Bytes& ASerial = "SN123", const Bytes& ATe
                  Tlv(PP_DSPTXTSZ, ATextSize) + Tlv(PP_DSPGRSZ, "00640128") + Tlv(PP_MFSUP, "101"));
 }
 
+// Runs ACall and returns the message of the E it raises ("" when none).
+template <class E = vexo::EVexoAbecsPinPadError, typename F> std::string ErrorOf(F ACall) {
+    try {
+        ACall();
+    } catch (const E& e) {
+        return e.Message();
+    }
+    return "";
+}
+
 class PinPadTest : public ::testing::Test {
 protected:
     void SetUp() override {

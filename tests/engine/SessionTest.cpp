@@ -126,12 +126,7 @@ TEST_F(PinPadTest, CapabilityCacheLifeCycle) {
 
 TEST_F(PinPadTest, SecureOpenIsRefusedWithoutSending) {
     Go();
-    try {
-        pinpad.OPN("00FF", "010001");
-        ADD_FAILURE() << "no error";
-    } catch (const EVexoAbecsPinPadError& e) {
-        EXPECT_EQ(e.Message(), "OPN Secure is not implemented yet");
-    }
+    EXPECT_EQ(ErrorOf([&] { pinpad.OPN("00FF", "010001"); }), "OPN Secure is not implemented yet");
     EXPECT_EQ(peer.Finish(), "");
 }
 
