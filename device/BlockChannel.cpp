@@ -49,6 +49,13 @@ uint8_t TBlockChannel::RecvByte(int ATimeOut) {
     return b;
 }
 
+bool TBlockChannel::AppendPacket(ByteString& AWork, int ATimeOut, Clock::time_point ADeadline) {
+    const ByteString packet = RecvPacket(InterPacketTimeout ? ATimeOut : RemainingMs(ADeadline));
+    if (LastError() != 0) return false;
+    AWork += packet;
+    return true;
+}
+
 // Bytes already collected go back to LineBuffer when a read fails, so a timeout never loses data
 // that did arrive; the next read returns them first.
 ByteString TBlockChannel::RecvBufferStr(int ALength, int ATimeOut) {
@@ -57,12 +64,8 @@ ByteString TBlockChannel::RecvBufferStr(int ALength, int ATimeOut) {
     const auto deadline = After(ATimeOut);
     ByteString result;
     try {
-        while (result.size() < static_cast<size_t>(ALength)) {
-            const int wait = InterPacketTimeout ? ATimeOut : RemainingMs(deadline);
-            const ByteString packet = RecvPacket(wait);
-            if (LastError() != 0) break;
-            result += packet;
-        }
+        while (result.size() < static_cast<size_t>(ALength))
+            if (!AppendPacket(result, ATimeOut, deadline)) break;
     } catch (...) {
         LineBuffer = result + LineBuffer;
         throw;
@@ -105,10 +108,7 @@ ByteString TBlockChannel::RecvTerminated(int ATimeOut, const ByteString& ATermin
                 SetError(MaxBufferCode());
                 break;
             }
-            const int wait = InterPacketTimeout ? ATimeOut : RemainingMs(deadline);
-            const ByteString packet = RecvPacket(wait);
-            if (LastError() != 0) break;
-            work += packet;
+            if (!AppendPacket(work, ATimeOut, deadline)) break;
         }
     } catch (...) {
         LineBuffer = work + LineBuffer;

@@ -98,6 +98,9 @@ protected:
     virtual int MaxBufferCode() const = 0;
 
 private:
+    // One more packet onto AWork, waiting as InterPacketTimeout says; false when the read failed.
+    bool AppendPacket(ByteString& AWork, int ATimeOut, Clock::time_point ADeadline);
+
     Clock::time_point fNextSend{};
     int fLastError = 0;
     std::string fLastErrorDesc = "OK";

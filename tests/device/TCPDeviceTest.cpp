@@ -73,6 +73,22 @@ TEST_F(TCPFixture, SilenceRaisesTimeoutOrReturnsNothing) {
     EXPECT_EQ(device.LeString(50, 0, {}), "");
 }
 
+// A line that outgrows MaxLineLength fails with what came kept for the next read.
+TEST_F(TCPFixture, TerminatedReadsTakeAnyLineEndAndStopAtMaxLineLength) {
+    TTCPBlockSocket& socket = device.Socket();
+    socket.ConvertLineEnd = true;
+    devtest::SendAll(peer, "one\ntwo\n\rthree\r\n");
+    EXPECT_EQ(socket.RecvString(2000), "one");
+    EXPECT_EQ(socket.RecvString(2000), "two");
+    EXPECT_EQ(socket.RecvString(2000), "three");
+    socket.RaiseExcept = false;
+    socket.MaxLineLength = 4;
+    devtest::SendAll(peer, "toolong");
+    EXPECT_EQ(socket.RecvString(2000), "");
+    EXPECT_EQ(socket.LastError(), WSAENOBUFS);
+    EXPECT_EQ(socket.LineBuffer, "toolong");
+}
+
 TEST_F(TCPFixture, LimparDiscardsAGreeting) {
     devtest::SendAll(peer, "WELCOME\r\n");
     ASSERT_TRUE(device.Socket().CanRead(2000));
