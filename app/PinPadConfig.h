@@ -17,6 +17,7 @@ class QPushButton;
 class QScrollArea;
 class QSpinBox;
 class QTabWidget;
+class QTextEdit;
 class QToolButton;
 class QWidget;
 
@@ -236,7 +237,7 @@ public:
     QLabel* pMediaInfo = nullptr;
     QPushButton* btMediaLoad = nullptr;
     TPictureView* imgQRCode = nullptr;
-    QPlainTextEdit* mQRCode = nullptr;
+    QTextEdit* mQRCode = nullptr;
     QPushButton* btPaintQRCode = nullptr;
     QLineEdit* edQRCodeImgName = nullptr;
     QPushButton* btSendQRCode = nullptr;

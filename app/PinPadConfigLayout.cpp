@@ -22,6 +22,7 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTextDocument>
+#include <QTextEdit>
 #include <QTextOption>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -117,14 +118,14 @@ QWidget* Labelled(const QString& ALabel, QWidget* AControl) {
 }
 
 // The QR text is one payload: Enter does not break it.
-class TQRCodeTextEdit : public QPlainTextEdit {
+class TQRCodeTextEdit : public QTextEdit {
 protected:
     void keyPressEvent(QKeyEvent* AEvent) override {
         if (AEvent->key() == Qt::Key_Return || AEvent->key() == Qt::Key_Enter) {
             AEvent->ignore();
             return;
         }
-        QPlainTextEdit::keyPressEvent(AEvent);
+        QTextEdit::keyPressEvent(AEvent);
     }
 };
 
@@ -427,8 +428,11 @@ void TfrMain::BuildMediaImagePage(QWidget* APage) {
 void TfrMain::BuildMediaQRCodePage(QWidget* APage) {
     imgQRCode = Named(new TPictureView, "imgQRCode");
     imgQRCode->setFixedSize(255, 231);
+    // A rich-text box, as the plain one centres a line wider than itself on the box and cuts off its
+    // start; this one centres on the widest line and scrolls over all of it.
     mQRCode = Named(new TQRCodeTextEdit, "mQRCode");
-    mQRCode->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mQRCode->setAcceptRichText(false);
+    mQRCode->setLineWrapMode(QTextEdit::NoWrap);
     mQRCode->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mQRCode->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QTextOption centred = mQRCode->document()->defaultTextOption();

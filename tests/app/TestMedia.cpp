@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTextEdit>
 #include <ZXing/ReadBarcode.h>
 #include <cstdio>
 #include <sstream>
@@ -201,7 +202,7 @@ private slots:
         QCOMPARE(W().MediaPictureType(), MediaType::mtPNG);
         QCOMPARE(C<QLineEdit>("edMediaLoad")->text(), QStringLiteral("LOGOVEXO"));
         QCOMPARE(C<QLineEdit>("edQRCodeImgName")->text(), QStringLiteral("QRCODE01"));
-        QCOMPARE(C<QPlainTextEdit>("mQRCode")->toPlainText(), SampleQRCodeText());
+        QCOMPARE(C<QTextEdit>("mQRCode")->toPlainText(), SampleQRCodeText());
         QCOMPARE(SampleQRCodeText().size(), 133);
 
         const Picture& qr = W().QRCodePicture();
@@ -218,14 +219,14 @@ private slots:
         // Lines are joined by CR LF; the characters go as UTF-8 with no ECI.
         const QString typed = QStringLiteral("Caf\u00E9 S\u00E3o Paulo\nR$ 10,00");
         const std::string expected = "Caf\xC3\xA9 S\xC3\xA3o Paulo\r\nR$ 10,00";
-        C<QPlainTextEdit>("mQRCode")->setPlainText(typed);
+        C<QTextEdit>("mQRCode")->setPlainText(typed);
         C<QPushButton>("btPaintQRCode")->click();
         QCOMPARE(ZXingDecode(W().QRCodePicture()), expected);
         if (const auto zbar = ZbarDecode(W().QRCodePicture(), fDir->path())) QCOMPARE(*zbar, expected);
         QVERIFY(!C<TPictureView>("imgQRCode")->Image().isNull());
 
         // Too long for any symbol: a clear error, and no stale picture left to be sent for this text.
-        C<QPlainTextEdit>("mQRCode")->setPlainText(QString(media::kMaxQRCodeBytes + 1, QLatin1Char('x')));
+        C<QTextEdit>("mQRCode")->setPlainText(QString(media::kMaxQRCodeBytes + 1, QLatin1Char('x')));
         C<QPushButton>("btPaintQRCode")->click();
         const QStringList lines = LogLines(W());
         QCOMPARE(lines[lines.size() - 2], QStringLiteral("** EMediaError **"));
@@ -233,7 +234,7 @@ private slots:
         QVERIFY(W().QRCodePicture().Empty());
         QVERIFY(C<TPictureView>("imgQRCode")->Image().isNull());
 
-        C<QPlainTextEdit>("mQRCode")->clear();
+        C<QTextEdit>("mQRCode")->clear();
         const auto before = Log();
         C<QPushButton>("btPaintQRCode")->click();
         QVERIFY(W().QRCodePicture().Empty());
