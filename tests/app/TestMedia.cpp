@@ -2,6 +2,7 @@
 // the simulated PIN pad.
 #include "WindowFixture.h"
 #include "app/MediaPicture.h"
+#include "app/PictureFileDialog.h"
 #include "media/MediaError.h"
 #include "media/PictureCodecs.h"
 #include "media/PictureIO.h"
@@ -10,6 +11,7 @@
 #include "pinpad/VexoAbecsPinPad.h"
 #include "sim/SimulatorRunner.h"
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -224,6 +226,8 @@ private slots:
         QCOMPARE(ZXingDecode(W().QRCodePicture()), expected);
         if (const auto zbar = ZbarDecode(W().QRCodePicture(), fDir->path())) QCOMPARE(*zbar, expected);
         QVERIFY(!C<TPictureView>("imgQRCode")->Image().isNull());
+        QTest::keyClick(C<QTextEdit>("mQRCode"), Qt::Key_Return);
+        QCOMPARE(C<QTextEdit>("mQRCode")->toPlainText(), typed);
 
         // Too long for any symbol: a clear error, and no stale picture left to be sent for this text.
         C<QTextEdit>("mQRCode")->setPlainText(QString(media::kMaxQRCodeBytes + 1, QLatin1Char('x')));
@@ -282,6 +286,23 @@ private slots:
             content == QLatin1String("gif") ? QStringLiteral("w:1 x h:1") : QStringLiteral("w:40 x h:30");
         QCOMPARE(C<QLabel>("pMediaInfo")->text(), size);
         QVERIFY(!C<QLabel>("imgMedia")->pixmap().isNull());
+    }
+
+    void theFileDialogFiltersAndPreviews() {
+        NewWindow();
+        const auto dialog = MakePictureFileDialog(fWindow.get());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Open Image File"));
+        const QStringList filters = dialog->nameFilters();
+        QCOMPARE(filters.size(), 4);
+        QVERIFY(filters[0].startsWith(QStringLiteral("All Compatible Image Types (")));
+        QVERIFY(filters[2].startsWith(QStringLiteral("JPEG Files (*.jpeg;*.jpg;*.jpe;*.jfif)")));
+
+        auto* preview = dialog->findChild<QLabel*>(QStringLiteral("imgPreview"));
+        QVERIFY(preview);
+        emit dialog->currentChanged(Write(QStringLiteral("wide.png"), media::EncodePng(Noise(400, 100))));
+        QCOMPARE(preview->pixmap().size(), QSize(200, 50));
+        emit dialog->currentChanged(Write(QStringLiteral("junk.png"), "junk"));
+        QVERIFY(preview->pixmap().isNull());
     }
 
     void aBrokenOrCancelledPickLeavesNoPicture() {
