@@ -126,7 +126,7 @@ void TfrMain::btSearchSerialPorts1Click() {
     // its format that is what the extension says; a PNG saved as .jpg still goes as PNG.
     const media::MediaType byName = media::MediaTypeFromFileName(Std(path));
     if (file.Format != byName)
-        AddToLog(QStringLiteral("- %1 holds a %2 picture: it is loaded as %2")
+        AddToLog(QStringLiteral("- %1 holds a %2 picture: it goes to the PIN pad as %2")
                      .arg(path, QString::fromLatin1(media::MediaTypeName(file.Format))));
     fMediaPage->Media.SetWithBytes(std::move(file.Image), file.Format, std::move(file.Bytes));
     ShowMediaPicture();

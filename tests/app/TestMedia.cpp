@@ -441,13 +441,24 @@ private slots:
         QCOMPARE(sent.Height, side);
         QVERIFY(BlackAndWhiteOnly(sent));
         QCOMPARE(W().QRCodePicture().Pixels, sent.Pixels); // the page shows what was sent
-        if (side >= 200) QCOMPARE(ZXingDecode(sent), SampleQRCodeText().toStdString());
+        QCOMPARE(ZXingDecode(sent), SampleQRCodeText().toStdString());
+        if (const auto zbar = ZbarDecode(sent, fDir->path()))
+            QCOMPARE(*zbar, SampleQRCodeText().toStdString());
 
         // Sending again without generating sends the same picture.
         C<QLineEdit>("edQRCodeImgName")->setText(QStringLiteral("qr again"));
         C<QPushButton>("btSendQRCode")->click();
         CheckUploaded(QStringLiteral("qr again"), 1);
         QVERIFY(fSim->Media("QRAGAIN ")->Data == fSim->Media("QRCODE01")->Data);
+
+        // An empty text leaves nothing to send.
+        C<QTextEdit>("mQRCode")->clear();
+        C<QPushButton>("btPaintQRCode")->click();
+        const auto handled = fSim->CommandsHandled();
+        C<QPushButton>("btSendQRCode")->click();
+        QVERIFY(LogEndsWithError(W(), QStringLiteral("Exception"),
+                                 QStringLiteral("No QR code to send: the QR text is empty")));
+        QCOMPARE(fSim->CommandsHandled(), handled);
     }
 
     void qrCodeForADisplayWithoutGraphicsSendsNothing() {
