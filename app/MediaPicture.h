@@ -45,6 +45,8 @@ QString SampleQRCodeText();
 // A picture stretched over the widget with its proportions kept, centred, without smoothing, so a QR
 // bitmap of one pixel per module shows as a large square of sharp modules.
 class TPictureView : public QWidget {
+    Q_OBJECT
+
 public:
     explicit TPictureView(QWidget* AParent = nullptr);
     void SetImage(const QImage& AImage);
