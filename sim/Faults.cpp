@@ -76,26 +76,26 @@ std::string FaultRule::Describe() const {
 }
 
 FaultRule FaultRule::Parse(const std::string& ASpec) {
-    std::string spec = vexo::Trim(ASpec);
+    std::string rest = vexo::Trim(ASpec);
     FaultRule rule;
-    if (auto star = spec.find('*'); star != std::string::npos) {
-        rule.Times = Number(spec.substr(star + 1), ASpec);
-        spec.erase(star);
+    if (auto star = rest.find('*'); star != std::string::npos) {
+        rule.Times = Number(rest.substr(star + 1), ASpec);
+        rest.erase(star);
     }
-    if (auto at = spec.find('@'); at != std::string::npos) {
-        rule.Command = vexo::UpperCase(spec.substr(at + 1));
+    if (auto at = rest.find('@'); at != std::string::npos) {
+        rule.Command = vexo::UpperCase(rest.substr(at + 1));
         if (rule.Command.size() != 3)
             throw std::invalid_argument("fault command must have 3 letters: " + ASpec);
-        spec.erase(at);
+        rest.erase(at);
     }
     std::string param;
-    if (auto colon = spec.find(':'); colon != std::string::npos) {
-        param = spec.substr(colon + 1);
-        spec.erase(colon);
+    if (auto colon = rest.find(':'); colon != std::string::npos) {
+        param = rest.substr(colon + 1);
+        rest.erase(colon);
     }
-    spec = vexo::UpperCase(spec);
+    rest = vexo::UpperCase(rest);
     for (const auto& kind : kKinds) {
-        if (vexo::UpperCase(kind.Name) != spec) continue;
+        if (vexo::UpperCase(kind.Name) != rest) continue;
         rule.What = kind.Kind;
         rule.Param = param.empty() ? kind.DefaultParam : Number(param, ASpec);
         return rule;

@@ -133,8 +133,8 @@ int main(int argc, char** argv) {
         SimulatorRunner runner(Profile::Load(o.ProfileName));
         runner.SetTimeScale(o.TimeScale);
         runner.SetBaudRate(o.Baud);
-        for (const auto& spec : o.Faults)
-            runner.AddFault(spec);
+        for (const auto& fault : o.Faults)
+            runner.AddFault(fault);
         if (o.RandomFaults > 0) runner.SetRandomFaults(o.RandomFaults, o.Seed);
         if (!o.Script.empty()) runner.LoadScript(ReadFile(o.Script));
         if (!o.Quiet)

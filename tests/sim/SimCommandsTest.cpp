@@ -26,7 +26,9 @@ class SimCommands : public ::testing::TestWithParam<Case> {};
 TEST_P(SimCommands, AnswersAsAPinPad) {
     const Case& c = GetParam();
     PinPadModel model(Profile::Graphic());
-    if (c.Session) ASSERT_EQ(Exec(model, "OPN"), "OPN000");
+    if (c.Session) {
+        ASSERT_EQ(Exec(model, "OPN"), "OPN000");
+    }
     EXPECT_EQ(Exec(model, c.Command), c.Expected);
 }
 
