@@ -65,7 +65,15 @@ protected:
         });
         pinpad.SetPort(peer.Path());
     }
-    void TearDown() override { pinpad.Disable(); }
+    // A test's handlers may capture its locals, which are gone by now: drop them before the last log line.
+    void TearDown() override {
+        pinpad.SetOnWriteLog({});
+        pinpad.SetOnStartCommand({});
+        pinpad.SetOnWaitForResponse({});
+        pinpad.SetOnEndCommand({});
+        pinpad.SetOnProgress({});
+        pinpad.Disable();
+    }
 
     // Starts the script and opens the port.
     void Go() {
