@@ -188,6 +188,28 @@ TEST_F(PinPadTest, CancelWaitingInsideTheHandlerDoesNotCancelByItself) {
     EXPECT_GE(polls, 2);
 }
 
+// Disable from inside the handler closes the port but is no cancel: the closed port ends the wait
+// with its own error, and no CAN is attempted.
+TEST_F(PinPadTest, DisableInsideTheHandlerIsNotACancel) {
+    peer.Expect(Frame("GKY")).Send(kACK);
+    int polls = 0;
+    int ends = 0;
+    pinpad.SetOnWaitForResponse([&](bool& ACancel) {
+        if (++polls == 1) pinpad.Disable();
+        ACancel = polls > 3; // bounds the test should the closed port read as silence
+    });
+    pinpad.SetOnEndCommand([&](TComponent*) { ++ends; });
+    Go();
+    SetBlockingCommand(pinpad, "GKY");
+    EXPECT_THROW(pinpad.ExecCommand(false), ESerialPortError);
+    EXPECT_EQ(peer.Finish(), "");
+    EXPECT_EQ(polls, 1);
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(Count(log, "  CancelWaiting"), 1u);
+    EXPECT_EQ(Count(log, "    UserCancelled"), 0u);
+    EXPECT_FALSE(pinpad.IsBusy() || pinpad.IsEnabled());
+}
+
 TEST_F(PinPadTest, NonBlockingCommandTimesOutWithoutCanOrNak) {
     pinpad.SetTimeOut(1000);
     peer.Expect(Frame("GIN00200")).Send(kACK);
