@@ -219,7 +219,8 @@ public:
     void Disable();
     bool IsEnabled() const;
     void SetIsEnabled(bool AValue);
-    // Ends a blocking wait at its next poll; the wait then sends CAN.
+    // Ends a blocking wait at its next poll, which then sends CAN. An OnWaitForResponse handler has the
+    // last word: its Cancel result replaces this, so a call from inside the handler alone cancels nothing.
     void CancelWaiting();
 
     TVexoDevice& Device() const { return *fDevice; }
