@@ -5,13 +5,10 @@
 //
 //     bench_media_upload [bytes] [baud ...]        (defaults: 51200, 19200 115200)
 #include "app/PinPadConfig.h"
+#include "bench/UploadWireBytes.h"
 #include "media/PictureCodecs.h"
-#include "pinpad/VexoAbecsApplicationLayer.h"
-#include "pinpad/VexoAbecsPacket.h"
 #include "pinpad/VexoAbecsPinPad.h"
-#include "pinpad/VexoAbecsTables.h"
 #include "sim/SimulatorRunner.h"
-#include "util/Strings.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
@@ -21,6 +18,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 
@@ -40,39 +38,6 @@ ByteString PictureOfAbout(std::size_t ABytes) {
         picture.Pixels[i] = i % 4 == 3 ? 255 : static_cast<std::uint8_t>(x);
     }
     return kestrel::media::EncodePng(picture);
-}
-
-std::size_t FrameSize(const ByteString& AData) {
-    return TVexoAbecsPacket(AData).AsString().size();
-}
-
-// Command frames, one ACK each and a response frame without blocks.
-std::size_t WireBytes(const TVexoAbecsCommand& ACommand) {
-    std::size_t bytes = 0;
-    int32_t blockStart = -1;
-    while (blockStart < ACommand.Blocks().Count()) {
-        blockStart = std::max(blockStart, 0);
-        int32_t read = 0;
-        bytes += FrameSize(ACommand.GetDataPacket(blockStart, read)) + 1 + FrameSize(ACommand.ID() + "000");
-        blockStart += read;
-    }
-    return bytes;
-}
-
-std::size_t UploadWireBytes(const std::string& AName, const ByteString& AData) {
-    TVexoAbecsCommand mli;
-    mli.SetID("MLI");
-    mli.AddParamFromTagValue(SPE_MFNAME, AName);
-    std::stringstream info(InteiroParaBytes(static_cast<int32_t>(AData.size()), 4) +
-                           TVexoAbecsPacket::CalcCRC(AData) + std::string("\x01\0\0\0", 4));
-    mli.AddParamFromTagValue(SPE_MFINFO, info);
-    TVexoAbecsCommand mlr;
-    mlr.SetID("MLR");
-    std::stringstream data(AData);
-    mlr.AddParamFromTagValue(SPE_DATAIN, data);
-    TVexoAbecsCommand mle;
-    mle.SetID("MLE");
-    return WireBytes(mli) + WireBytes(mlr) + WireBytes(mle);
 }
 
 // The duration of the last "Done Loading" line of the log; negative when the upload failed.
@@ -124,7 +89,7 @@ int main(int argc, char* argv[]) {
         return 1;
     out.close();
 
-    const std::size_t wire = UploadWireBytes("BENCH   ", picture);
+    const std::size_t wire = kestrel::bench::UploadWireBytes("BENCH   ", picture).Bytes;
     std::printf("picture: %zu bytes (PNG); on the wire: %zu bytes\n", picture.size(), wire);
     std::printf("%8s %12s %14s %8s\n", "baud", "reported_s", "wire_bound_s", "ratio");
     for (unsigned baud : bauds) {

@@ -5,12 +5,9 @@
 // - CPU time of a blocking command that waits 10 s for the cardholder.
 // The simulator runs on its own thread in this process, so CPU time is taken for the host's
 // thread only (CLOCK_THREAD_CPUTIME_ID).
-#include "pinpad/VexoAbecsApplicationLayer.h"
-#include "pinpad/VexoAbecsPacket.h"
+#include "bench/UploadWireBytes.h"
 #include "pinpad/VexoAbecsPinPad.h"
-#include "pinpad/VexoAbecsTables.h"
 #include "sim/SimulatorRunner.h"
-#include "util/Strings.h"
 
 #include <benchmark/benchmark.h>
 
@@ -43,42 +40,6 @@ std::string PictureBytes(size_t ASize) {
     return bytes;
 }
 
-size_t FrameSize(const ByteString& AData) {
-    return TVexoAbecsPacket(AData).AsString().size();
-}
-
-// Bytes on the line for every packet of ACommand: the frame, the ACK and a response frame
-// without blocks.
-size_t WireBytes(const TVexoAbecsCommand& ACommand, int& APackets) {
-    size_t bytes = 0;
-    int32_t blockStart = -1;
-    while (blockStart < ACommand.Blocks().Count()) {
-        blockStart = std::max(blockStart, 0);
-        int32_t read = 0;
-        bytes += FrameSize(ACommand.GetDataPacket(blockStart, read)) + 1 + FrameSize(ACommand.ID() + "000");
-        blockStart += read;
-        ++APackets;
-    }
-    return bytes;
-}
-
-// What LoadMedia puts on the line: MLI, the MLR packets, MLE.
-size_t UploadWireBytes(const std::string& AName, const std::string& AData, int& APackets) {
-    TVexoAbecsCommand mli;
-    mli.SetID("MLI");
-    mli.AddParamFromTagValue(SPE_MFNAME, AName);
-    std::stringstream info(InteiroParaBytes(static_cast<int32_t>(AData.size()), 4) +
-                           TVexoAbecsPacket::CalcCRC(AData) + std::string("\x01\0\0\0", 4));
-    mli.AddParamFromTagValue(SPE_MFINFO, info);
-    TVexoAbecsCommand mlr;
-    mlr.SetID("MLR");
-    std::stringstream data(AData);
-    mlr.AddParamFromTagValue(SPE_DATAIN, data);
-    TVexoAbecsCommand mle;
-    mle.SetID("MLE");
-    return WireBytes(mli, APackets) + WireBytes(mlr, APackets) + WireBytes(mle, APackets);
-}
-
 struct Session {
     explicit Session(unsigned ABaud) : sim(Profile::Graphic()) {
         pinpad.SetPort(sim.StartPty());
@@ -95,8 +56,7 @@ void Upload(benchmark::State& AState, unsigned ABaud) {
     const auto size = static_cast<size_t>(AState.range(0));
     const std::string bytes = PictureBytes(size);
     Session s(ABaud);
-    int packets = 0;
-    const size_t wire = UploadWireBytes("BENCH   ", bytes, packets);
+    const auto [wire, packets] = kestrel::bench::UploadWireBytes("BENCH   ", bytes);
     double cpu = 0, wall = 0;
     for (auto _ : AState) {
         std::stringstream file(bytes);
