@@ -84,14 +84,6 @@ TEST(Hook, WithoutCallbacksItActivatesSendsNothingAndReadsNothing) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "  TVexoDeviceHook.EnviaString"), 0);
 }
 
-TEST(Hook, WhatACallbackRaisesReachesTheCaller) {
-    TVexoDevice device;
-    device.SetPorta("DLL");
-    device.SetHookAtivar([](const std::string&, const std::string&) { throw Exception("host refused"); });
-    EXPECT_EQ(ErrorOf([&] { device.Ativar(); }), "host refused");
-    EXPECT_FALSE(device.Ativo());
-}
-
 // A chunk that only holds part of the answer does not end a read that waits for its terminator.
 TEST_F(HookFixture, ATerminatedReadStopsAtTheChunkThatEndsWithTheTerminator) {
     host.chunks = {"AB", "C\x03", "next"};

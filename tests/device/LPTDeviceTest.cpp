@@ -102,18 +102,6 @@ TEST(TextFile, StartsEmptyAtEveryActivationAndHoldsWhatWasSent) {
     EXPECT_EQ(Contents(file), "again");
 }
 
-TEST(TextFile, FilePrefixIsDroppedInAnyCase) {
-    devtest::TempDir dir;
-    for (const std::string prefix : {"FILE:", "file:"}) {
-        TVexoDevice device;
-        device.SetPorta(prefix + dir.File("saida"));
-        ASSERT_EQ(device.DeviceType(), dtFile);
-        device.Ativar();
-        device.EnviaString(prefix);
-        EXPECT_EQ(Contents(dir.File("saida")), prefix);
-    }
-}
-
 TEST(TextFile, AMissingFolderFailsTheActivationWithTheFailuresClassAndMessage) {
     devtest::TempDir dir;
     const std::string log = dir.File("device.log");
