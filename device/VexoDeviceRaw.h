@@ -39,7 +39,7 @@ public:
     static std::function<TVexoImpressoras()> ImpressorasInstaladas;
 
 private:
-    // The printer a port name picks, with its position in AImpressoras.
+    // GetPrinterIndex on a list already read, so a send looks the spooler up once.
     int Localizar(const std::string& APorta, const TVexoImpressoras& AImpressoras);
 };
 
