@@ -16,16 +16,16 @@ struct KeyEntry {
     const char* Name;
 };
 constexpr KeyEntry kKeyNames[] = {
-    {Key::Digit0, "0"},     {Key::Digit1, "1"},     {Key::Digit2, "2"},      {Key::Digit3, "3"},
-    {Key::Digit4, "4"},     {Key::Digit5, "5"},     {Key::Digit6, "6"},      {Key::Digit7, "7"},
-    {Key::Digit8, "8"},     {Key::Digit9, "9"},     {Key::Enter, "ENTER"},   {Key::Clear, "CLEAR"},
-    {Key::Cancel, "CANCEL"}, {Key::F1, "F1"},        {Key::F2, "F2"},         {Key::F3, "F3"},
-    {Key::F4, "F4"},        {Key::Up, "UP"},        {Key::Down, "DOWN"},
+    {Key::Digit0, "0"},      {Key::Digit1, "1"}, {Key::Digit2, "2"},    {Key::Digit3, "3"},
+    {Key::Digit4, "4"},      {Key::Digit5, "5"}, {Key::Digit6, "6"},    {Key::Digit7, "7"},
+    {Key::Digit8, "8"},      {Key::Digit9, "9"}, {Key::Enter, "ENTER"}, {Key::Clear, "CLEAR"},
+    {Key::Cancel, "CANCEL"}, {Key::F1, "F1"},    {Key::F2, "F2"},       {Key::F3, "F3"},
+    {Key::F4, "F4"},         {Key::Up, "UP"},    {Key::Down, "DOWN"},
 };
 // Other names people use for the same keys (the Portuguese legends of Brazilian keypads).
 constexpr KeyEntry kKeyAliases[] = {
-    {Key::Enter, "OK"}, {Key::Enter, "ENTRA"}, {Key::Clear, "BACKSP"}, {Key::Clear, "LIMPA"},
-    {Key::Cancel, "ANULA"},
+    {Key::Enter, "OK"},    {Key::Enter, "ENTRA"},  {Key::Clear, "BACKSP"},
+    {Key::Clear, "LIMPA"}, {Key::Cancel, "ANULA"},
 };
 
 struct KeyCode {

@@ -35,10 +35,10 @@ struct FaultRule {
     // Every kind, in the order above, for menus and help texts.
     struct KindInfo {
         Kind What;
-        const char* Name;        // as Parse takes it
-        int DefaultParam;        // the parameter when none is given
+        const char* Name;         // as Parse takes it
+        int DefaultParam;         // the parameter when none is given
         const char* ParamMeaning; // what the parameter counts, empty when it has none
-        const char* Description; // one line for people
+        const char* Description;  // one line for people
     };
     static const std::vector<KindInfo>& Kinds();
 };

@@ -654,9 +654,12 @@ std::optional<SimReply> PinPadModel::Offer(const CardholderAction& AAction, std:
 std::optional<SimReply> PinPadModel::OfferLocked(const CardholderAction& AAction, std::string& ANote) {
     using Kind = CardholderAction::Kind;
     if (!fWait) {
-        if (AAction.What == Kind::Insert) ANote = "card in the slot";
-        else if (AAction.What == Kind::Remove) ANote = "the slot is empty";
-        else ANote = AAction.Describe() + " dropped: nothing waits for it";
+        if (AAction.What == Kind::Insert)
+            ANote = "card in the slot";
+        else if (AAction.What == Kind::Remove)
+            ANote = "the slot is empty";
+        else
+            ANote = AAction.Describe() + " dropped: nothing waits for it";
         return std::nullopt;
     }
     const Wait& wait = *fWait;
@@ -748,7 +751,8 @@ std::optional<SimReply> PinPadModel::OfferKey(Key AKey, std::string& ANote) {
         if (const int digit = KeyDigit(AKey); digit >= 0) {
             // The option that begins with the digit; the first of them when several do.
             for (int i = 0; i < count; ++i)
-                if (!fDisplay.MenuOptions[size_t(i)].empty() && fDisplay.MenuOptions[size_t(i)][0] == '0' + digit)
+                if (!fDisplay.MenuOptions[size_t(i)].empty() &&
+                    fDisplay.MenuOptions[size_t(i)][0] == '0' + digit)
                     return ChooseMenu(i + 1, ANote);
             ANote = std::string("press ") + KeyName(AKey) + ": no option begins with it";
         }

@@ -140,8 +140,8 @@ private:
     struct Wait {
         std::string Name;
         std::optional<Clock::time_point> Deadline;
-        std::string CexOptions;           // CEX, six digits
-        std::string PanMask;              // CEX, LLRR
+        std::string CexOptions; // CEX, six digits
+        std::string PanMask;    // CEX, LLRR
     };
     std::optional<Wait> fWait;
 };

@@ -85,13 +85,15 @@ void ControlLoop(SimulatorRunner& ARunner, int ASignals) {
 int main(int argc, char** argv) {
     Options o;
     CLI::App app{"kestrel-sim: a simulated ABECS PIN pad (the device side of the link)."};
-    std::string faults = "\nFault SPEC: KIND[:N][@CMD][*TIMES]; TIMES commands (0: every one), CMD any when absent.\n";
+    std::string faults =
+        "\nFault SPEC: KIND[:N][@CMD][*TIMES]; TIMES commands (0: every one), CMD any when absent.\n";
     for (const auto& kind : FaultRule::Kinds()) {
         std::string name = kind.Name;
         name.resize(13, ' ');
         faults += "  " + name + kind.Description;
         if (*kind.ParamMeaning)
-            faults += " (N " + std::string(kind.ParamMeaning) + ", " + std::to_string(kind.DefaultParam) + ")";
+            faults +=
+                " (N " + std::string(kind.ParamMeaning) + ", " + std::to_string(kind.DefaultParam) + ")";
         faults += "\n";
     }
     app.footer(faults +

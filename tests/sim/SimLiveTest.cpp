@@ -38,7 +38,9 @@ protected:
         ASSERT_TRUE(Eventually([&] { return Sim().WaitingFor() == AData.substr(0, 3); }));
     }
     // Live input is taken by the simulator thread; then its effects can be seen.
-    void Settle() { ASSERT_TRUE(Eventually([&] { return Sim().LiveLeft() == 0; })); }
+    void Settle() {
+        ASSERT_TRUE(Eventually([&] { return Sim().LiveLeft() == 0; }));
+    }
 };
 
 // ReadAnswer expects the ACK first; a response alone is read here.
@@ -84,8 +86,10 @@ TEST(SimKeys, TracesNeverShowCardDataInClear) {
 }
 
 TEST_F(SimLive, GkyTakesAPressedKeyAtOnceAndIgnoresDigitsAndArrows) {
-    const std::pair<Key, const char*> cases[] = {{Key::Enter, "GKY000"}, {Key::F1, "GKY004"},
-                                                 {Key::F4, "GKY007"},    {Key::Clear, "GKY008"},
+    const std::pair<Key, const char*> cases[] = {{Key::Enter, "GKY000"},
+                                                 {Key::F1, "GKY004"},
+                                                 {Key::F4, "GKY007"},
+                                                 {Key::Clear, "GKY008"},
                                                  {Key::Cancel, "GKY013"}};
     for (const auto& [key, expected] : cases) {
         Begin("GKY");
@@ -279,7 +283,8 @@ TEST_F(SimLive, AnotherProfileOnlyWhileStopped) {
     EXPECT_FALSE(Sim().SessionOpen()); // a new PIN pad
     EXPECT_EQ(Sim().Display().Lines.size(), 2u);
     fHost.emplace(Sim().StartInProcess());
-    EXPECT_EQ(Command("GIX" + Block(TLV(SPE_IDLIST, U16(PP_DSPTXTSZ)))), "GIX000" + Block(TLV(PP_DSPTXTSZ, "0216")));
+    EXPECT_EQ(Command("GIX" + Block(TLV(SPE_IDLIST, U16(PP_DSPTXTSZ)))),
+              "GIX000" + Block(TLV(PP_DSPTXTSZ, "0216")));
 }
 
 TEST(SimFaultKinds, EveryKindIsListedDescribedAndParsed) {

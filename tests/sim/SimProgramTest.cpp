@@ -101,13 +101,12 @@ TEST(SimProgram, HelpNamesEveryOptionFaultAndControlLine) {
     Program program({"--help"});
     const std::string help = program.AllOutput();
     for (const char* word :
-         {"--pty",    "--tcp",    "--link",       "--profile", "--script", "--fault", "--random-faults",
-          "--seed",   "--baud",   "--time-scale", "--quiet",   "noack",    "nak",     "crc",
-          "noise",    "split",    "oversize",     "noeot",     "late",     "hangup",  "silent",
-          "key K",    "digits D", "choose N",     "swipe",     "insert",   "remove",  "tap",
-          "press K",  "now ACTION",
-          "delay MS", "never",    "fault SPEC",   "rate BAUD", "display",  "media",   "status",
-          "quit"})
+         {"--pty",   "--tcp",      "--link",       "--profile", "--script",   "--fault",   "--random-faults",
+          "--seed",  "--baud",     "--time-scale", "--quiet",   "noack",      "nak",       "crc",
+          "noise",   "split",      "oversize",     "noeot",     "late",       "hangup",    "silent",
+          "key K",   "digits D",   "choose N",     "swipe",     "insert",     "remove",    "tap",
+          "press K", "now ACTION", "delay MS",     "never",     "fault SPEC", "rate BAUD", "display",
+          "media",   "status",     "quit"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     EXPECT_EQ(program.Wait(5000), 0);
 }
