@@ -41,7 +41,7 @@ TEST_F(SimCardholder, GcdKeepsToTheDigitLimits) {
     Sim().TypeDigits("12");
     Sim().TypeDigits("12345678");
     EXPECT_EQ(Command(gcd), "GCD000" + Block(TLV(PP_VALUE, "123456")));
-    EXPECT_EQ(Sim().Display().Lines[1], "******");
+    EXPECT_EQ(Sim().Display().Lines[1], "          123456");
     Sim().PressKey(13);
     EXPECT_EQ(Command(gcd), "GCD013");
 }
