@@ -2,7 +2,9 @@
 #include "vpinpad/PinPadWindow.h"
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QScreen>
 #include <QSocketNotifier>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <sys/signalfd.h>
@@ -53,7 +55,10 @@ int main(int argc, char* argv[]) {
                                   QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption stopped(QStringLiteral("stopped"),
                                      QStringLiteral("open the window without serving"));
-    parser.addOptions({pty, link, tcp, profile, baud, stopped});
+    const QCommandLineOption right(
+        QStringLiteral("right"),
+        QStringLiteral("open at the right edge of the screen, beside a host's window"));
+    parser.addOptions({pty, link, tcp, profile, baud, stopped, right});
     parser.process(app);
 
     kestrel::vpinpad::TPinPadOptions options;
@@ -76,6 +81,12 @@ int main(int argc, char* argv[]) {
     options.Start = !parser.isSet(stopped);
     try {
         kestrel::vpinpad::TPinPadWindow window(options);
+        if (parser.isSet(right))
+            if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+                const QRect free = screen->availableGeometry();
+                window.adjustSize();
+                window.move(std::max(free.left(), free.right() + 1 - window.width()), free.top());
+            }
         window.show();
         // The address goes to standard output, as kestrel-sim gives it, so scripts can wait for it.
         if (!window.Address().isEmpty()) std::printf("%s\n", qPrintable(window.Address()));
