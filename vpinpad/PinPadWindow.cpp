@@ -181,6 +181,15 @@ void TPinPadWindow::ChooseProfile(const QString& AName) {
 
 void TPinPadWindow::Refresh() {
     const sim::SimulatorRunner& runner = Runner();
+    // A line that dropped ("hangup" fault) comes back on a new pseudo-terminal; a link follows it by
+    // itself, a bare path has to be shown anew.
+    if (runner.Running() && fLink->Transport() == TLinkPanel::trPty && fLink->LinkPath().isEmpty()) {
+        const QString now = QString::fromStdString(runner.Address());
+        if (!now.isEmpty() && now != fAddress) {
+            fAddress = now;
+            fLink->ShowRunning(true, fAddress);
+        }
+    }
     const sim::VirtualDisplay screen = runner.Display();
     vexo::ByteString picture;
     if (!screen.Picture.empty())

@@ -210,6 +210,23 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return fWindow->Trace().Stats().Naks > 0; }, 5000));
     }
 
+    void aDroppedLineShowsItsNewAddress() {
+        Connect();
+        const QString before = fWindow->Address();
+        auto* kind = C<QComboBox>(QStringLiteral("cbxFaultKind"));
+        kind->setCurrentIndex(kind->findText(QStringLiteral("hangup")));
+        C<QPushButton>(QStringLiteral("btAddFault"))->click();
+        const std::string outcome = fHost->RunAndWait([](auto& APinPad) {
+            APinPad.SetTimeOut(1000);
+            APinPad.GIN(0);
+            return std::string("answered");
+        });
+        QVERIFY2(outcome.find("error: ") == 0, outcome.c_str());
+        QVERIFY(QTest::qWaitFor([&] { return fWindow->Address() != before && !fWindow->Address().isEmpty(); },
+                                5000));
+        QCOMPARE(C<QLineEdit>(QStringLiteral("edAddress"))->text(), fWindow->Address());
+    }
+
     void pictureUploadedByTheHostAppearsAfterDsi() {
         Connect();
         const media::Picture red = media::MakePicture(80, 60, 0xFF0000FFu);
