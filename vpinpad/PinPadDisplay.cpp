@@ -17,20 +17,6 @@ constexpr int kTextCellWidth = 12, kTextCellHeight = 24;
 // The screen is shown at a whole multiple of its pixels, so pictures stay sharp, at least this wide.
 constexpr int kShownWidth = 384;
 
-std::vector<std::string> SplitLines(const std::string& AText) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (char c : AText) {
-        if (c == '\r' || c == '\n') {
-            lines.push_back(std::exchange(line, {}));
-            continue;
-        }
-        line += c;
-    }
-    if (!line.empty() || lines.empty()) lines.push_back(line);
-    return lines;
-}
-
 } // namespace
 
 QImage ToImage(const media::Picture& APicture) {
@@ -55,19 +41,6 @@ std::vector<std::string> MenuRows(const sim::VirtualDisplay& ADisplay, int ARows
         if (i == ADisplay.Highlight) AHighlightRow = int(rows.size());
         rows.push_back(ADisplay.MenuOptions[size_t(i)]);
     }
-    return rows;
-}
-
-std::vector<std::string> PromptRows(const sim::VirtualDisplay& ADisplay, int ARows, int ACols) {
-    std::vector<std::string> rows = SplitLines(ADisplay.Prompt);
-    if (ARows < 1) return {};
-    rows.resize(size_t(std::max(1, ARows - 1)));
-    // The digits typed so far, in clear, against the right edge; the newest stay when they overflow.
-    std::string typed = ADisplay.Typed;
-    if (int(typed.size()) > ACols) typed = typed.substr(typed.size() - size_t(ACols));
-    std::string last(size_t(std::max(0, ACols - int(typed.size()))), ' ');
-    rows.resize(size_t(ARows));
-    rows.back() = last + typed;
     return rows;
 }
 
@@ -165,9 +138,6 @@ void TPinPadDisplay::Render() {
         DrawRows(painter, lines, highlight);
         break;
     }
-    case Mode::Prompt:
-        DrawRows(painter, PromptRows(fShown, rows, Cols()));
-        break;
     case Mode::Processing: {
         std::vector<std::string> lines(static_cast<size_t>(rows));
         lines[size_t((rows - 1) / 2)] = "PROCESSING";
@@ -176,6 +146,7 @@ void TPinPadDisplay::Render() {
     }
     case Mode::Idle:
     case Mode::Text:
+    case Mode::Prompt:
         DrawRows(painter, fShown.Lines);
         break;
     }

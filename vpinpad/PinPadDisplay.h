@@ -1,7 +1,7 @@
 #pragma once
-// The PIN pad's screen as the cardholder sees it: text in the display's own grid of rows by columns,
-// the picture shown at the display's own pixels, menus with their highlight, the typed digits of a
-// prompt, and the processing screen.
+// The PIN pad's screen as the cardholder sees it: text in the display's own grid of rows by columns (a
+// prompt with its typed digits as the PIN pad lays it out), the picture shown at the display's own
+// pixels, menus with their highlight, and the processing screen.
 #include "media/Picture.h"
 #include "sim/Profile.h"
 #include "sim/VirtualDisplay.h"
@@ -63,7 +63,5 @@ QImage ToImage(const media::Picture& APicture);
 // The rows of a menu screen: the title, then as many options as fit, scrolled so the highlighted one
 // shows. AHighlightRow gets the row of the highlighted option (-1 when none).
 std::vector<std::string> MenuRows(const sim::VirtualDisplay& ADisplay, int ARows, int& AHighlightRow);
-// The rows of a digit prompt: the prompt's lines, the typed digits right-aligned on the last row.
-std::vector<std::string> PromptRows(const sim::VirtualDisplay& ADisplay, int ARows, int ACols);
 
 } // namespace kestrel::vpinpad

@@ -32,6 +32,19 @@ using kestrel::sim::Key;
 using kestrel::sim::VirtualDisplay;
 using kestrel::test::THostThread;
 
+namespace {
+
+// Whether anything is painted in AArea besides the background (the colour of its first pixel).
+bool Inked(const QImage& AScreen, const QRect& AArea) {
+    const QRgb back = AScreen.pixel(AArea.topLeft());
+    for (int y = AArea.top(); y <= AArea.bottom(); ++y)
+        for (int x = AArea.left(); x <= AArea.right(); ++x)
+            if (AScreen.pixel(x, y) != back) return true;
+    return false;
+}
+
+} // namespace
+
 class TestPinPadSession : public QObject {
     Q_OBJECT
 
@@ -86,15 +99,8 @@ private slots:
         // The text is painted in the display's grid: the first row has ink, the last row none.
         const QImage& screen = fWindow->Display().Screen();
         const int rowHeight = screen.height() / fWindow->Runner().GetProfile().TextRows;
-        const auto inked = [&](int ARow) {
-            const QRgb back = screen.pixel(0, ARow * rowHeight);
-            for (int y = ARow * rowHeight; y < (ARow + 1) * rowHeight; ++y)
-                for (int x = 0; x < screen.width(); ++x)
-                    if (screen.pixel(x, y) != back) return true;
-            return false;
-        };
-        QVERIFY(inked(0));
-        QVERIFY(!inked(fWindow->Runner().GetProfile().TextRows - 1));
+        QVERIFY(Inked(screen, QRect(0, 0, screen.width(), rowHeight)));
+        QVERIFY(!Inked(screen, QRect(0, screen.height() - rowHeight, screen.width(), rowHeight)));
         // The trace shows the command decoded and its response's return code.
         QVERIFY(QTest::qWaitFor(
             [&] { return fWindow->Trace().Lines().join('\n').contains(QStringLiteral("DSP 000")); }, 5000));
@@ -128,11 +134,19 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return Shown().What == VirtualDisplay::Mode::Prompt; }, 5000));
         for (Key key : {Key::Digit4, Key::Digit0, Key::Digit7})
             Press(key);
-        // The digits show in clear against the right edge of the last row as they are typed.
+        // The digits show in clear against the right edge of the row under the prompt as they are typed.
         QVERIFY(QTest::qWaitFor([&] { return Shown().Typed == "407"; }, 5000));
-        const auto rows = PromptRows(Shown(), Shown().Rows, Shown().Cols);
-        QCOMPARE(QString::fromStdString(rows.back()).right(4), QStringLiteral(" 407"));
-        QCOMPARE(int(rows.back().size()), Shown().Cols);
+        int digits = int(Shown().Lines.size()) - 1;
+        while (digits > 0 && Shown().Lines[size_t(digits)].empty())
+            --digits;
+        QVERIFY(digits > 0);
+        QCOMPARE(QString::fromStdString(Shown().Lines[size_t(digits)]).right(4), QStringLiteral(" 407"));
+        QCOMPARE(int(Shown().Lines[size_t(digits)].size()), Shown().Cols);
+        // Painted so: ink in the right quarter of that row, none in its left half.
+        const QImage& screen = fWindow->Display().Screen();
+        const int rowHeight = screen.height() / Shown().Rows, top = digits * rowHeight;
+        QVERIFY(Inked(screen, QRect(screen.width() * 3 / 4, top, screen.width() / 4, rowHeight)));
+        QVERIFY(!Inked(screen, QRect(0, top, screen.width() / 2, rowHeight)));
         QTest::keyClick(fWindow.get(), Qt::Key_3);
         QVERIFY(QTest::qWaitFor([&] { return Shown().Typed == "4073"; }, 5000));
         Press(Key::Clear);

@@ -1,4 +1,4 @@
-// The virtual PIN pad's widgets on their own: how the screen lays out menus and prompts, the keypad's
+// The virtual PIN pad's widgets on their own: how the screen lays out menus, the keypad's
 // keys and shortcuts, the rules the fault menu makes, and the card panel's swipes.
 #include "vpinpad/CardPanel.h"
 #include "vpinpad/FaultMenu.h"
@@ -56,25 +56,6 @@ private slots:
         QCOMPARE(row, 7);
         rows = MenuRows(Menu(3, -1), 8, row);
         QCOMPARE(row, -1);
-    }
-
-    void promptRowsRightAlignTheTypedDigits() {
-        VirtualDisplay display;
-        display.What = VirtualDisplay::Mode::Prompt;
-        display.Prompt = "DIGITE O CPF";
-        display.Typed = "123";
-        auto rows = PromptRows(display, 2, 16);
-        QCOMPARE(rows, (std::vector<std::string>{"DIGITE O CPF", "             123"}));
-        // A prompt of two lines on a tall screen; the digits stay on the last row.
-        display.Prompt = "DATA DE\rNASCIMENTO";
-        rows = PromptRows(display, 4, 16);
-        QCOMPARE(rows[1], std::string("NASCIMENTO"));
-        QCOMPARE(rows[3].size(), size_t(16));
-        // More digits than columns: the newest show.
-        display.Typed = std::string(10, '1') + "234567890";
-        rows = PromptRows(display, 2, 16);
-        QCOMPARE(rows[1], std::string("1111111234567890"));
-        QCOMPARE(PromptRows(display, 0, 16).size(), size_t(0));
     }
 
     void textOnlyDisplayDrawsItsGridAndProcessing() {
