@@ -20,6 +20,7 @@ constexpr size_t kShortMessage = 32; // DSP, RMC and CLO: two lines of 16
 constexpr size_t kMaxMenuOption = 24;
 constexpr int kMaxGcdDigits = 32;
 constexpr int kPromptCount = 53;
+constexpr int kBigRandomSize = 900; // PP_BIGRAND
 
 // The PIN pad's own texts for the GCD prompts, by prompt number from 1.
 const char* const kPrompts[kPromptCount] = {
@@ -262,7 +263,7 @@ ByteString SimReply::DataField() const {
 
 // --- model ---------------------------------------------------------------------------------
 
-PinPadModel::PinPadModel(Profile AProfile) : fProfile(std::move(AProfile)) {
+PinPadModel::PinPadModel(Profile AProfile) : fProfile(std::move(AProfile)), fRandom(std::random_device{}()) {
     fDisplay.Rows = fProfile.TextRows;
     fDisplay.Cols = fProfile.TextCols;
     fDisplay.Clear(fProfile.TextRows);
@@ -283,11 +284,27 @@ void PinPadModel::Reset(Profile AProfile) {
     Touch();
 }
 
+// An error response is the name and the status, nothing more.
+std::optional<SimReply> PinPadModel::Bare(std::optional<SimReply> AReply) {
+    if (AReply && AReply->Status != ST_OK) AReply->Blocks.clear();
+    return AReply;
+}
+
 std::optional<SimReply> PinPadModel::Execute(const SimCommand& ACommand) {
     std::lock_guard lock(fMutex);
     fWait.reset();
     Touch();
-    return Run(ACommand.Name, ACommand);
+    return Bare(Run(ACommand.Name, ACommand));
+}
+
+int PinPadModel::AnswerDelay(const SimCommand& ACommand) const {
+    std::lock_guard lock(fMutex);
+    bool everyItem = false;
+    if (ACommand.Name == "GIX") {
+        Params params;
+        everyItem = !ParseParams(ACommand, params) || !params.Find(SPE_IDLIST);
+    }
+    return fProfile.AnswerDelay(ACommand.Name, everyItem);
 }
 
 std::optional<SimReply> PinPadModel::Run(const std::string& AName, const SimCommand& ACommand) {
@@ -334,7 +351,10 @@ std::optional<SimReply> PinPadModel::Run(const std::string& AName, const SimComm
         if (AName != entry.Name) continue;
         // A PIN pad without media memory does not know the media commands at all.
         if (entry.Media && !fProfile.HasMedia()) break;
-        if (!fSession && !fProfile.OpenCommands.count(AName)) return SimReply(AName, ST_INVCALL);
+        if (!fSession && !fProfile.OpenCommands.count(AName)) {
+            if (fProfile.StrictSession) return SimReply(AName, ST_INVCALL);
+            fSession = true; // ABECS 2.03 on: a command before OPN opens the session itself
+        }
         return entry.Run(*this, ACommand);
     }
     return SimReply("ERR", ST_INVCALL);
@@ -377,10 +397,13 @@ void PinPadModel::ShowMenu() {
 void PinPadModel::StartWait(const std::string& AName, int ATimeoutSeconds) {
     fWait = Wait{};
     fWait->Name = AName;
-    if (ATimeoutSeconds > 0) {
-        const auto span = std::chrono::duration<double>(ATimeoutSeconds * fTimeScale);
-        fWait->Deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(span);
-    }
+    if (ATimeoutSeconds > 0) fWait->Deadline = After(ATimeoutSeconds);
+    Touch();
+}
+
+PinPadModel::Clock::time_point PinPadModel::After(int ASeconds) const {
+    const auto span = std::chrono::duration<double>(ASeconds * fTimeScale);
+    return Clock::now() + std::chrono::duration_cast<Clock::duration>(span);
 }
 
 SimReply PinPadModel::OPN(const SimCommand& ACommand) {
@@ -476,16 +499,23 @@ SimReply PinPadModel::GIX(const SimCommand& ACommand) {
         for (size_t i = 0; i < list->size(); i += 2) {
             const uint16_t id = uint16_t((static_cast<unsigned char>((*list)[i]) << 8) |
                                          static_cast<unsigned char>((*list)[i + 1]));
-            if (!KnownInformationId(id)) return {"GIX", ST_INVPAR};
-            ids.push_back(id);
+            // An id the PIN pad does not know is passed over, as ABECS 2.x PIN pads do.
+            if (KnownInformationId(id)) ids.push_back(id);
         }
     } else {
         ids = fProfile.ItemIds();
     }
     SimReply reply("GIX", ST_OK);
-    // An item this PIN pad does not have is left out, as the host reads a missing item as empty.
-    for (uint16_t id : ids)
-        if (const ByteString value = fProfile.Item(id); !value.empty()) reply.AddTLV(id, value);
+    // Items go in the order asked, a repeated id as often as asked; an item this PIN pad does
+    // not have is left out, as the host reads a missing item as empty.
+    for (uint16_t id : ids) {
+        ByteString value = fProfile.Item(id);
+        // Fresh random bytes on every request: a large binary value for hosts to be tested on.
+        if (id == PP_BIGRAND && value.empty())
+            for (int i = 0; i < kBigRandomSize; ++i)
+                value += static_cast<char>(fRandom() & 0xFF);
+        if (!value.empty()) reply.AddTLV(id, value);
+    }
     return reply;
 }
 
@@ -589,6 +619,7 @@ std::optional<SimReply> PinPadModel::CEX(const SimCommand& ACommand) {
     if (o[2] == '1' && fCardInserted) return SimReply("CEX", ST_OK).AddTLV(PP_EVENT, "92");
     if (o[2] == '2' && !fCardInserted) return SimReply("CEX", ST_OK).AddTLV(PP_EVENT, "91");
     StartWait("CEX", timeout);
+    if (o[3] == '1') fWait->CtlsDeadline = After(fProfile.ContactlessTimeout);
     fWait->CexOptions = o;
     fWait->PanMask = mask ? *mask : "0604";
     return std::nullopt;
@@ -606,14 +637,20 @@ std::string PinPadModel::WaitingFor() const {
 
 std::optional<PinPadModel::Clock::time_point> PinPadModel::Deadline() const {
     std::lock_guard lock(fMutex);
-    return fWait ? fWait->Deadline : std::nullopt;
+    if (!fWait) return std::nullopt;
+    if (fWait->Deadline && fWait->CtlsDeadline) return std::min(*fWait->Deadline, *fWait->CtlsDeadline);
+    return fWait->Deadline ? fWait->Deadline : fWait->CtlsDeadline;
 }
 
 SimReply PinPadModel::Expire() {
     std::lock_guard lock(fMutex);
     const std::string name = fWait ? fWait->Name : "ERR";
+    // The contactless reader gives up on its own: nothing was presented, which is an event.
+    const bool ctls =
+        fWait && fWait->CtlsDeadline && (!fWait->Deadline || *fWait->CtlsDeadline <= *fWait->Deadline);
     fWait.reset();
     Touch();
+    if (ctls) return SimReply(name, ST_OK).AddTLV(PP_EVENT, "93");
     return {name, ST_TIMEOUT};
 }
 
@@ -643,7 +680,7 @@ std::optional<SimReply> PinPadModel::Offer(const CardholderAction& AAction, std:
         fCardInserted = inserting;
         Touch();
     }
-    auto reply = OfferLocked(AAction, ANote);
+    auto reply = Bare(OfferLocked(AAction, ANote));
     if (reply) {
         fWait.reset();
         Touch();
@@ -770,7 +807,10 @@ std::optional<SimReply> PinPadModel::ChooseMenu(int AOption, std::string& ANote)
         fDisplay.Highlight = AOption - 1;
         Touch();
     }
-    return SimReply("MNU", ST_OK).AddTLV(PP_VALUE, std::to_string(AOption));
+    // Two digits, "01" for the first option, as PIN pads answer.
+    char value[16];
+    std::snprintf(value, sizeof value, "%02d", AOption);
+    return SimReply("MNU", ST_OK).AddTLV(PP_VALUE, value);
 }
 
 // --- media ---------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -59,12 +60,15 @@ public:
 
     // Runs a command. A reply means it is done; none means it now waits for the cardholder.
     std::optional<SimReply> Execute(const SimCommand& ACommand);
+    // Milliseconds the PIN pad takes to answer ACommand, before the time scale.
+    int AnswerDelay(const SimCommand& ACommand) const;
     bool Waiting() const;
     // When the waiting command's own timeout runs out (none when it waits for ever).
     std::optional<Clock::time_point> Deadline() const;
     // The cardholder acts; a reply when that ends the waiting command. ANote says what happened.
     std::optional<SimReply> Offer(const CardholderAction& AAction, std::string& ANote);
-    // The waiting command's own timeout ran out: its reply (code 12).
+    // The waiting command's own timeout ran out: its reply (code 12; for a CEX whose
+    // contactless reader gave up first, event 93).
     SimReply Expire();
     // The host cancelled (CAN) or sent another command: the wait ends without a reply.
     void Abandon();
@@ -115,6 +119,8 @@ private:
     void ShowPrompt();
     void ShowMenu();
     void StartWait(const std::string& AName, int ATimeoutSeconds);
+    Clock::time_point After(int ASeconds) const; // scaled by the time scale
+    static std::optional<SimReply> Bare(std::optional<SimReply> AReply);
     void Touch() { ++fRevision; }
     std::vector<MediaFile>::iterator FindMedia(std::string_view AName);
     uint64_t MediaUsed() const;
@@ -127,6 +133,7 @@ private:
     bool fCardInserted = false;
     double fTimeScale = 1.0;
     uint64_t fRevision = 0;
+    std::mt19937 fRandom;
 
     struct Load {
         std::string Name;
@@ -140,8 +147,9 @@ private:
     struct Wait {
         std::string Name;
         std::optional<Clock::time_point> Deadline;
-        std::string CexOptions; // CEX, six digits
-        std::string PanMask;    // CEX, LLRR
+        std::optional<Clock::time_point> CtlsDeadline; // CEX watching the contactless reader
+        std::string CexOptions;                        // CEX, six digits
+        std::string PanMask;                           // CEX, LLRR
     };
     std::optional<Wait> fWait;
 };

@@ -75,6 +75,13 @@ void Simulator::Serve() {
         UpdateProcessing();
         Transmit(data, true);
     }
+    if (fAnswering && now >= fAnswering->Due) {
+        const SimReply reply = std::move(fAnswering->Reply);
+        fAnswering.reset();
+        UpdateProcessing();
+        SendReply(reply);
+        UpdateProcessing();
+    }
     ServeLive();
     ServeCardholder(now);
 }
@@ -88,13 +95,17 @@ void Simulator::NotifyIfChanged() {
 
 // The display says PROCESSING while a response is still to go out.
 void Simulator::UpdateProcessing() {
-    fModel.SetProcessing(fScheduled.empty() ? std::string() : fScheduled.front().second.substr(0, 3));
+    if (fAnswering)
+        fModel.SetProcessing(fAnswering->Reply.Name);
+    else
+        fModel.SetProcessing(fScheduled.empty() ? std::string() : fScheduled.front().second.substr(0, 3));
 }
 
 Simulator::Clock::time_point Simulator::NextWake(Clock::time_point ANow) const {
     auto wake = ANow + kIdlePoll;
     if (fRxState != RxState::Hunting) wake = std::min(wake, fLastRx + fInterByte + Millis(1));
     if (!fScheduled.empty()) wake = std::min(wake, fScheduled.front().first);
+    if (fAnswering) wake = std::min(wake, fAnswering->Due);
     if (fDelayUntil) wake = std::min(wake, *fDelayUntil);
     if (const auto deadline = fModel.Deadline()) wake = std::min(wake, *deadline);
     return wake;
@@ -187,15 +198,18 @@ void Simulator::OnCommand(const ByteString& AData) {
         SendByte(NAK, "NAK");
         return;
     }
+    // A new command ends the one the PIN pad is busy with: that one gets no response.
     if (fModel.Waiting()) Trace("   " + fModel.WaitingFor() + " abandoned for the new command");
+    if (fAnswering) Trace("   " + fAnswering->Reply.Name + " abandoned for the new command");
     fModel.Abandon();
+    fAnswering.reset();
     fLast.reset();
     fDelayUntil.reset();
     fWalkedAway = false;
     fCurrent = faults;
-    SendByte(ACK, "ACK");
-
+    // Busy from the moment the frame is taken, so a host that has the ACK finds it so.
     fModel.SetProcessing(name);
+    SendByte(ACK, "ACK");
     NotifyIfChanged();
     SimCommand command;
     std::optional<SimReply> reply;
@@ -207,6 +221,13 @@ void Simulator::OnCommand(const ByteString& AData) {
     if (!reply) {
         UpdateProcessing();
         Trace("   " + name + " waits for the cardholder");
+        return;
+    }
+    if (const int delay = fModel.AnswerDelay(command); delay > 0) {
+        const auto span = std::chrono::duration<double, std::milli>(delay * fModel.TimeScale());
+        fAnswering = Answering{Clock::now() + std::chrono::duration_cast<Clock::duration>(span), *reply};
+        Trace("   " + name + " takes " + std::to_string(int(span.count())) + " ms to answer");
+        UpdateProcessing();
         return;
     }
     // Done before the response leaves, so a host that has it never sees the PIN pad busy.
@@ -313,6 +334,7 @@ void Simulator::OnNak() {
 
 void Simulator::OnCan() {
     fScheduled.clear();
+    fAnswering.reset();
     UpdateProcessing();
     fLast.reset();
     fDelayUntil.reset();
@@ -328,7 +350,7 @@ void Simulator::OnCan() {
 void Simulator::ServeCardholder(Clock::time_point ANow) {
     if (!fModel.Waiting()) return;
     if (const auto deadline = fModel.Deadline(); deadline && ANow >= *deadline) {
-        Trace("   the PIN pad's own timeout ran out");
+        Trace("   the PIN pad's wait for " + fModel.WaitingFor() + " ran out");
         fDelayUntil.reset();
         SendReply(fModel.Expire());
         return;

@@ -99,6 +99,13 @@ private:
     // Late responses, in the order they fall due. A new command does not call them off: an
     // answer that comes after the host gave up is the point of the fault.
     std::deque<std::pair<Clock::time_point, ByteString>> fScheduled;
+    // The response of the command the PIN pad is still working on (the profile's answer delay).
+    // Unlike a late response it goes with its command: CAN or a new command call it off.
+    struct Answering {
+        Clock::time_point Due;
+        SimReply Reply;
+    };
+    std::optional<Answering> fAnswering;
     std::optional<Clock::time_point> fDelayUntil; // the cardholder is taking their time
     bool fWalkedAway = false;
 

@@ -96,14 +96,16 @@ int main(int argc, char** argv) {
                 " (N " + std::string(kind.ParamMeaning) + ", " + std::to_string(kind.DefaultParam) + ")";
         faults += "\n";
     }
-    app.footer(faults +
-               "Profiles: graphic (default; 320x240 colour, 8x16 text, PNG and JPEG), graphic-gif, text\n"
-               "(2x16, no media), or a file of \"key = value\" lines (base, name, PP_ items, text_rows,\n"
-               "text_cols, pixel_width, pixel_height, display text|mono|color, contactless, media_formats,\n"
-               "media_memory, open_commands, default_timeout).\n\n" +
-               ControlHelp() +
-               "\nThe PIN pad's address (pty path or HOST:PORT) is the first line on standard output; every\n"
-               "frame both ways is traced on standard error. SIGINT or SIGTERM stop it and remove the link.");
+    app.footer(
+        faults +
+        "Profiles: graphic (default; 320x240 colour, 8x16 text, PNG and JPEG), graphic-gif, text\n"
+        "(2x16, no media), ppc930 (a Gertec PPC-930), or a file of \"key = value\" lines (base, name,\n"
+        "PP_ items, text_rows, text_cols, pixel_width, pixel_height, display text|mono|color,\n"
+        "contactless, media_formats, media_memory, open_commands, default_timeout,\n"
+        "session implicit|strict, contactless_timeout, answer_delay CMD:MS ...).\n\n" +
+        ControlHelp() +
+        "\nThe PIN pad's address (pty path or HOST:PORT) is the first line on standard output; every\n"
+        "frame both ways is traced on standard error. SIGINT or SIGTERM stop it and remove the link.");
     auto* transport = app.add_option_group("transport");
     transport->add_flag("--pty", o.Pty, "serve on a new pseudo-terminal and print the path to open");
     transport->add_option("--tcp", o.Tcp,

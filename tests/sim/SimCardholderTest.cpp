@@ -66,7 +66,7 @@ TEST_F(SimCardholder, MenuTakesAChoiceInRange) {
                                          TLV(SPE_MNUOPT, "DEBIT") + TLV(SPE_MNUOPT, "VOUCHER"));
     Sim().ChooseOption(4);
     Sim().ChooseOption(2);
-    EXPECT_EQ(Command(mnu), "MNU000" + Block(TLV(PP_VALUE, "2")));
+    EXPECT_EQ(Command(mnu), "MNU000" + Block(TLV(PP_VALUE, "02")));
     const auto display = Sim().Display();
     EXPECT_EQ(display.Lines[0], "PAY WITH");
     EXPECT_EQ(display.Lines[2], "2 DEBIT");

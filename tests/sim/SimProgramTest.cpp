@@ -153,8 +153,14 @@ TEST(SimProgram, TcpServesAHostAndTakesControlLines) {
     EXPECT_EQ(take(10), Frame("GKY007"));
     program.Say("now insert");
     EXPECT_EQ(program.Line(), "cardholder now: insert");
-    program.Say("status");
-    EXPECT_NE(program.Line().find("card inserted"), std::string::npos);
+    // The simulator thread takes live input soon, not at once: ask until it shows.
+    bool inserted = false;
+    for (int i = 0; i < 100 && !inserted; ++i) {
+        if (i > 0) usleep(10000);
+        program.Say("status");
+        inserted = program.Line().find("card inserted") != std::string::npos;
+    }
+    EXPECT_TRUE(inserted);
     program.Say("fault bogus");
     EXPECT_EQ(program.Line().rfind("error: unknown fault", 0), 0u);
     program.Say("status");
