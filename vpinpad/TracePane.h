@@ -41,7 +41,9 @@ private:
 
     trace::LinkTracker fTracker;
     std::vector<trace::TraceEvent> fEvents;
-    std::vector<QString> fNotes; // lines between links, kept in place: index into fEvents where each goes
+    // A line where a new link began, and how many events came before it, so a new rendering keeps it in
+    // place.
+    std::vector<QString> fNotes;
     std::vector<size_t> fNoteAt;
     QStringList fLines;
     TFileChooser fChooser;
