@@ -29,6 +29,15 @@ struct Profile {
     std::set<std::string> OpenCommands = {"OPN", "GIN", "GIX", "LMF"};
     // Seconds a GCD, MNU or CEX waits when the host sends no SPE_TIMEOUT; 0 waits for ever.
     int DefaultTimeout = 0;
+    // A command that needs a session, received before OPN, opens one (ABECS 2.03 and later);
+    // a strict PIN pad answers it with 10 instead.
+    bool StrictSession = false;
+    // Seconds a CEX that watches the contactless reader waits for a card before it reports
+    // event 93 (nothing presented).
+    int ContactlessTimeout = 120;
+    // Milliseconds the PIN pad works on a command before it answers (times the time scale), by
+    // command name; "GIX-ALL" is a GIX without an id list, which asks for every item.
+    std::map<std::string, int> AnswerDelayMs;
 
     bool HasMedia() const { return Png || Jpeg || Gif; }
     bool IsGraphic() const { return Display != Screen::Text; }
@@ -38,11 +47,16 @@ struct Profile {
     // Every item the PIN pad reports, ascending.
     std::vector<uint16_t> ItemIds() const;
 
+    // The answer delay of a command (GIX without SPE_IDLIST looks for "GIX-ALL" first).
+    int AnswerDelay(const std::string& ACommand, bool AEveryItem = false) const;
+
     // Built-in profiles: "text" (2 × 16, no graphics, no media), "graphic" (the default: 320 × 240
-    // colour, 8 × 16 text, PNG and JPEG), "graphic-gif" (the same, GIF accepted too).
+    // colour, 8 × 16 text, PNG and JPEG), "graphic-gif" (the same, GIF accepted too), "ppc930"
+    // (a Gertec PPC-930: 240 × 320 colour, 8 × 16 text, PNG and JPEG, 8 s for a GIX of every item).
     static Profile TextOnly();
     static Profile Graphic();
     static Profile GraphicGif();
+    static Profile Ppc930();
     static std::vector<std::string> BuiltinNames();
     // A built-in name or a file path. Raises std::runtime_error naming the line at fault.
     static Profile Load(const std::string& ANameOrPath);

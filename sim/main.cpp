@@ -85,24 +85,27 @@ void ControlLoop(SimulatorRunner& ARunner, int ASignals) {
 int main(int argc, char** argv) {
     Options o;
     CLI::App app{"kestrel-sim: a simulated ABECS PIN pad (the device side of the link)."};
-    app.footer("\nFault SPEC: KIND[:N][@CMD][*TIMES]; TIMES commands (0: every one), CMD any when absent.\n"
-               "  noack        the command frame gets no answer and is not executed (N frames)\n"
-               "  nak          the command frame is refused with NAK (N frames)\n"
-               "  crc          the response goes with a bad CRC N times in a row\n"
-               "  noise        N noise bytes before the response (3)\n"
-               "  split        the response in three pieces, N ms apart (2500)\n"
-               "  oversize     a response longer than a packet may be\n"
-               "  noeot        CAN is not answered with EOT\n"
-               "  late         the response is held back N ms (12000)\n"
-               "  hangup       half of the response, then the line goes away\n"
-               "  silent       ACK, then no response\n"
-               "Profiles: graphic (default; 320x240 colour, 8x16 text, PNG and JPEG), graphic-gif, text\n"
-               "(2x16, no media), or a file of \"key = value\" lines (base, name, PP_ items, text_rows,\n"
-               "text_cols, pixel_width, pixel_height, display text|mono|color, contactless, media_formats,\n"
-               "media_memory, open_commands, default_timeout).\n\n" +
-               ControlHelp() +
-               "\nThe PIN pad's address (pty path or HOST:PORT) is the first line on standard output; every\n"
-               "frame both ways is traced on standard error. SIGINT or SIGTERM stop it and remove the link.");
+    std::string faults =
+        "\nFault SPEC: KIND[:N][@CMD][*TIMES]; TIMES commands (0: every one), CMD any when absent.\n";
+    for (const auto& kind : FaultRule::Kinds()) {
+        std::string name = kind.Name;
+        name.resize(13, ' ');
+        faults += "  " + name + kind.Description;
+        if (*kind.ParamMeaning)
+            faults +=
+                " (N " + std::string(kind.ParamMeaning) + ", " + std::to_string(kind.DefaultParam) + ")";
+        faults += "\n";
+    }
+    app.footer(
+        faults +
+        "Profiles: graphic (default; 320x240 colour, 8x16 text, PNG and JPEG), graphic-gif, text\n"
+        "(2x16, no media), ppc930 (a Gertec PPC-930), or a file of \"key = value\" lines (base, name,\n"
+        "PP_ items, text_rows, text_cols, pixel_width, pixel_height, display text|mono|color,\n"
+        "contactless, media_formats, media_memory, open_commands, default_timeout,\n"
+        "session implicit|strict, contactless_timeout, answer_delay CMD:MS ...).\n\n" +
+        ControlHelp() +
+        "\nThe PIN pad's address (pty path or HOST:PORT) is the first line on standard output; every\n"
+        "frame both ways is traced on standard error. SIGINT or SIGTERM stop it and remove the link.");
     auto* transport = app.add_option_group("transport");
     transport->add_flag("--pty", o.Pty, "serve on a new pseudo-terminal and print the path to open");
     transport->add_option("--tcp", o.Tcp,
