@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <libudev.h>
 #include <poll.h>
-#include <regex>
 #include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
@@ -36,9 +35,34 @@ std::string Hex8(int ACode) {
     return text;
 }
 
-const std::regex& PortPart() {
-    static const std::regex re(R"(\((COM[0-9]+|tty[A-Za-z]+[0-9]+)\))", std::regex::icase);
-    return re;
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The next port part at or after AFrom, in any case: "(COM" digits ")" or "(tty" letters digits ")".
+// Its position, with the length in ALength; npos when there is none.
+size_t FindPortPart(const std::string& AName, size_t AFrom, size_t& ALength) {
+    for (size_t i = AName.find('(', AFrom); i != std::string::npos; i = AName.find('(', i + 1)) {
+        const std::string head = UpperCase(AName.substr(i + 1, 3));
+        if (head != "COM" && head != "TTY") continue;
+        size_t k = i + 4;
+        if (head == "TTY") {
+            const size_t letters = k;
+            while (k < AName.size() && IsLetter(AName[k]))
+                ++k;
+            if (k == letters) continue;
+        }
+        const size_t digits = k;
+        while (k < AName.size() && IsDigit(AName[k]))
+            ++k;
+        if (k == digits || k >= AName.size() || AName[k] != ')') continue;
+        ALength = k + 1 - i;
+        return i;
+    }
+    return std::string::npos;
 }
 
 // ---- enumeration through udev
@@ -90,13 +114,18 @@ std::vector<TNode> Nodes(udev* AUdev, const char* ASubsystem, const char* ASysna
 } // namespace
 
 std::string USBNomeComparavel(const std::string& AName) {
-    return UpperCase(std::regex_replace(AName, PortPart(), "(VCOM)"));
+    std::string result;
+    size_t from = 0, length = 0;
+    for (size_t at; (at = FindPortPart(AName, from, length)) != std::string::npos; from = at + length)
+        result += AName.substr(from, at - from) + "(VCOM)";
+    return UpperCase(result + AName.substr(from));
 }
 
 std::string USBPortaDoNome(const std::string& AName) {
-    std::smatch m;
-    if (!std::regex_search(AName, m, PortPart())) return {};
-    const std::string port = m[1].str();
+    size_t length = 0;
+    const size_t at = FindPortPart(AName, 0, length);
+    if (at == std::string::npos) return {};
+    const std::string port = AName.substr(at + 1, length - 2);
     return UpperCase(port.substr(0, 3)) == "COM" ? UpperCase(port) : port;
 }
 

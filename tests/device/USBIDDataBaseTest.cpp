@@ -160,7 +160,8 @@ TEST(USBDeviceName, VendorAndModelUnlessTheFriendlyNameSaysMore) {
 TEST(USBDeviceName, PortPartsMatchWhateverNumberTheSystemGave) {
     EXPECT_EQ(USBNomeComparavel("Arduino Uno (ttyACM1)"), "ARDUINO UNO (VCOM)");
     EXPECT_EQ(USBNomeComparavel("Dispositivo Serial USB (COM12)"), "DISPOSITIVO SERIAL USB (VCOM)");
-    EXPECT_EQ(USBNomeComparavel("x (ttyUSB0) (lp0)"), "X (VCOM) (LP0)");
+    EXPECT_EQ(USBNomeComparavel("x (ttyUSB0) (lp0) (COM) (tty0) (TTYACM2) (com3"),
+              "X (VCOM) (LP0) (COM) (TTY0) (VCOM) (COM3");
     EXPECT_EQ(USBPortaDoNome("Arduino Uno (ttyACM1)"), "ttyACM1");
     EXPECT_EQ(USBPortaDoNome("Serial (com7)"), "COM7");
     EXPECT_EQ(USBPortaDoNome("Epson, TM-T20"), "");
