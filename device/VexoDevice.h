@@ -148,6 +148,9 @@ public:
     TTCPBlockSocket& Socket();
     TVexoDeviceSerial& DeviceSerial() { return *fsDeviceSerial; }
     TVexoDeviceTCP& DeviceTCP() { return *fsDeviceTCP; }
+    TVexoDeviceLPT& DeviceLPT() { return *fsDeviceLPT; }
+    TVexoDeviceRaw& DeviceRaw() { return *fsDeviceRaw; }
+    TVexoDeviceHook& DeviceHook() { return *fsDeviceHook; }
     TVexoDeviceWinUSB& WinUSB() { return *fsDeviceWinUSB; }
     TVexoDeviceBlueTooth& BlueTooth() { return *fsDeviceBlueTooth; }
     TVexoDeviceClass& DeviceAtivo() { return *fsDeviceAtivo; }

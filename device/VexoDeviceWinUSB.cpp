@@ -1,7 +1,6 @@
 #include "device/VexoDeviceWinUSB.h"
 #include "device/VexoDevice.h"
-#include <algorithm>
-#include <thread>
+#include <string_view>
 
 namespace vexo {
 
@@ -27,17 +26,7 @@ void TVexoDeviceWinUSB::Desconectar(bool IgnorarErros) {
 
 void TVexoDeviceWinUSB::EnviaString(const ByteString& AString) {
     GravaLog("  TVexoDeviceWinUSB.EnviaString");
-    const int count = Owner().SendBytesCount();
-    const size_t chunk = count > 0 ? static_cast<size_t>(count) : AString.size();
-    for (size_t p = 0; p < AString.size(); p += chunk) {
-        GravaLog("  BytesToSend:" + std::to_string(chunk));
-        fsAPI->SendData(AString.substr(p, chunk));
-        const int intervalo = Owner().SendBytesInterval();
-        if (intervalo > 0) {
-            GravaLog("  Sleep(" + std::to_string(intervalo) + ")");
-            std::this_thread::sleep_for(std::chrono::milliseconds(intervalo));
-        }
-    }
+    EnviaEmBlocos(AString, [this](std::string_view APedaco) { fsAPI->SendData(ByteString(APedaco)); });
 }
 
 ByteString TVexoDeviceWinUSB::LeString(int ATimeOutMilissegundos, int NumBytes,
