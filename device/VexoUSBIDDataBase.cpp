@@ -1,6 +1,7 @@
 #include "device/VexoUSBIDDataBase.h"
 #include "device/VexoUSBIDText.h"
 #include "util/Exception.h"
+#include "util/SettingsFolder.h"
 #include "util/Strings.h"
 // Names and values are bytes as they stand; only the ASCII ids and names are looked up.
 #define SI_NO_CONVERSION
@@ -40,11 +41,10 @@ TVexoUSBIDDataBase::TVexoUSBIDDataBase() : FIni(std::make_unique<TIni>()), FFile
 
 TVexoUSBIDDataBase::~TVexoUSBIDDataBase() = default;
 
+// Beside the settings file: beside the program when it runs from a folder it can write, otherwise
+// in the user's settings folder, since an installed program's folder is the package manager's.
 std::string TVexoUSBIDDataBase::DefaultFileName() {
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return "VexoUSBID.ini";
-    return (exe.parent_path() / "VexoUSBID.ini").string();
+    return SettingsFolder() + "/VexoUSBID.ini";
 }
 
 const char* TVexoUSBIDDataBase::BuiltInText() {
