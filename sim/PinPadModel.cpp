@@ -917,7 +917,8 @@ SimReply PinPadModel::MLE(const SimCommand& ACommand) {
     Load load = std::move(*fLoad);
     fLoad.reset();
     if (load.Data.size() != load.Size) return {"MLE", ST_MFERR};
-    if (TVexoAbecsPacket::UpdateCRC(0, load.Data) != load.CRC) return {"MLE", ST_MFERR};
+    if (TVexoAbecsPacket::UpdateCRC(0, load.Data) != load.CRC && !fProfile.Breaks.AcceptBadMleCrc)
+        return {"MLE", ST_MFERR};
     if (!LooksLike(load.Data, load.Type)) return {"MLE", ST_MFERRFMT};
     if (auto old = FindMedia(load.Name); old != fMedia.end()) {
         old->Name = load.Name;
@@ -944,6 +945,11 @@ double PinPadModel::TimeScale() const {
 Profile PinPadModel::GetProfile() const {
     std::lock_guard lock(fMutex);
     return fProfile;
+}
+
+Profile::RuleBreaks PinPadModel::Breaks() const {
+    std::lock_guard lock(fMutex);
+    return fProfile.Breaks;
 }
 
 VirtualDisplay PinPadModel::Display() const {
