@@ -84,6 +84,7 @@ public:
     double TimeScale() const;
 
     Profile GetProfile() const;
+    Profile::RuleBreaks Breaks() const;
     VirtualDisplay Display() const;
     std::vector<std::string> MediaNames() const;
     std::optional<MediaFile> Media(const std::string& AName) const;

@@ -98,6 +98,10 @@ bool Apply(Profile& AProfile, const std::string& AKey, const std::string& AValue
         AProfile.StrictSession = v == "STRICT";
         return true;
     }
+    if (key == "BREAK_NO_EOT") return ParseBool(AValue, AProfile.Breaks.NoEotAfterCan);
+    if (key == "BREAK_IGNORE_NAK") return ParseBool(AValue, AProfile.Breaks.IgnoreNak);
+    if (key == "BREAK_MLE_CRC") return ParseBool(AValue, AProfile.Breaks.AcceptBadMleCrc);
+    if (key == "BREAK_LEFTOVER") return ParseBool(AValue, AProfile.Breaks.LeftoverAfterAbort);
     if (key == "ANSWER_DELAY") {
         // "GIX-ALL:8000 MLE:200"; "none" clears them.
         std::map<std::string, int> delays;
@@ -227,6 +231,22 @@ Profile Profile::Ppc930() {
     return p;
 }
 
+Profile Profile::RuleBreaker() {
+    Profile p = Graphic();
+    p.Name = "rule-breaker";
+    p.Breaks = {true, true, true, true};
+    return p;
+}
+
+std::vector<std::string> Profile::BreakNames() {
+    return {"no_eot", "ignore_nak", "mle_crc", "leftover"};
+}
+
+void Profile::Set(const std::string& AKey, const std::string& AValue) {
+    if (!Apply(*this, Trim(AKey), Trim(AValue)))
+        throw std::runtime_error("profile: cannot use " + AKey + " = " + AValue);
+}
+
 Profile Profile::TextOnly() {
     Profile p;
     p.Name = "text";
@@ -245,7 +265,7 @@ Profile Profile::TextOnly() {
 }
 
 std::vector<std::string> Profile::BuiltinNames() {
-    return {"graphic", "graphic-gif", "text", "ppc930"};
+    return {"graphic", "graphic-gif", "text", "ppc930", "rule-breaker"};
 }
 
 Profile Profile::Load(const std::string& ANameOrPath) {
@@ -253,6 +273,7 @@ Profile Profile::Load(const std::string& ANameOrPath) {
     if (ANameOrPath == "graphic-gif") return GraphicGif();
     if (ANameOrPath == "text") return TextOnly();
     if (ANameOrPath == "ppc930") return Ppc930();
+    if (ANameOrPath == "rule-breaker") return RuleBreaker();
     std::ifstream in(ANameOrPath);
     if (!in) throw std::runtime_error("no built-in profile and no readable file named " + ANameOrPath);
     std::stringstream text;

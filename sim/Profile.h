@@ -39,6 +39,17 @@ struct Profile {
     // command name; "GIX-ALL" is a GIX without an id list, which asks for every item.
     std::map<std::string, int> AnswerDelayMs;
 
+    // Link and media rules this PIN pad breaks on purpose, each alone, so that a conformance
+    // check can be shown to catch exactly the rule it checks. None is broken by default.
+    struct RuleBreaks {
+        bool NoEotAfterCan = false;      // break_no_eot: CAN is never confirmed with EOT
+        bool IgnoreNak = false;          // break_ignore_nak: a host's NAK gets no resend
+        bool AcceptBadMleCrc = false;    // break_mle_crc: MLE takes a file whose CRC does not match
+        bool LeftoverAfterAbort = false; // break_leftover: the command CAN aborted answers after EOT
+        bool Any() const { return NoEotAfterCan || IgnoreNak || AcceptBadMleCrc || LeftoverAfterAbort; }
+    };
+    RuleBreaks Breaks;
+
     bool HasMedia() const { return Png || Jpeg || Gif; }
     bool IsGraphic() const { return Display != Screen::Text; }
 
@@ -52,16 +63,24 @@ struct Profile {
 
     // Built-in profiles: "text" (2 × 16, no graphics, no media), "graphic" (the default: 320 × 240
     // colour, 8 × 16 text, PNG and JPEG), "graphic-gif" (the same, GIF accepted too), "ppc930"
-    // (a Gertec PPC-930: 240 × 320 colour, 8 × 16 text, PNG and JPEG, 8 s for a GIX of every item).
+    // (a Gertec PPC-930: 240 × 320 colour, 8 × 16 text, PNG and JPEG, 8 s for a GIX of every item),
+    // "rule-breaker" (graphic, breaking every rule of RuleBreaks).
     static Profile TextOnly();
     static Profile Graphic();
     static Profile GraphicGif();
     static Profile Ppc930();
+    // "graphic" breaking every rule of RuleBreaks.
+    static Profile RuleBreaker();
     static std::vector<std::string> BuiltinNames();
     // A built-in name or a file path. Raises std::runtime_error naming the line at fault.
     static Profile Load(const std::string& ANameOrPath);
     // "key = value" lines; "base = NAME" starts from a built-in profile (default "graphic").
     static Profile Parse(const std::string& AText);
+    // One key of a profile file set on this profile; raises std::runtime_error naming the key.
+    void Set(const std::string& AKey, const std::string& AValue);
+    // The rule names of RuleBreaks as "break_NAME" keys take them: no_eot, ignore_nak, mle_crc,
+    // leftover.
+    static std::vector<std::string> BreakNames();
 };
 
 } // namespace kestrel::sim

@@ -324,6 +324,10 @@ void Simulator::OnNak() {
         Trace("   nothing to send again");
         return;
     }
+    if (fModel.Breaks().IgnoreNak) {
+        Trace("   rule broken on purpose: NAK ignored, no resend");
+        return;
+    }
     if (fSends >= kMaxSends) {
         Trace("   response already sent " + std::to_string(fSends) + " times; giving up");
         fLast.reset();
@@ -333,6 +337,13 @@ void Simulator::OnNak() {
 }
 
 void Simulator::OnCan() {
+    const Profile::RuleBreaks breaks = fModel.Breaks();
+    // What CAN aborts: the response it would have had, for a PIN pad that sends it anyway.
+    std::optional<ByteString> aborted;
+    if (fAnswering)
+        aborted = fAnswering->Reply.DataField();
+    else if (fModel.Waiting())
+        aborted = SimReply(fModel.WaitingFor(), ST_CANCEL).DataField();
     fScheduled.clear();
     fAnswering.reset();
     UpdateProcessing();
@@ -342,9 +353,15 @@ void Simulator::OnCan() {
     fModel.Abandon();
     if (fCurrent.NoEot) {
         Trace("   fault: CAN not confirmed");
-        return;
+    } else if (breaks.NoEotAfterCan) {
+        Trace("   rule broken on purpose: CAN not confirmed");
+    } else {
+        SendByte(EOT, "EOT");
     }
-    SendByte(EOT, "EOT");
+    if (aborted && breaks.LeftoverAfterAbort) {
+        Trace("   rule broken on purpose: the aborted command answers after all");
+        Transmit(*aborted, true);
+    }
 }
 
 void Simulator::ServeCardholder(Clock::time_point ANow) {

@@ -19,7 +19,7 @@ namespace {
 struct Options {
     bool Pty = false;
     std::string Tcp, Link, ProfileName = "graphic", Script;
-    std::vector<std::string> Faults;
+    std::vector<std::string> Faults, Breaks, Settings;
     double RandomFaults = 0, TimeScale = 1;
     uint32_t Seed = 1;
     unsigned Baud = 0;
@@ -99,10 +99,14 @@ int main(int argc, char** argv) {
     app.footer(
         faults +
         "Profiles: graphic (default; 320x240 colour, 8x16 text, PNG and JPEG), graphic-gif, text\n"
-        "(2x16, no media), ppc930 (a Gertec PPC-930), or a file of \"key = value\" lines (base, name,\n"
-        "PP_ items, text_rows, text_cols, pixel_width, pixel_height, display text|mono|color,\n"
-        "contactless, media_formats, media_memory, open_commands, default_timeout,\n"
-        "session implicit|strict, contactless_timeout, answer_delay CMD:MS ...).\n\n" +
+        "(2x16, no media), ppc930 (a Gertec PPC-930), rule-breaker (graphic breaking every rule of\n"
+        "--break), or a file of \"key = value\" lines (base, name, PP_ items, text_rows, text_cols,\n"
+        "pixel_width, pixel_height, display text|mono|color, contactless, media_formats, media_memory,\n"
+        "open_commands, default_timeout, session implicit|strict, contactless_timeout,\n"
+        "answer_delay CMD:MS ..., break_no_eot, break_ignore_nak, break_mle_crc, break_leftover).\n"
+        "Rules broken on purpose: no_eot (CAN gets no EOT), ignore_nak (a host's NAK gets no resend),\n"
+        "mle_crc (MLE takes a file with a wrong CRC), leftover (the command CAN aborted still answers\n"
+        "after the EOT).\n\n" +
         ControlHelp() +
         "\nThe PIN pad's address (pty path or HOST:PORT) is the first line on standard output; every\n"
         "frame both ways is traced on standard error. SIGINT or SIGTERM stop it and remove the link.");
@@ -114,6 +118,11 @@ int main(int argc, char** argv) {
     app.add_option("--link", o.Link, "with --pty: make a symbolic link to the pty at PATH (removed on exit)");
     app.add_option("--profile", o.ProfileName, "built-in profile name or profile file")
         ->capture_default_str();
+    app.add_option("--set", o.Settings, "set one profile key over the profile, KEY=VALUE (repeatable)");
+    app.add_option("--break", o.Breaks,
+                   "break one rule on purpose, for conformance checks (repeatable): "
+                   "no_eot, ignore_nak, mle_crc, leftover")
+        ->check(CLI::IsMember(Profile::BreakNames()));
     app.add_option("--script", o.Script, "file of cardholder actions, one control line each");
     app.add_option("--fault", o.Faults, "add a fault, SPEC below (repeatable)");
     app.add_option("--random-faults", o.RandomFaults, "probability of a random recoverable fault per command")
@@ -133,7 +142,15 @@ int main(int argc, char** argv) {
 
     const int signals = BlockSignals();
     try {
-        SimulatorRunner runner(Profile::Load(o.ProfileName));
+        Profile profile = Profile::Load(o.ProfileName);
+        for (const auto& setting : o.Settings) {
+            const auto eq = setting.find('=');
+            if (eq == std::string::npos) throw std::runtime_error("--set takes KEY=VALUE, not " + setting);
+            profile.Set(setting.substr(0, eq), setting.substr(eq + 1));
+        }
+        for (const auto& rule : o.Breaks)
+            profile.Set("break_" + rule, "yes");
+        SimulatorRunner runner(profile);
         runner.SetTimeScale(o.TimeScale);
         runner.SetBaudRate(o.Baud);
         for (const auto& fault : o.Faults)
@@ -154,6 +171,7 @@ int main(int argc, char** argv) {
         if (!o.Link.empty()) std::cerr << "kestrel-sim: " << o.Link << " -> " << address << "\n";
         if (!o.Pty) std::cerr << "kestrel-sim: Kestrel's port name for it is TCP:" << address << "\n";
         std::cerr << "kestrel-sim: profile " << runner.GetProfile().Name
+                  << (runner.GetProfile().Breaks.Any() ? ", breaking rules on purpose" : "")
                   << "; type \"help\" for control lines\n";
         ControlLoop(runner, signals);
         runner.Stop();

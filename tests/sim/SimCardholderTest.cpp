@@ -28,6 +28,11 @@ TEST_F(SimCardholder, GkyAnswersWithTheKeyCode) {
     }
 }
 
+TEST_F(SimCardholder, GkyPassesOnACodeNoKeyGives) {
+    Sim().PressKey(99);
+    EXPECT_EQ(Command("GKY"), "GKY099");
+}
+
 TEST_F(SimCardholder, ActionsTheCommandDoesNotWantAreUsedUpAndIgnored) {
     Sim().LoadScript("digits 1234\nchoose 1\nswipe\nkey F2\n");
     EXPECT_EQ(Command("GKY"), "GKY005");

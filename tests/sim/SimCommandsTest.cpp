@@ -35,6 +35,7 @@ TEST_P(SimCommands, AnswersAsAPinPad) {
 const Case kCases[] = {
     // Session and information.
     {"OpenWithoutParameters", false, "OPN", "OPN000"},
+    {"OpenWithAnEmptyBlock", false, "OPN000", "OPN000"},
     {"SecureOpenIsNotOffered", false, "OPN" + Block("1234"), "OPN011"},
     {"UnknownCommand", true, "XYZ", "ERR010"},
     {"UnknownCommandOutsideSession", false, "ZZZ" + Block("1"), "ERR010"},
@@ -158,6 +159,19 @@ TEST(SimCommandsSession, DisplayCommandsFillTheVirtualDisplay) {
     // Code-page bytes reach the display as text.
     EXPECT_EQ(Exec(model, "DSP" + Block("CAF\xC9")), "DSP000");
     EXPECT_EQ(model.Display().Lines[0], "CAF\xC3\x89");
+}
+
+TEST(SimCommandsSession, DexTakesAt160CharactersWhateverTheDisplay) {
+    Profile big = Profile::Graphic();
+    big.TextRows = big.TextCols = 20;
+    PinPadModel model(big);
+    ASSERT_EQ(Exec(model, "OPN"), "OPN000");
+    std::string lines;
+    for (int i = 0; i < 8; ++i)
+        lines += std::string(19, 'A') + "\r";
+    EXPECT_EQ(Exec(model, "DEX" + Block("160" + lines)), "DEX000");
+    lines += "B";
+    EXPECT_EQ(Exec(model, "DEX" + Block("161" + lines)), "DEX011");
 }
 
 TEST(SimCommandsSession, GixWithoutListReportsEveryItemOfTheProfile) {
