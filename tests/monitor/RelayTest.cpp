@@ -1,0 +1,240 @@
+// The relay between a real PIN-pad component and the simulated PIN pad: a session through it is
+// the session without it, byte for byte, with and without link faults, and the decoder says what
+// happened.
+#include "MonitorTestSupport.h"
+
+#include "pinpad/VexoAbecsErrors.h"
+#include "pinpad/VexoAbecsTables.h"
+
+#include <map>
+
+namespace kestrel::monitor::test {
+namespace {
+
+using K = TraceEvent::Kind;
+using sim::Profile;
+using sim::SimulatorRunner;
+using vexo::TVexoAbecsPinPad;
+
+// host -> tap -> monitor -> tap -> simulator, every piece on a pseudo-terminal.
+struct Tapped {
+    explicit Tapped(bool AMask = false)
+        : pinpadTap(sim.StartPty()), monitor(PtyEnd(dir / "pos"), SerialEnd(pinpadTap.Path()), AMask) {
+        if (!WaitForPath(dir / "pos")) throw std::runtime_error("no link");
+        hostTap = std::make_unique<Tap>((dir / "pos").string());
+        pinpad.SetPort(hostTap->Path());
+        pinpad.SetTimeOut(3000);
+    }
+    // Both taps saw the same bytes: what one side sent is what the other received.
+    void ExpectTransparent() {
+        for (int i = 0; i < 100 && (hostTap->FromNear().size() != pinpadTap.FromNear().size() ||
+                                    hostTap->FromFar().size() != pinpadTap.FromFar().size());
+             ++i)
+            std::this_thread::sleep_for(20ms);
+        EXPECT_EQ(hostTap->FromNear(), pinpadTap.FromNear()) << "the host's bytes, as the PIN pad got them";
+        EXPECT_EQ(pinpadTap.FromFar(), hostTap->FromFar()) << "the PIN pad's bytes, as the host got them";
+        monitor.Stop();
+        EXPECT_EQ(monitor.Out.Recorded(Direction::HostToPinPad), hostTap->FromNear());
+        EXPECT_EQ(monitor.Out.Recorded(Direction::PinPadToHost), pinpadTap.FromFar());
+        EXPECT_EQ(monitor.GetRelay().Written(Direction::HostToPinPad), pinpadTap.FromNear().size());
+        EXPECT_EQ(monitor.GetRelay().Written(Direction::PinPadToHost), hostTap->FromFar().size());
+    }
+
+    TempDir dir;
+    SimulatorRunner sim{Profile::Graphic()};
+    Tap pinpadTap;
+    InProcessMonitor monitor;
+    std::unique_ptr<Tap> hostTap;
+    TVexoAbecsPinPad pinpad;
+};
+
+TEST(Relay, AWholeSessionIsTheSameWithAndWithoutTheMonitor) {
+    TempDir files;
+    const fs::path picture = Picture(files);
+    SessionResult direct;
+    {
+        SimulatorRunner sim;
+        TVexoAbecsPinPad pinpad;
+        pinpad.SetPort(sim.StartPty());
+        direct = RunSession(pinpad, sim, picture);
+    }
+    Tapped t;
+    const SessionResult relayed = RunSession(t.pinpad, t.sim, picture);
+    EXPECT_EQ(relayed.Key, 4);
+    EXPECT_EQ(relayed.Stored, ReadFile(picture));
+    EXPECT_EQ(relayed.Serial, direct.Serial);
+    EXPECT_EQ(relayed.Display, direct.Display);
+    EXPECT_EQ(relayed.Log, direct.Log) << "the component's own log of every byte it sent and got";
+    t.ExpectTransparent();
+
+    const auto& stats = t.monitor.Out.Stats;
+    for (const char* name : {"OPN", "DSP", "GKY", "MLI", "MLE", "CLO"})
+        EXPECT_EQ(stats.Commands.count(name) ? stats.Commands.at(name) : 0, 1) << name;
+    EXPECT_GE(stats.Commands.at("GIX"), 1);  // the component asks for the capabilities itself too
+    EXPECT_GE(stats.Commands.at("MLR"), 10); // 20 KB in items of 995 bytes, two to a packet
+    EXPECT_EQ(stats.Errors, (std::map<int, int>{{4, 1}})); // GKY's key code is its return code
+    EXPECT_EQ(stats.Retries + stats.Naks + stats.BadFrames + stats.Strays + stats.Timeouts, 0);
+    EXPECT_EQ(stats.BytesToPinPad, t.hostTap->FromNear().size());
+    // Each command frame is followed by ACK and its response, paired and timed.
+    size_t responses = 0;
+    for (const auto& e : t.monitor.Out.Events)
+        if (e.What == K::Response) {
+            ++responses;
+            EXPECT_EQ(e.Command, e.Message.Name);
+            EXPECT_TRUE(e.Took);
+        }
+    EXPECT_EQ(responses, t.monitor.Out.Count(K::Command));
+    EXPECT_EQ(t.monitor.Out.Count(K::Ack), responses);
+}
+
+TEST(Relay, FaultsPassUnchangedAndTheDecoderNamesThem) {
+    struct Case {
+        const char* Fault;
+        std::function<void(const Collector&)> Check;
+    };
+    const std::vector<Case> cases{
+        {"nak:2@GIX",
+         [](const Collector& c) {
+             EXPECT_EQ(c.Count(K::Nak), 2u);
+             EXPECT_EQ(c.Stats.Naks, 2);
+             EXPECT_EQ(c.Stats.Retries, 2); // the command frame sent twice more
+         }},
+        {"crc:1@GIX",
+         [](const Collector& c) {
+             EXPECT_EQ(c.Count(K::BadFrame), 1u);
+             EXPECT_EQ(c.Stats.Naks, 1); // the host's NAK for it
+             // The damaged copy was never read: the good one that follows is the first.
+             EXPECT_EQ(c.Stats.Retries, 0);
+             for (const auto& e : c.Events) {
+                 if (e.What == K::BadFrame) {
+                     EXPECT_NE(e.Note.find("expected"), std::string::npos);
+                 }
+             }
+         }},
+        {"noise:3@GIX",
+         [](const Collector& c) {
+             ASSERT_EQ(c.Count(K::Stray), 1u);
+             for (const auto& e : c.Events) {
+                 if (e.What == K::Stray) {
+                     EXPECT_EQ(e.Unit.Raw.size(), 3u);
+                 }
+             }
+         }},
+        {"split:50@GIX",
+         [](const Collector& c) {
+             // The response came in three reads and is still one good frame.
+             size_t pieces = 0;
+             for (const auto& item : c.Items)
+                 pieces += item.What == RelayItem::Kind::Bytes && item.Dir == Direction::PinPadToHost;
+             EXPECT_GE(pieces, 5u); // ACK + response for OPN, GIX (ACK, three pieces) and DSP
+             EXPECT_EQ(c.Count(K::Response), c.Count(K::Command));
+             EXPECT_EQ(c.Stats.Strays + c.Stats.BadFrames, 0);
+         }},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Fault);
+        Tapped t;
+        t.sim.AddFault(test.Fault);
+        t.pinpad.Enable();
+        t.pinpad.OPN();
+        t.pinpad.GIX();
+        t.pinpad.DSP("after the fault", "");
+        t.pinpad.Disable();
+        t.ExpectTransparent();
+        test.Check(t.monitor.Out);
+        EXPECT_EQ(t.monitor.Out.Stats.Commands.at("DSP"), 1);
+    }
+}
+
+TEST(Relay, AHangUpIsReportedAndThePinPadPortOpenedAgain) {
+    TempDir dir;
+    SimulatorRunner sim;
+    sim.StartPty((dir / "sim").string());
+    InProcessMonitor monitor(PtyEnd(dir / "pos"), SerialEnd((dir / "sim").string()));
+    ASSERT_TRUE(WaitForPath(dir / "pos"));
+    TVexoAbecsPinPad pinpad;
+    pinpad.SetPort((dir / "pos").string());
+    pinpad.SetTimeOut(2000);
+    pinpad.Enable();
+    pinpad.OPN();
+    sim.AddFault("hangup@GIX");
+    EXPECT_ANY_THROW(pinpad.GIX());
+    ASSERT_TRUE(monitor.Out.WaitForNote("is back")) << "the port comes back as the simulator's link does";
+    pinpad.DSP("back again", ""); // the link works again through the same relay
+    pinpad.Disable();
+    monitor.Stop();
+
+    const auto& c = monitor.Out;
+    bool wentAway = false;
+    for (const auto& note : c.Notes)
+        wentAway |= note.find("the PIN pad's port") != std::string::npos &&
+                    note.find("went away") != std::string::npos;
+    EXPECT_TRUE(wentAway);
+    // Half a response, and then nothing: a frame that never ended.
+    bool cut = false;
+    for (const auto& e : c.Events)
+        cut |= e.What == K::Stray && e.Dir == Direction::PinPadToHost &&
+               e.Note.find("never ended") != std::string::npos;
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(c.Stats.Commands.at("DSP"), 1);
+    EXPECT_EQ(c.Stats.Errors.size(), 0u);
+}
+
+TEST(Relay, ThePosApplicationMayCloseAndOpenThePortAgain) {
+    TempDir dir;
+    SimulatorRunner sim;
+    InProcessMonitor monitor(PtyEnd(dir / "pos"), SerialEnd(sim.StartPty()));
+    ASSERT_TRUE(WaitForPath(dir / "pos"));
+    std::vector<std::string> ptys;
+    for (int round = 0; round < 3; ++round) {
+        const std::string pty = fs::read_symlink(dir / "pos").string();
+        ptys.push_back(pty);
+        TVexoAbecsPinPad pinpad;
+        pinpad.SetPort((dir / "pos").string());
+        pinpad.Enable();
+        pinpad.OPN();
+        pinpad.DSP("round " + std::to_string(round), "");
+        pinpad.Disable();
+        ASSERT_TRUE(monitor.Out.WaitForNote("waiting for the POS application"));
+        // Each close gives the link a fresh terminal, free of the last user's exclusive claim.
+        for (int i = 0; i < 100 && fs::read_symlink(dir / "pos").string() == pty; ++i)
+            std::this_thread::sleep_for(10ms);
+    }
+    monitor.Stop();
+    EXPECT_NE(ptys[0], ptys[1]);
+    EXPECT_NE(ptys[1], ptys[2]);
+    EXPECT_EQ(monitor.Out.Stats.Commands.at("OPN"), 3);
+    EXPECT_EQ(monitor.Out.Stats.Commands.at("DSP"), 3);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "pos"))) << "the link goes with the monitor";
+}
+
+TEST(Relay, TcpOnBothSides) {
+    SimulatorRunner sim;
+    const uint16_t simPort = sim.StartTcp();
+    InProcessMonitor monitor({EndSpec::Kind::Listen, "127.0.0.1:0", ""},
+                             {EndSpec::Kind::Connect, "127.0.0.1:" + std::to_string(simPort), ""});
+    ASSERT_TRUE(monitor.Out.WaitForNote("waiting for the POS application on TCP"));
+    std::string port;
+    {
+        // The note is the only place the listening port is told.
+        const auto items = monitor.Out.Items;
+        for (const auto& item : items)
+            if (item.Text.find("on TCP 127.0.0.1:") != std::string::npos)
+                port = item.Text.substr(item.Text.rfind(':') + 1);
+    }
+    ASSERT_FALSE(port.empty());
+    TVexoAbecsPinPad pinpad;
+    pinpad.SetPort("TCP:127.0.0.1:" + port);
+    pinpad.Enable();
+    pinpad.OPN();
+    pinpad.GIX();
+    EXPECT_FALSE(pinpad.Response().GetResponseFromTagValue(vexo::PP_SERNUM).empty());
+    pinpad.Disable();
+    ASSERT_TRUE(monitor.Out.WaitForNote("the POS application disconnected"));
+    monitor.Stop();
+    EXPECT_GE(monitor.Out.Stats.Commands.at("GIX"), 1);
+    EXPECT_EQ(monitor.Out.Count(K::Response), monitor.Out.Count(K::Command));
+}
+
+} // namespace
+} // namespace kestrel::monitor::test
