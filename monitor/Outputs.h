@@ -61,7 +61,8 @@ private:
 // The raw recording (RawRecording.h).
 class RawOutput : public SessionOutput {
 public:
-    RawOutput(const std::string& APath, bool AMasked) : fWriter(APath, AMasked) {}
+    RawOutput(const std::string& APath, bool AMasked, int AResponseTimeoutMs)
+        : fWriter(APath, AMasked, AResponseTimeoutMs) {}
     void OnItem(const RelayItem& AItem) override { fWriter.Write(AItem); }
     void OnBatch() override { fWriter.Flush(); }
     std::string Error() const override { return fWriter.Error(); }

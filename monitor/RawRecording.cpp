@@ -135,11 +135,12 @@ bool ParseRawRecord(std::string_view ALine, RelayItem& AItem, std::string& AErro
     return true;
 }
 
-RawWriter::RawWriter(const std::string& APath, bool AMasked) : fPath(APath) {
+RawWriter::RawWriter(const std::string& APath, bool AMasked, int AResponseTimeoutMs) : fPath(APath) {
     fFile = std::fopen(APath.c_str(), "wb");
     if (!fFile) throw std::runtime_error("cannot create " + APath + ": " + std::strerror(errno));
     Put(std::string(kRawMagic));
     Put(AMasked ? "masked yes" : "masked no");
+    Put("response-timeout " + std::to_string(AResponseTimeoutMs));
     Flush();
 }
 
@@ -162,34 +163,51 @@ void RawWriter::Flush() {
         fError = "cannot write " + fPath + ": " + std::strerror(errno);
 }
 
-RawReader::RawReader(std::istream& AIn) : fIn(AIn) {
-    std::string line;
-    int header = 0;
-    while (header < 2 && std::getline(fIn, line)) {
-        ++fLine;
-        const std::string_view text = Trimmed(line);
-        if (text.empty() || text.front() == '#') continue;
-        if (header == 0 && text != kRawMagic) Fail("not a kestrel-monitor raw recording (version 1)");
-        if (header == 1) {
-            if (text != "masked yes" && text != "masked no") Fail("expected \"masked yes\" or \"masked no\"");
-            fMasked = text == "masked yes";
-        }
-        ++header;
+// The next line that is neither empty nor a comment.
+bool RawReader::NextLine(std::string_view& ALine) {
+    if (fHeld) {
+        fHeld = false;
+        ALine = Trimmed(fText);
+        return true;
     }
-    if (header < 2) Fail("the recording ends before its header does");
+    while (std::getline(fIn, fText)) {
+        ++fLine;
+        ALine = Trimmed(fText);
+        if (!ALine.empty() && ALine.front() != '#') return true;
+    }
+    return false;
+}
+
+RawReader::RawReader(std::istream& AIn) : fIn(AIn) {
+    std::string_view text;
+    if (!NextLine(text)) Fail("the recording ends before its header does");
+    if (text != kRawMagic) Fail("not a kestrel-monitor raw recording (version 1)");
+    if (!NextLine(text)) Fail("the recording ends before its header does");
+    if (text != "masked yes" && text != "masked no") Fail("expected \"masked yes\" or \"masked no\"");
+    fMasked = text == "masked yes";
+    if (!NextLine(text)) return;
+    constexpr std::string_view key = "response-timeout ";
+    if (text.substr(0, key.size()) != key) {
+        fHeld = true;
+        return;
+    }
+    const std::string_view value = Trimmed(text.substr(key.size()));
+    int ms = 0;
+    for (const char c : value) {
+        if (c < '0' || c > '9' || ms > 100'000'000)
+            Fail("the response timeout is not a number of milliseconds");
+        ms = ms * 10 + (c - '0');
+    }
+    if (value.empty() || ms == 0) Fail("the response timeout is not a number of milliseconds");
+    fResponseTimeout = ms;
 }
 
 bool RawReader::Next(RelayItem& AItem) {
-    std::string line;
-    while (std::getline(fIn, line)) {
-        ++fLine;
-        const std::string_view text = Trimmed(line);
-        if (text.empty() || text.front() == '#') continue;
-        std::string why;
-        if (!ParseRawRecord(text, AItem, why)) Fail(why);
-        return true;
-    }
-    return false;
+    std::string_view text;
+    if (!NextLine(text)) return false;
+    std::string why;
+    if (!ParseRawRecord(text, AItem, why)) Fail(why);
+    return true;
 }
 
 void RawReader::Fail(const std::string& AWhy) const {

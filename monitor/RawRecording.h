@@ -2,6 +2,7 @@
 #include "monitor/RelayItem.h"
 #include <cstdio>
 #include <istream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -13,13 +14,16 @@ namespace kestrel::monitor {
 //
 //     kestrel-monitor raw 1
 //     masked yes
+//     response-timeout 10000
 //     1718031600.123456 -> 164F504E17A8A9
 //     1718031600.125002 <- 06
 //     1718031601.000000 == the POS application closed /tmp/pos
 //     1718031605.500000 end
 //
 // The first line names the format and its version; "masked yes" or "masked no" says whether card
-// data was masked in the bytes (frames rebuilt with their CRC as right or wrong as it was). Each
+// data was masked in the bytes (frames rebuilt with their CRC as right or wrong as it was);
+// "response-timeout MS", which may be missing, how long the decoder let a command go unanswered
+// before it reported a timeout, so that a replay reports the same. Each
 // record starts with the time it happened, in seconds since 1970-01-01 UTC with six decimals; then
 // "->" and the bytes the host sent to the PIN pad, "<-" and the bytes the PIN pad sent to the host,
 // as hexadecimal pairs, one record per chunk exactly as the relay read it; "==" and a note of the
@@ -43,7 +47,7 @@ std::string FormatRawRecord(const RelayItem& AItem);
 class RawWriter {
 public:
     // Raises std::runtime_error when the file cannot be created.
-    RawWriter(const std::string& APath, bool AMasked);
+    RawWriter(const std::string& APath, bool AMasked, int AResponseTimeoutMs);
     ~RawWriter();
     RawWriter(const RawWriter&) = delete;
     RawWriter& operator=(const RawWriter&) = delete;
@@ -66,15 +70,22 @@ class RawReader {
 public:
     explicit RawReader(std::istream& AIn);
     bool Masked() const { return fMasked; }
+    // The decoder's response timeout of the live session, when the recording says.
+    std::optional<int> ResponseTimeout() const { return fResponseTimeout; }
     // The next record; false at the end of the file.
     bool Next(RelayItem& AItem);
 
 private:
     [[noreturn]] void Fail(const std::string& AWhy) const;
 
+    bool NextLine(std::string_view& ALine);
+
     std::istream& fIn;
+    std::string fText;
+    bool fHeld = false; // fText is a record line the header reading looked at
     size_t fLine = 0;
     bool fMasked = true;
+    std::optional<int> fResponseTimeout;
 };
 
 } // namespace kestrel::monitor

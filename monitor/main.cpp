@@ -54,8 +54,9 @@ const char* kFooter =
     "  --jsonl: one JSON object per line: every event (\"event\": command, response, bad-frame, ACK,\n"
     "  NAK, CAN, EOT, stray, aborted, timeout), every note (\"relay\") and the summary (\"summary\").\n"
     "\nRAW RECORDING (--raw)\n"
-    "  A text file. Line 1: \"kestrel-monitor raw 1\"; line 2: \"masked yes\" or \"masked no\". Then\n"
-    "  one record a line: the time in seconds since 1970-01-01 UTC with six decimals, then\n"
+    "  A text file. Line 1: \"kestrel-monitor raw 1\"; line 2: \"masked yes\" or \"masked no\"; line 3:\n"
+    "  \"response-timeout MS\", the --response-timeout of the session. Then one record a line: the\n"
+    "  time in seconds since 1970-01-01 UTC with six decimals, then\n"
     "  \"-> HEX\" (bytes from the host, as one read got them), \"<- HEX\" (bytes from the PIN pad),\n"
     "  \"== TEXT\" (a note of the relay) or \"end\". Lines starting with # are comments. When card data\n"
     "  is masked, it is masked in the bytes themselves: each frame holding card data is rebuilt\n"
@@ -111,11 +112,12 @@ struct Outputs {
     }
 };
 
-Outputs MakeOutputs(const Options& AOptions, bool ARawMasked) {
+Outputs MakeOutputs(const Options& AOptions, bool ARawMasked, int AResponseTimeout) {
     Outputs outputs;
     outputs.Trace = std::make_unique<TraceTextOutput>(stdout, !AOptions.Quiet, AOptions.Bytes);
     if (!AOptions.Jsonl.empty()) outputs.Json = std::make_unique<JsonLinesOutput>(AOptions.Jsonl);
-    if (!AOptions.Raw.empty()) outputs.Raw = std::make_unique<RawOutput>(AOptions.Raw, ARawMasked);
+    if (!AOptions.Raw.empty())
+        outputs.Raw = std::make_unique<RawOutput>(AOptions.Raw, ARawMasked, AResponseTimeout);
     return outputs;
 }
 
@@ -126,7 +128,7 @@ void ReportOutputErrors(Session& ASession, Outputs& AOutputs) {
     });
 }
 
-int Replay(const Options& AOptions) {
+int Replay(const Options& AOptions, bool ATimeoutGiven) {
     std::ifstream in(AOptions.Replay, std::ios::binary);
     if (!in) {
         std::cerr << "kestrel-monitor: cannot read " << AOptions.Replay << "\n";
@@ -138,10 +140,13 @@ int Replay(const Options& AOptions) {
             std::cerr << "kestrel-monitor: " << AOptions.Replay
                       << " was recorded with card data masked; it cannot be shown in clear\n";
         const bool mask = !reader.Masked() && !AOptions.NoMask;
-        Outputs outputs = MakeOutputs(AOptions, reader.Masked() || mask);
+        // The live session's timeout, so that its silences are reported again, unless asked otherwise.
+        const int timeout = ATimeoutGiven ? AOptions.ResponseTimeout
+                                          : reader.ResponseTimeout().value_or(AOptions.ResponseTimeout);
+        Outputs outputs = MakeOutputs(AOptions, reader.Masked() || mask, timeout);
         SessionOptions options;
         options.Mask = mask;
-        options.Tracker.ResponseTimeout = kestrel::trace::Millis(AOptions.ResponseTimeout);
+        options.Tracker.ResponseTimeout = kestrel::trace::Millis(timeout);
         Session session(options, outputs.List());
         ReportOutputErrors(session, outputs);
         RelayItem item;
@@ -169,7 +174,7 @@ int Live(const Options& AOptions, const EndSpec& AHost, const EndSpec& APinPad) 
     try {
         std::unique_ptr<End> host = MakeEnd(AHost, "the POS application");
         std::unique_ptr<End> pinpad = MakeEnd(APinPad, "the PIN pad");
-        Outputs outputs = MakeOutputs(AOptions, !AOptions.NoMask);
+        Outputs outputs = MakeOutputs(AOptions, !AOptions.NoMask, AOptions.ResponseTimeout);
         SessionOptions options;
         options.Mask = !AOptions.NoMask;
         options.Tracker.ResponseTimeout = kestrel::trace::Millis(AOptions.ResponseTimeout);
@@ -238,12 +243,13 @@ int main(int argc, char** argv) {
         ->group("Output");
     app.add_flag("--no-mask", o.NoMask, "show and record card data in clear (lab cards only)")
         ->group("Output");
-    app.add_flag("-q,--quiet", o.Quiet, "no live trace on standard output; the summary still")
+    app.add_flag("-q,--quiet", o.Quiet, "no live trace on standard output, only the summary")
         ->group("Output");
     app.add_flag("--bytes", o.Bytes, "show the bytes of every event in hexadecimal under it")
         ->group("Output");
     app.add_option("--response-timeout", o.ResponseTimeout,
-                   "report a command that does not wait for the cardholder as unanswered after MS")
+                   "report a command that does not wait for the cardholder as unanswered after MS (10000; a "
+                   "replay takes the recording's)")
         ->option_text("MS")
         ->check(CLI::Range(1, 3600000))
         ->capture_default_str()
@@ -261,7 +267,7 @@ int main(int argc, char** argv) {
             std::cerr << "kestrel-monitor: --replay takes no ends\n";
             return 2;
         }
-        return Replay(o);
+        return Replay(o, app.count("--response-timeout") > 0);
     }
     if (hosts != 1 || pinpads != 1) {
         std::cerr << "kestrel-monitor: give one host end (--host-pty, --host-serial, --host-listen or "

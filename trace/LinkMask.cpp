@@ -11,17 +11,25 @@ using namespace vexo;
 
 namespace {
 
+// Text with line breaks (a DEX message) is still text: spaces and digits would read as packed
+// digits and be masked for nothing.
+bool IsTextLike(std::string_view ABytes) {
+    for (const char c : ABytes)
+        if (c != '\r' && c != '\n' && c != '\t' && !IsPrintable(std::string_view(&c, 1))) return false;
+    return true;
+}
+
 // Bytes with no structure we know of: digit runs, and packed digits when they are not text.
 ByteString MaskLoose(std::string_view ABytes, bool APacked) {
     ByteString out = MaskCardNumbers(ABytes);
-    if (APacked && !IsPrintable(out)) out = MaskPackedCardNumbers(out);
+    if (APacked && !IsTextLike(out)) out = MaskPackedCardNumbers(out);
     return out;
 }
 
 ByteString MaskItem(const DecodedTLV& AItem, bool AResponse, bool AMedia) {
     const bool card = IsCardDataTag(AItem.Tag) && (AResponse || AItem.Tag >= 0x8000);
     ByteString out = card ? MaskCardItem(AItem.Tag, AItem.Value) : MaskCardNumbers(AItem.Value);
-    if (!AMedia && !HasKnownLayout(AItem.Tag, AResponse) && !IsPrintable(out))
+    if (!AMedia && !HasKnownLayout(AItem.Tag, AResponse) && !IsTextLike(out))
         out = MaskPackedCardNumbers(out);
     return out;
 }

@@ -56,7 +56,9 @@ TEST(LinkMask, ADamagedFrameStaysDamagedByTheSameAmount) {
 }
 
 TEST(LinkMask, WhatHoldsNoCardDataComesBackByteForByte) {
-    for (const ByteString& raw : {Frame("GIX" + Block(TLV(SPE_IDLIST, "\x80\x01\x80\x02\x80\x03\x80\x04"
+    for (const ByteString& raw : {Frame("DEX020"
+                                        "017     three      \r"),
+                                  Frame("GIX" + Block(TLV(SPE_IDLIST, "\x80\x01\x80\x02\x80\x03\x80\x04"
                                                                       "\x80\x05\x80\x06\x80\x07\x80\x08"s))),
                                   Frame("DSP032" + std::string(32, ' ')), ByteString("\x06"),
                                   ByteString("\x15"), ByteString("\x00\xFF\x41"s)}) {
