@@ -45,7 +45,8 @@ bool ParseRawTime(std::string_view AText, TraceClock::time_point& AAt) {
     const std::string_view whole = AText.substr(0, dot);
     const std::string_view fraction =
         dot == std::string_view::npos ? std::string_view() : AText.substr(dot + 1);
-    if (whole.empty() || whole.size() > 12 || dot == std::string_view::npos || fraction.empty() ||
+    // Ten digits reach the year 2286; more would not fit the clock.
+    if (whole.empty() || whole.size() > 10 || dot == std::string_view::npos || fraction.empty() ||
         fraction.size() > 9)
         return false;
     long long seconds = 0, nanos = 0;
@@ -53,6 +54,7 @@ bool ParseRawTime(std::string_view AText, TraceClock::time_point& AAt) {
         if (c < '0' || c > '9') return false;
         seconds = seconds * 10 + (c - '0');
     }
+    if (seconds > 9'000'000'000LL) return false;
     for (size_t i = 0; i < 9; ++i) {
         const char c = i < fraction.size() ? fraction[i] : '0';
         if (c < '0' || c > '9') return false;
