@@ -22,12 +22,13 @@ std::string_view Trimmed(std::string_view AText) {
     return AText;
 }
 
-// A note is one line of text: line breaks inside it would start a record.
+// A note is one line of text: line breaks inside it would start a record, and blanks around it
+// are not kept.
 std::string OneLine(std::string_view AText) {
     std::string line(AText);
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
-    return line;
+    return std::string(Trimmed(line));
 }
 
 } // namespace
