@@ -115,7 +115,7 @@ void Relay::Read(Side& AFrom, short AEvents) {
 void Relay::Serviced(Side& ASide, bool AWasConnected) {
     if (AWasConnected || !ASide.Peer->Connected()) return;
     if (ASide.Undelivered > 0)
-        Note(std::to_string(ASide.Undelivered) + " bytes for " + ASide.Who +
+        Note(std::to_string(ASide.Undelivered) + " byte(s) for " + ASide.Who +
              " were not delivered while it was away");
     ASide.Undelivered = 0;
     ASide.Away = false;

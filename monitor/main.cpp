@@ -195,6 +195,8 @@ int Live(const Options& AOptions, const EndSpec& AHost, const EndSpec& APinPad) 
 } // namespace
 
 int main(int argc, char** argv) {
+    // A trace piped into a program that quits must not stop the relay: the write fails and is told.
+    std::signal(SIGPIPE, SIG_IGN);
     Options o;
     CLI::App app{kDescription, "kestrel-monitor"};
     app.footer(kFooter);

@@ -236,5 +236,105 @@ TEST(Relay, TcpOnBothSides) {
     EXPECT_EQ(monitor.Out.Count(K::Response), monitor.Out.Count(K::Command));
 }
 
+// A far end of the test's own: a pseudo-terminal whose master the test reads and writes.
+struct RawPeer {
+    RawPeer() {
+        char name[128];
+        int slave = -1;
+        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
+        termios tio{};
+        ::tcgetattr(slave, &tio);
+        ::cfmakeraw(&tio);
+        ::tcsetattr(slave, TCSANOW, &tio);
+        ::close(slave);
+        path = name;
+        ::fcntl(master, F_SETFL, O_NONBLOCK);
+    }
+    ~RawPeer() { ::close(master); }
+    // Reads until ASize bytes came or nothing came for a second.
+    ByteString Read(size_t ASize) {
+        ByteString got;
+        char buffer[65536];
+        while (got.size() < ASize) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 1000) <= 0) break;
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0) got.append(buffer, size_t(n));
+        }
+        return got;
+    }
+    int master = -1;
+    std::string path;
+};
+
+int OpenRaw(const fs::path& APath) {
+    const int fd = ::open(APath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios tio{};
+    ::tcgetattr(fd, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(fd, TCSANOW, &tio);
+    return fd;
+}
+
+TEST(Relay, NothingIsLostOrReorderedWhenTheFarSideReadsLate) {
+    TempDir dir;
+    RawPeer pinpad;
+    InProcessMonitor monitor(PtyEnd(dir / "pos"), SerialEnd(pinpad.path));
+    ASSERT_TRUE(WaitForPath(dir / "pos"));
+    const int host = OpenRaw(dir / "pos");
+    ASSERT_GE(host, 0);
+    // Far more than the terminals and the relay's own queue hold: the relay has to stop reading
+    // and let the line hold the sender back.
+    ByteString sent;
+    for (size_t i = 0; i < 1'000'000; ++i)
+        sent += static_cast<char>((i * 7919) >> 3);
+    std::thread writer([&] {
+        size_t at = 0;
+        const auto until = std::chrono::steady_clock::now() + 20s;
+        while (at < sent.size() && std::chrono::steady_clock::now() < until) {
+            const ssize_t n = ::write(host, sent.data() + at, std::min<size_t>(8192, sent.size() - at));
+            if (n > 0) at += size_t(n);
+            pollfd p{host, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+        }
+    });
+    // The PIN pad side reads late, and then in pieces with pauses between.
+    std::this_thread::sleep_for(300ms);
+    ByteString got;
+    for (int i = 0; i < 2000 && got.size() < sent.size(); ++i) {
+        const ByteString piece = pinpad.Read(std::min<size_t>(65536, sent.size() - got.size()));
+        if (piece.empty()) break;
+        got += piece;
+        if (i % 4 == 0) std::this_thread::sleep_for(20ms);
+    }
+    writer.join();
+    EXPECT_EQ(got.size(), sent.size());
+    EXPECT_TRUE(got == sent) << "the bytes came out changed or out of order";
+    ::close(host);
+    monitor.Stop();
+    EXPECT_EQ(monitor.Out.Stats.BytesToPinPad, sent.size());
+}
+
+TEST(Relay, BytesForAnAbsentPosApplicationAreNotedAsNotDelivered) {
+    TempDir dir;
+    RawPeer pinpad;
+    InProcessMonitor monitor(PtyEnd(dir / "pos"), SerialEnd(pinpad.path));
+    ASSERT_TRUE(WaitForPath(dir / "pos"));
+    ASSERT_EQ(::write(pinpad.master, "\x06\x15", 2), 2);
+    ASSERT_TRUE(monitor.Out.WaitForNote("the POS application is not connected"));
+    const int host = OpenRaw(dir / "pos");
+    ASSERT_TRUE(
+        monitor.Out.WaitForNote("2 byte(s) for the POS application were not delivered while it was away"));
+    ASSERT_EQ(::write(pinpad.master, "\x04", 1), 1);
+    char byte = 0;
+    pollfd p{host, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 2000), 1);
+    EXPECT_EQ(::read(host, &byte, 1), 1);
+    EXPECT_EQ(byte, '\x04') << "only what came after the POS application opened the port";
+    ::close(host);
+    monitor.Stop();
+    EXPECT_EQ(monitor.Out.Stats.BytesToHost, 3u);
+}
+
 } // namespace
 } // namespace kestrel::monitor::test
