@@ -446,18 +446,18 @@ std::pair<std::string, uint16_t> ParseHostPort(const std::string& AText, bool AH
     return {host.empty() ? "127.0.0.1" : host, static_cast<uint16_t>(std::stoul(port))};
 }
 
-std::unique_ptr<End> MakeEnd(const EndSpec& ASpec, const std::string& AWho) {
-    switch (ASpec.What) {
-    case EndSpec::Kind::Pty:
-        return std::make_unique<PtyEnd>(ASpec.Target, AWho);
-    case EndSpec::Kind::Serial:
-        return std::make_unique<SerialEnd>(ASpec.Target, ASpec.Params, AWho);
-    case EndSpec::Kind::Listen: {
-        const auto [host, port] = ParseHostPort(ASpec.Target, false);
+std::unique_ptr<End> MakeEnd(const EndOptions& AEnd, const std::string& AWho) {
+    switch (AEnd.What) {
+    case EndOptions::Kind::Pty:
+        return std::make_unique<PtyEnd>(AEnd.Target, AWho);
+    case EndOptions::Kind::Serial:
+        return std::make_unique<SerialEnd>(AEnd.Target, AEnd.Params, AWho);
+    case EndOptions::Kind::Listen: {
+        const auto [host, port] = ParseHostPort(AEnd.Target, false);
         return std::make_unique<ListenEnd>(host, port, AWho);
     }
-    case EndSpec::Kind::Connect: {
-        const auto [host, port] = ParseHostPort(ASpec.Target, false);
+    case EndOptions::Kind::Connect: {
+        const auto [host, port] = ParseHostPort(AEnd.Target, false);
         if (port == 0) throw std::runtime_error("a TCP connection needs a port other than 0");
         return std::make_unique<ConnectEnd>(host, port, AWho);
     }

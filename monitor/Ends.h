@@ -46,7 +46,7 @@ protected:
 };
 
 // What an end is made of, from the command line.
-struct EndSpec {
+struct EndOptions {
     enum class Kind { Pty, Serial, Listen, Connect };
     Kind What = Kind::Pty;
     std::string Target; // link path, device path, or [host:]port
@@ -54,7 +54,7 @@ struct EndSpec {
 };
 
 // AWho names the peer in notes: "the POS application", "the PIN pad".
-std::unique_ptr<End> MakeEnd(const EndSpec& ASpec, const std::string& AWho);
+std::unique_ptr<End> MakeEnd(const EndOptions& AEnd, const std::string& AWho);
 
 // "[HOST:]PORT" with HOST 127.0.0.1 by default; raises std::runtime_error.
 std::pair<std::string, uint16_t> ParseHostPort(const std::string& AText, bool AHostRequired);

@@ -83,19 +83,20 @@ int BlockSignals() {
 }
 
 // The one end the options name on one side.
-std::optional<EndSpec> SpecOf(const std::string& APty, const std::string& ASerial, const std::string& AListen,
-                              const std::string& AConnect, const std::string& AParams, int& ACount) {
-    std::optional<EndSpec> spec;
-    const auto take = [&](const std::string& ATarget, EndSpec::Kind AKind) {
+std::optional<EndOptions> EndOf(const std::string& APty, const std::string& ASerial,
+                                const std::string& AListen, const std::string& AConnect,
+                                const std::string& AParams, int& ACount) {
+    std::optional<EndOptions> end;
+    const auto take = [&](const std::string& ATarget, EndOptions::Kind AKind) {
         if (ATarget.empty()) return;
         ++ACount;
-        spec = EndSpec{AKind, ATarget, AParams};
+        end = EndOptions{AKind, ATarget, AParams};
     };
-    take(APty, EndSpec::Kind::Pty);
-    take(ASerial, EndSpec::Kind::Serial);
-    take(AListen, EndSpec::Kind::Listen);
-    take(AConnect, EndSpec::Kind::Connect);
-    return spec;
+    take(APty, EndOptions::Kind::Pty);
+    take(ASerial, EndOptions::Kind::Serial);
+    take(AListen, EndOptions::Kind::Listen);
+    take(AConnect, EndOptions::Kind::Connect);
+    return end;
 }
 
 struct Outputs {
@@ -169,7 +170,7 @@ int Replay(const Options& AOptions, bool ATimeoutGiven) {
     }
 }
 
-int Live(const Options& AOptions, const EndSpec& AHost, const EndSpec& APinPad) {
+int Live(const Options& AOptions, const EndOptions& AHost, const EndOptions& APinPad) {
     const int signals = BlockSignals();
     try {
         std::unique_ptr<End> host = MakeEnd(AHost, "the POS application");
@@ -262,8 +263,8 @@ int main(int argc, char** argv) {
     CLI11_PARSE(app, argc, argv);
 
     int hosts = 0, pinpads = 0;
-    const auto host = SpecOf(o.HostPty, o.HostSerial, o.HostListen, o.HostConnect, o.HostParams, hosts);
-    const auto pinpad = SpecOf(o.DevicePty, o.Device, o.DeviceListen, o.DeviceConnect, o.Params, pinpads);
+    const auto host = EndOf(o.HostPty, o.HostSerial, o.HostListen, o.HostConnect, o.HostParams, hosts);
+    const auto pinpad = EndOf(o.DevicePty, o.Device, o.DeviceListen, o.DeviceConnect, o.Params, pinpads);
     if (!o.Replay.empty()) {
         if (hosts + pinpads > 0) {
             std::cerr << "kestrel-monitor: --replay takes no ends\n";
@@ -277,11 +278,11 @@ int main(int argc, char** argv) {
                      "--device-connect); --help tells more\n";
         return 2;
     }
-    if (!o.HostParams.empty() && host->What != EndSpec::Kind::Serial) {
+    if (!o.HostParams.empty() && host->What != EndOptions::Kind::Serial) {
         std::cerr << "kestrel-monitor: --host-params goes with --host-serial\n";
         return 2;
     }
-    if (!o.Params.empty() && pinpad->What != EndSpec::Kind::Serial) {
+    if (!o.Params.empty() && pinpad->What != EndOptions::Kind::Serial) {
         std::cerr << "kestrel-monitor: --params goes with --device\n";
         return 2;
     }

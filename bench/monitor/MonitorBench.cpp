@@ -113,8 +113,8 @@ public:
     Monitor(const std::string& APinPadPath, bool AOutputs) {
         fDir = fs::temp_directory_path() / ("kestrel-monitor-bench-" + std::to_string(::getpid()));
         fs::create_directories(fDir);
-        fHost = MakeEnd({EndSpec::Kind::Pty, (fDir / "pos").string(), ""}, "the POS application");
-        fPinPad = MakeEnd({EndSpec::Kind::Serial, APinPadPath, "BAUD=115200"}, "the PIN pad");
+        fHost = MakeEnd({EndOptions::Kind::Pty, (fDir / "pos").string(), ""}, "the POS application");
+        fPinPad = MakeEnd({EndOptions::Kind::Serial, APinPadPath, "BAUD=115200"}, "the PIN pad");
         SessionOptions options;
         options.Mask = AOutputs;
         std::vector<SessionOutput*> outputs;

@@ -123,11 +123,11 @@ private:
     std::condition_variable fChanged;
 };
 
-// The relay on a thread of its own, between two ends made from specs, with a collector and
+// The relay on a thread of its own, between two ends described by their options, with a collector and
 // optionally the program's file outputs.
 class InProcessMonitor {
 public:
-    InProcessMonitor(const EndSpec& AHost, const EndSpec& APinPad, bool AMask = true,
+    InProcessMonitor(const EndOptions& AHost, const EndOptions& APinPad, bool AMask = true,
                      std::vector<SessionOutput*> AMore = {})
         : fHost(MakeEnd(AHost, "the POS application")), fPinPad(MakeEnd(APinPad, "the PIN pad")) {
         SessionOptions options;
@@ -340,11 +340,11 @@ inline SessionResult RunSession(vexo::TVexoAbecsPinPad& APinPad, sim::SimulatorR
     return result;
 }
 
-inline EndSpec PtyEnd(const fs::path& ALink) {
-    return {EndSpec::Kind::Pty, ALink.string(), ""};
+inline EndOptions PtyEnd(const fs::path& ALink) {
+    return {EndOptions::Kind::Pty, ALink.string(), ""};
 }
-inline EndSpec SerialEnd(const std::string& APath, const std::string& AParams = "BAUD=115200") {
-    return {EndSpec::Kind::Serial, APath, AParams};
+inline EndOptions SerialEnd(const std::string& APath, const std::string& AParams = "BAUD=115200") {
+    return {EndOptions::Kind::Serial, APath, AParams};
 }
 
 } // namespace kestrel::monitor::test

@@ -211,8 +211,8 @@ TEST(Relay, ThePosApplicationMayCloseAndOpenThePortAgain) {
 TEST(Relay, TcpOnBothSides) {
     SimulatorRunner sim;
     const uint16_t simPort = sim.StartTcp();
-    InProcessMonitor monitor({EndSpec::Kind::Listen, "127.0.0.1:0", ""},
-                             {EndSpec::Kind::Connect, "127.0.0.1:" + std::to_string(simPort), ""});
+    InProcessMonitor monitor({EndOptions::Kind::Listen, "127.0.0.1:0", ""},
+                             {EndOptions::Kind::Connect, "127.0.0.1:" + std::to_string(simPort), ""});
     ASSERT_TRUE(monitor.Out.WaitForNote("waiting for the POS application on TCP"));
     std::string port;
     {
