@@ -99,6 +99,13 @@ public:
             return false;
         });
     }
+    // The first note containing AText so far, or empty.
+    std::string NoteWith(const std::string& AText) {
+        std::lock_guard lock(fMutex);
+        for (const auto& note : Notes)
+            if (note.find(AText) != std::string::npos) return note;
+        return {};
+    }
     size_t Count(TraceEvent::Kind AKind) const {
         size_t n = 0;
         for (const auto& e : Events)

@@ -208,20 +208,15 @@ TEST(Relay, ThePosApplicationMayCloseAndOpenThePortAgain) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "pos"))) << "the link goes with the monitor";
 }
 
-TEST(Relay, TcpOnBothSides) {
+TEST(Relay, TcpOnBothSidesAndAConnectionMadeAgain) {
     SimulatorRunner sim;
     const uint16_t simPort = sim.StartTcp();
     InProcessMonitor monitor({EndOptions::Kind::Listen, "127.0.0.1:0", ""},
                              {EndOptions::Kind::Connect, "127.0.0.1:" + std::to_string(simPort), ""});
     ASSERT_TRUE(monitor.Out.WaitForNote("waiting for the POS application on TCP"));
-    std::string port;
-    {
-        // The note is the only place the listening port is told.
-        const auto items = monitor.Out.Items;
-        for (const auto& item : items)
-            if (item.Text.find("on TCP 127.0.0.1:") != std::string::npos)
-                port = item.Text.substr(item.Text.rfind(':') + 1);
-    }
+    // The note is where the listening port is told.
+    const std::string note = monitor.Out.NoteWith("on TCP 127.0.0.1:");
+    const std::string port = note.substr(note.rfind(':') + 1);
     ASSERT_FALSE(port.empty());
     TVexoAbecsPinPad pinpad;
     pinpad.SetPort("TCP:127.0.0.1:" + port);
@@ -229,11 +224,18 @@ TEST(Relay, TcpOnBothSides) {
     pinpad.OPN();
     pinpad.GIX();
     EXPECT_FALSE(pinpad.Response().GetResponseFromTagValue(vexo::PP_SERNUM).empty());
+    // The PIN pad's connection breaks: the monitor connects again by itself.
+    pinpad.SetTimeOut(1000);
+    sim.AddFault("hangup@DSP");
+    EXPECT_ANY_THROW(pinpad.DSP("cut", ""));
+    ASSERT_TRUE(monitor.Out.WaitForNote("connected to the PIN pad at 127.0.0.1:" + std::to_string(simPort) +
+                                        " again"));
+    pinpad.DSP("whole", "");
     pinpad.Disable();
     ASSERT_TRUE(monitor.Out.WaitForNote("the POS application disconnected"));
     monitor.Stop();
     EXPECT_GE(monitor.Out.Stats.Commands.at("GIX"), 1);
-    EXPECT_EQ(monitor.Out.Count(K::Response), monitor.Out.Count(K::Command));
+    EXPECT_EQ(monitor.Out.Stats.Commands.at("DSP"), 2);
 }
 
 // A far end of the test's own: a pseudo-terminal whose master the test reads and writes.
