@@ -127,7 +127,7 @@ TEST(Program, HelpNamesEveryOptionAndTheRecordingFormat) {
                              "--version",
                              "kestrel-monitor raw 1",
                              "masked yes",
-                             "EXAMPLES",
+                             "Examples:",
                              "SIGINT"})
         EXPECT_NE(text.find(word), std::string::npos) << word;
     Child version({"--version"}, dir, "version");
