@@ -256,6 +256,25 @@ void LinkTracker::Tick(TraceClock::time_point ANow, std::vector<TraceEvent>& AOu
     }
 }
 
+std::optional<TraceClock::time_point> LinkTracker::NextDeadline() const {
+    std::optional<TraceClock::time_point> next;
+    const auto consider = [&next](TraceClock::time_point AAt) {
+        if (!next || AAt < *next) next = AAt;
+    };
+    for (size_t side = 0; side < 2; ++side)
+        if (fDecoder[side].InFrame()) consider(fLastByte[side] + fOptions.FrameGap);
+    if (!fPending) return next;
+    const PendingCommand& p = *fPending;
+    if (p.CanAt) {
+        if (!p.EotLate) consider(*p.CanAt + fOptions.EotTimeout);
+    } else if (!p.Acked) {
+        if (!p.AckLate) consider(p.SentAt + fOptions.AckTimeout);
+    } else if (!p.Blocking && !p.ResponseLate) {
+        consider(p.SentAt + fOptions.ResponseTimeout);
+    }
+    return next;
+}
+
 void LinkTracker::Late(const char* AWhat, TraceClock::time_point ANow, std::vector<TraceEvent>& AOut) {
     TraceEvent event = Made(TraceEvent::Kind::Timeout, Direction::PinPadToHost, ANow);
     event.Took = Between(fPending->SentAt, ANow);

@@ -12,10 +12,6 @@ using namespace vexo;
 
 namespace {
 
-std::string Quoted(std::string_view ABytes) {
-    return "\"" + AnsiToText(ABytes) + "\"";
-}
-
 std::string BigEndian(std::string_view ABytes) {
     uint64_t value = 0;
     for (const char c : ABytes)
@@ -101,21 +97,56 @@ ByteString MaskCardItem(uint16_t ATag, std::string_view AValue) {
     return MaskCardNumbers(AValue);
 }
 
-std::string RenderValue(uint16_t ATag, bool AResponse, std::string_view AValue, bool AMask) {
+ValueView ViewValue(uint16_t ATag, bool AResponse, std::string_view AValue, bool AMask) {
     const bool card = IsCardDataTag(ATag) && (AResponse || ATag >= 0x8000);
     const ByteString shown = !AMask ? ByteString(AValue)
                              : card ? MaskCardItem(ATag, AValue)
                                     : MaskCardNumbers(AValue);
-    const std::string meaning = AResponse ? "" : Meaning(ATag, AValue);
-    if (meaning.empty() && IsPrintable(shown)) return Quoted(shown);
-    const std::string hex = HexBytes(shown, AMask);
-    return meaning.empty() ? hex : hex + " [" + meaning + "]";
+    ValueView view;
+    view.Meaning = AResponse ? "" : Meaning(ATag, AValue);
+    view.IsText = view.Meaning.empty() && IsPrintable(shown);
+    view.Shown = view.IsText ? AnsiToText(shown) : HexBytes(shown, AMask);
+    return view;
+}
+
+ValueView ViewRaw(std::string_view AData, bool AMask) {
+    const ByteString data = AMask ? MaskCardNumbers(AData) : ByteString(AData);
+    ValueView view;
+    view.IsText = IsPrintable(data);
+    view.Shown = view.IsText ? AnsiToText(data) : HexBytes(data, AMask);
+    return view;
+}
+
+bool HasKnownLayout(uint16_t ATag, bool AResponse) {
+    if (AResponse) return false;
+    switch (ATag) {
+    case SPE_IDLIST:
+    case SPE_TIMEOUT:
+    case SPE_MINDIG:
+    case SPE_MAXDIG:
+    case SPE_MSGIDX:
+    case SPE_MFINFO:
+        return true;
+    default:
+        return false;
+    }
+}
+
+namespace {
+
+std::string Joined(const ValueView& AView) {
+    if (AView.IsText) return "\"" + AView.Shown + "\"";
+    return AView.Meaning.empty() ? AView.Shown : AView.Shown + " [" + AView.Meaning + "]";
+}
+
+} // namespace
+
+std::string RenderValue(uint16_t ATag, bool AResponse, std::string_view AValue, bool AMask) {
+    return Joined(ViewValue(ATag, AResponse, AValue, AMask));
 }
 
 std::string RenderRaw(std::string_view AData, bool AMask) {
-    const ByteString data = AMask ? MaskCardNumbers(AData) : ByteString(AData);
-    if (IsPrintable(data)) return Quoted(data);
-    return HexBytes(data, AMask);
+    return Joined(ViewRaw(AData, AMask));
 }
 
 } // namespace kestrel::trace

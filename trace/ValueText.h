@@ -17,6 +17,21 @@ std::string RenderValue(uint16_t ATag, bool AResponse, std::string_view AValue, 
 // A block that is not made of TLV items.
 std::string RenderRaw(std::string_view AData, bool AMask);
 
+// The same rendering in pieces, for outputs that keep text and hexadecimal apart (JSON): Shown is
+// the UTF-8 text, without quotes, when IsText; otherwise the spaced hexadecimal, and Meaning what
+// the bytes mean when that is known. RenderValue and RenderRaw are these, joined.
+struct ValueView {
+    bool IsText = true;
+    std::string Shown;
+    std::string Meaning;
+};
+ValueView ViewValue(uint16_t ATag, bool AResponse, std::string_view AValue, bool AMask);
+ValueView ViewRaw(std::string_view AData, bool AMask);
+
+// Parameters whose binary layout is known (SPE_IDLIST, SPE_TIMEOUT, ...): their bytes are never
+// card data.
+bool HasKnownLayout(uint16_t ATag, bool AResponse);
+
 // The printable test of RenderValue.
 bool IsPrintable(std::string_view ABytes);
 // "01 02 FF": upper-case pairs, blank-separated.

@@ -96,3 +96,20 @@ TEST(CardDataInTraces, ValuesAreTextWhenPrintableAndHexOtherwise) {
     EXPECT_EQ(RenderValue(SPE_TIMEOUT, false, "\x3C", true), "3C [60 s]");
     EXPECT_EQ(RenderValue(SPE_IDLIST, false, "\x80"s, true), "80 [odd length]");
 }
+
+TEST(CardDataInTraces, ValuesComeInPiecesForOutputsThatKeepTextAndHexApart) {
+    const ValueView text = ViewValue(PP_MODEL, true, "PPC \"8\" \xE7", true);
+    EXPECT_TRUE(text.IsText);
+    EXPECT_EQ(text.Shown, "PPC \"8\" ç"); // UTF-8, no quotes added
+    const ValueView hex = ViewValue(SPE_TIMEOUT, false, "\x3C", true);
+    EXPECT_FALSE(hex.IsText);
+    EXPECT_EQ(hex.Shown, "3C");
+    EXPECT_EQ(hex.Meaning, "60 s");
+    EXPECT_EQ(ViewValue(PP_PAN, true, "5555555555554444", true).Shown, "555555******4444");
+    const ValueView raw = ViewRaw("\x01\x02"s, true);
+    EXPECT_FALSE(raw.IsText);
+    EXPECT_EQ(raw.Shown, "01 02");
+    EXPECT_TRUE(HasKnownLayout(SPE_IDLIST, false));
+    EXPECT_FALSE(HasKnownLayout(SPE_IDLIST, true));
+    EXPECT_FALSE(HasKnownLayout(SPE_DATAIN, false));
+}
