@@ -3,36 +3,12 @@
 #include "pinpad/VexoAbecsPacket.h"
 #include "trace/MessageDecoder.h"
 #include "trace/ValueText.h"
-#include "util/CardMask.h"
 
 namespace kestrel::trace {
 
 using namespace vexo;
 
 namespace {
-
-// Text with line breaks (a DEX message) is still text: spaces and digits would read as packed
-// digits and be masked for nothing.
-bool IsTextLike(std::string_view ABytes) {
-    for (const char c : ABytes)
-        if (c != '\r' && c != '\n' && c != '\t' && !IsPrintable(std::string_view(&c, 1))) return false;
-    return true;
-}
-
-// Bytes with no structure we know of: digit runs, and packed digits when they are not text.
-ByteString MaskLoose(std::string_view ABytes, bool APacked) {
-    ByteString out = MaskCardNumbers(ABytes);
-    if (APacked && !IsTextLike(out)) out = MaskPackedCardNumbers(out);
-    return out;
-}
-
-ByteString MaskItem(const DecodedTLV& AItem, bool AResponse, bool AMedia) {
-    const bool card = IsCardDataTag(AItem.Tag) && (AResponse || AItem.Tag >= 0x8000);
-    ByteString out = card ? MaskCardItem(AItem.Tag, AItem.Value) : MaskCardNumbers(AItem.Value);
-    if (!AMedia && !HasKnownLayout(AItem.Tag, AResponse) && !IsTextLike(out))
-        out = MaskPackedCardNumbers(out);
-    return out;
-}
 
 void Put(ByteString& AOut, size_t AAt, const ByteString& AValue) {
     AOut.replace(AAt, AValue.size(), AValue);
@@ -43,7 +19,7 @@ void Put(ByteString& AOut, size_t AAt, const ByteString& AValue) {
 ByteString MaskDataField(std::string_view AData, bool AResponse) {
     const DecodedMessage message = AResponse ? DecodeResponse(AData) : DecodeCommand(AData);
     ByteString out(AData);
-    if (AData.size() < 3) return MaskLoose(AData, true);
+    if (AData.size() < 3) return MaskLooseBytes(AData, true);
     const bool media = message.Name == "MLR";
     size_t at = AResponse && message.Status >= 0 ? 6 : 3;
     for (const DecodedBlock& block : message.Blocks) {
@@ -52,23 +28,23 @@ ByteString MaskDataField(std::string_view AData, bool AResponse) {
             size_t item = at;
             for (const DecodedTLV& tlv : block.Items) {
                 item += 4;
-                Put(out, item, MaskItem(tlv, AResponse, media));
+                Put(out, item, MaskValue(tlv.Tag, AResponse, tlv.Value, media));
                 item += tlv.Value.size();
             }
         } else {
-            Put(out, at, MaskLoose(block.Data, !media));
+            Put(out, at, MaskLooseBytes(block.Data, !media));
         }
         at += block.Data.size();
     }
     // What the decoder could not take apart (a broken length, a field cut short).
-    if (at < out.size()) Put(out, at, MaskLoose(std::string_view(AData).substr(at), !media));
+    if (at < out.size()) Put(out, at, MaskLooseBytes(std::string_view(AData).substr(at), !media));
     return out;
 }
 
 ByteString MaskLinkUnit(const LinkUnit& AUnit, bool AResponse) {
     switch (AUnit.What) {
     case LinkUnit::Kind::Stray:
-        return MaskLoose(AUnit.Raw, true);
+        return MaskLooseBytes(AUnit.Raw, true);
     case LinkUnit::Kind::Frame:
         break;
     default:

@@ -1,5 +1,7 @@
 #include "trace/LinkTracker.h"
 
+#include "pinpad/VexoAbecsTables.h"
+
 #include "util/Strings.h"
 
 #include <cstdio>
@@ -22,6 +24,11 @@ std::string Seconds(Millis ATime) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(ATime.count()) / 1000.0);
     return text;
+}
+
+// GKY answers with the key that was pressed (F1 to F4, CLEAR) as its return code: a result, not an error.
+bool IsKeyAnswer(const DecodedMessage& AMessage) {
+    return AMessage.Name == "GKY" && AMessage.Status >= vexo::ST_F1 && AMessage.Status <= vexo::ST_BACKSP;
 }
 
 Millis Between(TraceClock::time_point AFrom, TraceClock::time_point ATo) {
@@ -170,7 +177,7 @@ void LinkTracker::OnResponse(TraceEvent& AEvent) {
     }
     fResponseRefused = false;
     const DecodedMessage& message = AEvent.Message;
-    if (message.Status > 0) ++fStats.Errors[message.Status];
+    if (message.Status > 0 && !IsKeyAnswer(message)) ++fStats.Errors[message.Status];
     if (fPending && (message.Name == fPending->Name || message.Name == "ERR")) {
         if (fPending->CanAt) AEvent.Note = "response to " + fPending->Name + " after the host's CAN";
         AEvent.Command = fPending->Name;

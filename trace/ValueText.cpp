@@ -49,6 +49,17 @@ std::string Meaning(uint16_t ATag, std::string_view AValue) {
     }
 }
 
+ByteString MaskCardItem(uint16_t ATag, std::string_view AValue) {
+    if (ATag == PP_PAN) return MaskPAN(AValue);
+    if (ATag == PP_CHNAME) {
+        ByteString name(AValue);
+        for (char& c : name)
+            if (c != ' ' && c != '/') c = '*';
+        return name;
+    }
+    return MaskTrackData(AValue);
+}
+
 } // namespace
 
 bool IsPrintable(std::string_view ABytes) {
@@ -72,48 +83,44 @@ std::string SpacedHex(std::string_view ABytes) {
 }
 
 std::string HexBytes(std::string_view ABytes, bool AMask) {
-    if (!AMask) return SpacedHex(ABytes);
-    // A card number held in binary-coded decimal reads as a run of digits in hexadecimal: mask the
-    // runs before the pairs are spaced, or the blanks would hide them.
-    const std::string plain = MaskCardNumbers(BytesParaHex(MaskCardNumbers(ABytes)));
-    std::string text;
-    text.reserve(plain.size() * 3 / 2);
-    for (size_t i = 0; i < plain.size(); i += 2) {
-        if (i) text += ' ';
-        text.append(plain, i, 2);
-    }
-    return text;
+    return SpacedHex(AMask ? MaskLooseBytes(ABytes) : ByteString(ABytes));
 }
 
-ByteString MaskCardItem(uint16_t ATag, std::string_view AValue) {
-    if (ATag == PP_PAN) return MaskPAN(AValue);
-    if (ATag == PP_CHNAME) {
-        ByteString name(AValue);
-        for (char& c : name)
-            if (c != ' ' && c != '/') c = '*';
-        return name;
-    }
-    if (IsCardDataTag(ATag)) return MaskTrackData(AValue);
-    return MaskCardNumbers(AValue);
+bool IsTextLike(std::string_view ABytes) {
+    for (const char c : ABytes)
+        if (c != '\r' && c != '\n' && c != '\t' && !IsPrintable(std::string_view(&c, 1))) return false;
+    return true;
+}
+
+ByteString MaskLooseBytes(std::string_view ABytes, bool APacked) {
+    ByteString out = MaskCardNumbers(ABytes);
+    if (APacked && !IsTextLike(out)) out = MaskPackedCardNumbers(out);
+    return out;
+}
+
+ByteString MaskValue(uint16_t ATag, bool AResponse, std::string_view AValue, bool AMedia) {
+    const bool pinPadItem = AResponse || ATag >= 0x8000;
+    if (pinPadItem && IsDeviceInfoTag(ATag)) return ByteString(AValue);
+    if (pinPadItem && IsCardDataTag(ATag)) return MaskCardItem(ATag, AValue);
+    ByteString out = MaskCardNumbers(AValue);
+    if (!AMedia && !HasKnownLayout(ATag, AResponse) && !IsTextLike(out)) out = MaskPackedCardNumbers(out);
+    return out;
 }
 
 ValueView ViewValue(uint16_t ATag, bool AResponse, std::string_view AValue, bool AMask) {
-    const bool card = IsCardDataTag(ATag) && (AResponse || ATag >= 0x8000);
-    const ByteString shown = !AMask ? ByteString(AValue)
-                             : card ? MaskCardItem(ATag, AValue)
-                                    : MaskCardNumbers(AValue);
+    const ByteString shown = AMask ? MaskValue(ATag, AResponse, AValue) : ByteString(AValue);
     ValueView view;
     view.Meaning = AResponse ? "" : Meaning(ATag, AValue);
     view.IsText = view.Meaning.empty() && IsPrintable(shown);
-    view.Shown = view.IsText ? AnsiToText(shown) : HexBytes(shown, AMask);
+    view.Shown = view.IsText ? AnsiToText(shown) : SpacedHex(shown);
     return view;
 }
 
 ValueView ViewRaw(std::string_view AData, bool AMask) {
-    const ByteString data = AMask ? MaskCardNumbers(AData) : ByteString(AData);
+    const ByteString data = AMask ? MaskLooseBytes(AData) : ByteString(AData);
     ValueView view;
     view.IsText = IsPrintable(data);
-    view.Shown = view.IsText ? AnsiToText(data) : HexBytes(data, AMask);
+    view.Shown = view.IsText ? AnsiToText(data) : SpacedHex(data);
     return view;
 }
 

@@ -37,11 +37,21 @@ bool IsPrintable(std::string_view ABytes);
 // "01 02 FF": upper-case pairs, blank-separated.
 std::string SpacedHex(std::string_view ABytes);
 
-// Spaced hexadecimal; with AMask, card-number-like runs are masked both as ASCII digits and as
-// binary-coded decimal.
+// Spaced hexadecimal; with AMask, of the bytes as MaskLooseBytes leaves them.
 std::string HexBytes(std::string_view ABytes, bool AMask);
 
-// AValue as card data masking would leave it (tracks, numbers, names), in raw bytes.
-ByteString MaskCardItem(uint16_t ATag, std::string_view AValue);
+// The one masking rule for an item's value, in raw bytes, shared by what is shown and what is
+// recorded: the PIN pad's own identity items (serial number, versions, key serial numbers...)
+// describe no card and stay as they are; track, card-number and cardholder-name items are masked
+// by their rules; any other value has its card-number-like digit runs masked, and, unless it is
+// text or a parameter whose layout is known, its card numbers in binary-coded decimal. AMedia: the
+// value is a picture's bytes, never searched for binary-coded numbers.
+ByteString MaskValue(uint16_t ATag, bool AResponse, std::string_view AValue, bool AMedia = false);
+// Bytes of no known structure (a classic command's block, stray bytes): digit runs, and
+// binary-coded numbers when APacked and the bytes are not text.
+ByteString MaskLooseBytes(std::string_view ABytes, bool APacked = true);
+
+// Printable text, allowing line breaks and tabs (a DEX message).
+bool IsTextLike(std::string_view ABytes);
 
 } // namespace kestrel::trace

@@ -72,7 +72,7 @@ TEST(Relay, AWholeSessionIsTheSameWithAndWithoutTheMonitor) {
         EXPECT_EQ(stats.Commands.count(name) ? stats.Commands.at(name) : 0, 1) << name;
     EXPECT_GE(stats.Commands.at("GIX"), 1);  // the component asks for the capabilities itself too
     EXPECT_GE(stats.Commands.at("MLR"), 10); // 20 KB in items of 995 bytes, two to a packet
-    EXPECT_EQ(stats.Errors, (std::map<int, int>{{4, 1}})); // GKY's key code is its return code
+    EXPECT_TRUE(stats.Errors.empty()); // GKY's key code is its answer, not an error
     EXPECT_EQ(stats.Retries + stats.Naks + stats.BadFrames + stats.Strays + stats.Timeouts, 0);
     EXPECT_EQ(stats.BytesToPinPad, t.hostTap->FromNear().size());
     // Each command frame is followed by ACK and its response, paired and timed.

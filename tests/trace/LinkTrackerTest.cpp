@@ -156,15 +156,20 @@ TEST(LinkTracker, StatsAddUpAndFormat) {
     link.Send(H, Frame("XYZ"));
     link.Send(P, kAck);
     link.Send(P, Frame("ERR010"));
+    // The key a GKY reports is its answer, not an error.
+    link.Send(H, Frame("GKY"));
+    link.Send(P, kAck);
+    link.Send(P, Frame("GKY004"));
     const auto& stats = link.Tracker().Stats();
+    EXPECT_EQ(stats.Errors.count(4), 0u);
     EXPECT_EQ(stats.Errors.at(13), 1);
     EXPECT_EQ(stats.Errors.at(10), 1);
     EXPECT_EQ(stats.SlowestCommand, "GKY");
     const auto lines = FormatStats(stats);
-    EXPECT_EQ(lines[0], "commands: GKY 1, XYZ 1");
+    EXPECT_EQ(lines[0], "commands: GKY 2, XYZ 1");
     EXPECT_EQ(lines[1], "errors: 010 x1, 013 x1");
     EXPECT_EQ(lines[3], "slowest: GKY 2.000 s");
-    EXPECT_EQ(stats.BytesToPinPad, Frame("GKY").size() + Frame("XYZ").size());
+    EXPECT_EQ(stats.BytesToPinPad, 2 * Frame("GKY").size() + Frame("XYZ").size());
 }
 
 TEST(LinkTracker, TickingAtTheNextDeadlineReportsEachSilenceAtItsTime) {

@@ -89,6 +89,20 @@ TEST(CardDataInTraces, TracksAndNumbersAreMaskedUnlessAskedOtherwise) {
     EXPECT_EQ(HexBytes("\x01\xFF"s, true), "01 FF");
 }
 
+TEST(CardDataInTraces, ThePinPadsOwnItemsAndPlainTextAreNotMistakenForCards) {
+    // Serial numbers and key serial numbers are long digit runs that belong to the PIN pad.
+    EXPECT_EQ(RenderValue(PP_SERNUM, true, "KS20260000000001", true), "\"KS20260000000001\"");
+    EXPECT_EQ(RenderValue(PP_KSN, true, "\x01\x23\x45\x67\x89\x01\x23\x45\x67\x89"s, true),
+              "01 23 45 67 89 01 23 45 67 89");
+    EXPECT_EQ(MaskValue(PP_SERNUM, true, "4111111111111111"), "4111111111111111");
+    // A text with line breaks and many blanks is not read as packed digits.
+    const ByteString dex = "  BEM VINDO     \r     1234567    ";
+    EXPECT_EQ(RenderRaw(dex, true), RenderRaw(dex, false));
+    // ... but a card number in a value of no known layout still is.
+    EXPECT_NE(MaskValue(PP_LABEL, true, "\x41\x11\x11\x11\x11\x11\x11\x11\x01"s),
+              "\x41\x11\x11\x11\x11\x11\x11\x11\x01"s);
+}
+
 TEST(CardDataInTraces, ValuesAreTextWhenPrintableAndHexOtherwise) {
     EXPECT_EQ(RenderValue(PP_MODEL, true, "PPC;8MB", true), "\"PPC;8MB\"");
     EXPECT_EQ(RenderValue(PP_MODEL, true, "\xE7\xE3o", true), "\"ção\"");
