@@ -21,4 +21,9 @@ std::string MaskCardNumbers(std::string_view AText);
 // '^' of a track 1, become '*'. Separators stay, so the track's shape is still visible.
 std::string MaskTrackData(std::string_view ATrack);
 
+// Free text that may quote card data anywhere (a log line holding a whole response frame): every
+// card-number-like run masked as MaskCardNumbers does, and the cardholder name of every track 1
+// (between two '^' on the same stretch of text) hidden as MaskTrackData hides it.
+std::string MaskCardDataInText(std::string_view AText);
+
 } // namespace vexo

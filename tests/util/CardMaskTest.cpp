@@ -31,3 +31,13 @@ TEST(CardMask, TracksKeepOnlyThePanEndsAndTheirShape) {
     EXPECT_EQ(MaskTrackData("no digits"), "no digits");
     EXPECT_EQ(MaskTrackData("B5^NAME"), "B*^****");
 }
+
+TEST(CardMask, TextQuotingAFrameHidesNumbersAndTrackOneNames) {
+    EXPECT_EQ(MaskCardDataInText("  DataPacket: CEX000\\x80\\x41B4111111111111111^DOE/JOHN^2512101"),
+              "  DataPacket: CEX000\\x80\\x41B411111******1111^***/****^2512101");
+    // Two tracks 1 in one line, and a '^' pair too far apart to hold a name between them.
+    EXPECT_EQ(MaskCardDataInText("^AB^ x ^CD^"), "^**^ x ^**^");
+    const std::string far = "^" + std::string(40, 'x') + "^";
+    EXPECT_EQ(MaskCardDataInText(far), far);
+    EXPECT_EQ(MaskCardDataInText("GIX 000 PP_SERNUM 12345678"), "GIX 000 PP_SERNUM 12345678");
+}
