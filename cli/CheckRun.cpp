@@ -283,6 +283,16 @@ int RunChecks(const CheckOptions& ACheck, LinkOptions ALink, const OutputOptions
         cardholder = std::make_unique<NoCardholder>();
     }
 
+    if (!simulator) {
+        if (const std::string missing = MissingDemoLink(ALink); !missing.empty()) {
+            CommandResult failure;
+            failure.Command = "check";
+            failure.What = Outcome::PortNotOpen;
+            failure.Error = missing;
+            PrintResult(failure, AOutput, std::cout, std::cerr);
+            return failure.ExitCode();
+        }
+    }
     CheckRun run;
     run.Port = simulator ? "the simulator (profile " + simulator->GetProfile().Name + ", " + ALink.Port + ")"
                          : ALink.Port;

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <sstream>
 
 namespace kestrel::cli {
@@ -250,7 +251,24 @@ uint16_t ParseInformationId(const std::string& AText) {
 }
 
 PreparedCommand MakeOpn() {
-    return {"opn", true, [](CommandContext& AContext, CommandResult&) { AContext.PinPad.OPN(); }};
+    return {"opn", true, [](CommandContext& AContext, CommandResult& AResult) {
+                TVexoAbecsPinPad& pinpad = AContext.PinPad;
+                // OPN reads the capabilities afterwards; what the result shows is OPN's own answer.
+                std::optional<int> status;
+                pinpad.SetOnEndCommand([&](vexo::TComponent*) {
+                    if (!status && pinpad.Response().ID() == "OPN") status = pinpad.Response().STAT();
+                });
+                try {
+                    pinpad.OPN();
+                } catch (...) {
+                    pinpad.SetOnEndCommand(nullptr);
+                    throw;
+                }
+                pinpad.SetOnEndCommand(nullptr);
+                AResult.Response = "OPN";
+                AResult.ReturnCode = status.value_or(0);
+                AResult.ReturnText = vexo::ReturnStatusMessage(AResult.ReturnCode.value_or(0));
+            }};
 }
 
 PreparedCommand MakeClo(const std::vector<std::string>& ATexts) {

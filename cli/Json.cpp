@@ -108,7 +108,7 @@ JsonValue& JsonValue::Set(const std::string& AName, JsonValue AValue) {
 
 JsonValue& JsonValue::Push(JsonValue AValue) {
     fItems.push_back(std::move(AValue));
-    return fItems.back();
+    return *this;
 }
 
 const JsonValue* JsonValue::Find(std::string_view AName) const {

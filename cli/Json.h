@@ -32,7 +32,7 @@ public:
 
     // Object: sets a member, replacing one of the same name in place.
     JsonValue& Set(const std::string& AName, JsonValue AValue);
-    // Array: appends.
+    // Array: appends; returns the array, so pushes chain.
     JsonValue& Push(JsonValue AValue);
 
     const std::vector<std::pair<std::string, JsonValue>>& Members() const { return fMembers; }

@@ -58,7 +58,7 @@ int RunOne(const PreparedCommand& ACommand, const LinkOptions& ALink, const Outp
     Configure(pinpad, ALink);
     CatchInterrupt();
     if (ACommand.UsesPort) {
-        if (const auto failure = OpenPort(pinpad, ACommand.Name)) {
+        if (const auto failure = OpenPort(pinpad, ALink, ACommand.Name)) {
             PrintResult(*failure, AOutput, std::cout, std::cerr);
             return failure->ExitCode();
         }
@@ -81,7 +81,7 @@ int RunSession(const std::string& AFile, bool AKeepGoing, const LinkOptions& ALi
     Configure(pinpad, ALink);
     CatchInterrupt();
     if (usesPort) {
-        if (const auto failure = OpenPort(pinpad, "session")) {
+        if (const auto failure = OpenPort(pinpad, ALink, "session")) {
             PrintResult(*failure, AOutput, std::cout, std::cerr);
             return failure->ExitCode();
         }

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <unistd.h>
 
 namespace kestrel::cli {
@@ -23,10 +24,11 @@ using vexo::TVexoAbecsPinPad;
 
 namespace {
 
-// What the PIN pad's last response said, when one came.
+// What the PIN pad's last response said, when one came and the command did not say which answer
+// is its own.
 void TakeResponse(const TVexoAbecsPinPad& APinPad, CommandResult& AResult) {
     const auto& response = APinPad.Response();
-    if (response.ID().empty()) return;
+    if (response.ID().empty() || (AResult.Ok() && !AResult.Response.empty())) return;
     AResult.Response = response.ID();
     AResult.ReturnCode = response.STAT();
     AResult.ReturnText = vexo::ReturnStatusMessage(response.STAT());
@@ -100,7 +102,24 @@ void Configure(TVexoAbecsPinPad& APinPad, const LinkOptions& AOptions) {
     APinPad.SetOnWaitForResponse([](bool& ACancel) { ACancel = Interrupted(); });
 }
 
-std::optional<CommandResult> OpenPort(TVexoAbecsPinPad& APinPad, const std::string& ACommand) {
+std::string MissingDemoLink(const LinkOptions& AOptions) {
+    std::error_code error;
+    if (!AOptions.DemoLink || std::filesystem::exists(AOptions.Port, error)) return {};
+    return "the simulator's demo link " + AOptions.Port +
+           " is not there: start the simulator with kestrel-sim --pty "
+           "--link " +
+           AOptions.Port + ", or name the PIN pad's port with --port or KESTREL_PORT";
+}
+
+std::optional<CommandResult> OpenPort(TVexoAbecsPinPad& APinPad, const LinkOptions& AOptions,
+                                      const std::string& ACommand) {
+    if (const std::string missing = MissingDemoLink(AOptions); !missing.empty()) {
+        CommandResult result;
+        result.Command = ACommand;
+        result.What = Outcome::PortNotOpen;
+        result.Error = missing;
+        return result;
+    }
     try {
         APinPad.Enable();
         return std::nullopt;

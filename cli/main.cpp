@@ -37,6 +37,8 @@ std::string Footer() {
            "  and the run stops at the first failure unless --keep-going is given. session, check and "
            "detect\n"
            "  do not run inside a session.\n"
+           "\n" +
+           ExitStatusHelp() +
            "\nEnvironment:\n"
            "  KESTREL_PORT          the port when --port is not given\n"
            "  XDG_RUNTIME_DIR       the folder of the simulator's demo link, the port when KESTREL_PORT is "
@@ -44,8 +46,7 @@ std::string Footer() {
            "                        set either: ${XDG_RUNTIME_DIR:-/tmp}/kestrel-pinpad\n"
            "  KESTREL_SERIAL_PORTS  device paths separated by colons that ports and detect try in place of "
            "the\n"
-           "                        system's serial devices\n\n" +
-           ExitStatusHelp() +
+           "                        system's serial devices\n"
            "\nExamples:\n"
            "  kestrel-cli opn && kestrel-cli dsp 'HELLO' 'WORLD'\n"
            "  kestrel-cli --json gix PP_SERNUM PP_MODEL\n"
@@ -138,7 +139,10 @@ int main(int argc, char** argv) {
         const std::vector<std::string> paths = SplitPaths(ports);
         vexo::TVexoDeviceSerial::CandidatasPortasSeriais = [paths] { return paths; };
     }
-    if (link.Port.empty()) link.Port = DefaultPort();
+    if (link.Port.empty()) {
+        link.Port = DefaultPort();
+        link.DemoLink = !std::getenv("KESTREL_PORT") || !*std::getenv("KESTREL_PORT");
+    }
     if (output.Json && output.Quiet) {
         std::cerr << "kestrel-cli: --json and --quiet exclude each other\n";
         return kExitBadArguments;
