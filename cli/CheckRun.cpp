@@ -266,6 +266,7 @@ int RunChecks(const CheckOptions& ACheck, LinkOptions ALink, const OutputOptions
         if (fd < 0) throw BadArguments("check: --junit " + ACheck.JUnitFile + ": cannot be written");
         ::close(fd);
     }
+    CatchInterrupt();
     std::unique_ptr<kestrel::sim::SimulatorRunner> simulator;
     std::unique_ptr<CheckCardholder> cardholder;
     if (!ACheck.SimProfile.empty()) {

@@ -1,5 +1,7 @@
 #include "cli/RawLink.h"
 
+#include "cli/Interrupt.h"
+
 #include "device/BlockChannel.h"
 #include "device/TCPBlockSocket.h"
 #include "device/VexoDevice.h"
@@ -100,7 +102,8 @@ std::vector<LinkUnit> RawLink::Read(int ATimeoutMs,
         }
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0 || !fChannel) break;
+        // Ctrl-C ends a wait for the cardholder here as it does in the component.
+        if (left <= 0 || !fChannel || Interrupted()) break;
         const ByteString bytes = fDevice->LeString(static_cast<int>(std::min<long long>(left, 100)), 0, {});
         if (!bytes.empty()) fDecoder.Feed(bytes, fWaiting);
     }

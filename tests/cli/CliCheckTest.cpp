@@ -78,8 +78,72 @@ TEST_P(CliCheckPort, AFailureSaysWhatCameAndTheStatusTellsCi) {
               "GIX: no response within 1000 ms of the ACK");
 }
 
+TEST_P(CliCheckPort, InteractiveAsksThePersonAtThePinPad) {
+    // The person here is the test, which presses the keys ahead of the prompts.
+    Sim().PressKey(4);
+    Sim().PressKey(13);
+    const Finished run = Cli({"check", "--interactive", "--only", "gky-key,gcd-cancel-key"});
+    EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
+    EXPECT_NE(run.Err.find("kestrel-cli check: on the PIN pad, press F1"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("kestrel-cli check: on the PIN pad, press CANCEL"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Out.find("2 checks: 2 passed"), std::string::npos) << run.Out;
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, CliCheckPort, ::testing::Values(Transport::Pty, Transport::Tcp),
                          TransportName);
+
+// A simulator that breaks one rule on purpose fails the checks of that rule, and only those, and
+// says why.
+struct BrokenRule {
+    const char* Key;
+    const char* Failing;   // ids of the checks that fail, in run order
+    const char* Diagnosis; // what the first of them says
+};
+
+class CliCheckBroken : public ::testing::TestWithParam<BrokenRule> {};
+
+TEST_P(CliCheckBroken, FailsExactlyTheChecksOfTheBrokenRule) {
+    const BrokenRule& rule = GetParam();
+    std::string profile = rule.Key;
+    if (profile != "rule-breaker") {
+        profile = TempPath(std::string(rule.Key) + ".profile");
+        WriteFile(profile, std::string("base = graphic\nbreak_") + rule.Key + " = yes\n");
+    }
+    const std::string junit = TempPath(std::string(rule.Key) + ".xml");
+    const Finished run = RunCli({"--json", "check", "--sim", profile, "--junit", junit}, {}, {}, 120s);
+    EXPECT_EQ(run.Status, 6) << run.Err;
+    EXPECT_EQ(JsonGet(run.Out, "' '.join(c['id'] for c in d['checks'] if c['result'] != 'pass')"),
+              rule.Failing);
+    EXPECT_EQ(JsonGet(run.Out, "[c['diagnosis'] for c in d['checks'] if c['result'] != 'pass'][0]"),
+              rule.Diagnosis);
+    EXPECT_EQ(
+        Python(
+            "import sys, xml.etree.ElementTree as ET\n"
+            "root = ET.fromstring(sys.stdin.read())\n"
+            "print(' '.join(c.get('name') for c in root.iter('testcase') if c.find('failure') is not None))",
+            ReadFile(junit)),
+        rule.Failing);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, CliCheckBroken,
+    ::testing::Values(BrokenRule{"no_eot", "cancel-gky cancel-mnu cancel-gcd cancel-cex",
+                                 "no EOT within 2000 ms of CAN"},
+                      BrokenRule{"ignore_nak", "resend-after-nak",
+                                 "the response was not sent again within 2000 ms of the host's NAK"},
+                      BrokenRule{"mle_crc", "media-bad-crc",
+                                 "MLE accepted a file whose data do not match the CRC declared in MLI"},
+                      BrokenRule{"leftover", "cancel-gky cancel-mnu cancel-gcd cancel-cex",
+                                 "bytes came after EOT, where the line must stay quiet: frame GKY 013"},
+                      BrokenRule{"rule-breaker",
+                                 "resend-after-nak cancel-gky cancel-mnu cancel-gcd cancel-cex media-bad-crc",
+                                 "the response was not sent again within 2000 ms of the host's NAK"}),
+    [](const auto& AInfo) {
+        std::string name = AInfo.param.Key;
+        for (char& c : name)
+            if (c == '-' || c == '_') c = 'X';
+        return name;
+    });
 
 } // namespace
 } // namespace kestrel::cli::test

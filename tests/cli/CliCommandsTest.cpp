@@ -170,8 +170,8 @@ TEST_P(CliCommands, PinPadReturnCodesBecomeTheirExitStatuses) {
 
     Sim().PressKey(13); // CANCEL ends the entry
     EXPECT_EQ(Cli({"gcd", "msgDigiteCPF"}).Status, 23);
-    // An id the simulator does not know is refused with 011.
-    EXPECT_EQ(Cli({"gix", "0x80FF"}).Status, 21);
+    // An acquirer index the simulator does not have is refused with 011.
+    EXPECT_EQ(Cli({"gin", "5"}).Status, 21);
 }
 
 TEST_P(CliCommands, LinkTroubleHasItsOwnStatuses) {

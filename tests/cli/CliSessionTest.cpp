@@ -51,7 +51,8 @@ TEST_P(CliSession, AWrongLineRefusesTheWholeScriptUnsent) {
     EXPECT_EQ(Received(), 0);
     // Ports and comments alone need no PIN pad at all.
     WriteFile(script, "# nothing to send\nports\n");
-    EXPECT_EQ(Cli({"session", script}).Status, 0);
+    // The serial probe must never reach the machine's own /dev/ttyS* (the console).
+    EXPECT_EQ(Cli({"session", script}, {{"KESTREL_SERIAL_PORTS", TempPath("no-such-tty")}}).Status, 0);
     EXPECT_EQ(Received(), 0);
 }
 
