@@ -59,9 +59,7 @@ vexo::TVexoAbecsPinPad& CheckEnv::Host() {
     if (fRaw) fRaw->Close();
     if (!fHost) {
         fHost = std::make_unique<vexo::TVexoAbecsPinPad>();
-        fHost->SetPort(fLink.Port);
-        fHost->Device().SetParamsString(fLink.Params);
-        fHost->SetTimeOut(fLink.TimeOutMs);
+        Configure(*fHost, fLink);
         fHost->SetOnEndCommand([this](vexo::TComponent*) {
             const bool mask = fLink.Mask;
             Note(true, "command " +

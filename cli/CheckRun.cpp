@@ -4,6 +4,7 @@
 #include "cli/CheckSuite.h"
 #include "cli/Interrupt.h"
 #include "device/VexoDevice.h"
+#include "pinpad/VexoAbecsPinPad.h"
 #include "sim/SimulatorRunner.h"
 #include "util/FilesIO.h"
 
@@ -97,9 +98,7 @@ std::string Details(const CheckReport& AReport, const std::string& AIndent) {
 PinPadFacts Discover(const LinkOptions& ALink, std::string& ADescription) {
     PinPadFacts facts;
     vexo::TVexoAbecsPinPad pinpad;
-    pinpad.SetPort(ALink.Port);
-    pinpad.Device().SetParamsString(ALink.Params);
-    pinpad.SetTimeOut(ALink.TimeOutMs);
+    Configure(pinpad, ALink);
     pinpad.Enable(); // a port that does not open ends the run
     try {
         pinpad.OPN();
@@ -251,6 +250,11 @@ std::string CheckJUnit(const CheckRun& ARun) {
 
 int RunChecks(const CheckOptions& ACheck, LinkOptions ALink, const OutputOptions& AOutput) {
     const std::vector<const CheckDef*> chosen = Chosen(ACheck.Only);
+    {
+        // The link options are checked before anything starts or opens.
+        vexo::TVexoAbecsPinPad scratch;
+        Configure(scratch, ALink);
+    }
     if (ACheck.Interactive && !ACheck.SimProfile.empty())
         throw BadArguments(
             "check: --interactive and --sim exclude each other (the simulator plays the cardholder)");

@@ -68,6 +68,8 @@ TEST_P(CliArguments, BadArgumentsAreRefusedBeforeAnythingIsSent) {
              {"check", "--only", "no-such-check"},
              {"check", "--sim", TempPath("no-such-profile")},
              {"check", "--interactive", "--sim", "graphic"},
+             {"--params", "BAUD=40", "check"},
+             {"check", "--junit", "/proc/no-such-dir/report.xml"},
          }) {
         const Finished run = Cli(args);
         std::string shown;
