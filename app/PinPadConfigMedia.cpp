@@ -142,12 +142,11 @@ void TfrMain::btMediaLoadClick() {
 }
 
 void TfrMain::btPaintQRCodeClick() {
-    QString text = mQRCode->toPlainText();
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    const std::string text = media::QRCodeText(Std(mQRCode->toPlainText()));
     // A text that no symbol holds leaves no picture behind: an old one would not match the text.
     fMediaPage->QRCode = {};
     ShowQRCodePicture();
-    fMediaPage->QRCode = media::QRCodeToBitmap(Std(text));
+    fMediaPage->QRCode = media::QRCodeToBitmap(text);
     ShowQRCodePicture();
 }
 
@@ -158,7 +157,8 @@ void TfrMain::btSendQRCodeClick() {
     if (side >= 1 && fMediaPage->QRCode.Empty())
         throw vexo::Exception("No QR code to send: the QR text is empty");
     // A second send scales the picture already sent, which at the same size leaves it as it is.
-    media::Picture scaled = media::ScaleNearest(fMediaPage->QRCode, side, side);
+    media::Picture scaled = media::ScaleQRCodeForDisplay(fMediaPage->QRCode, static_cast<int>(display.Cols),
+                                                         static_cast<int>(display.Rows));
     const vexo::ByteString png = media::EncodePng(scaled);
     fMediaPage->QRCode = std::move(scaled);
     ShowQRCodePicture();

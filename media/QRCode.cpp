@@ -49,4 +49,14 @@ Picture QRCodeToBitmap(std::string_view AText) {
     return bitmap;
 }
 
+std::string QRCodeText(std::string_view AText) {
+    std::string text;
+    text.reserve(AText.size());
+    for (size_t i = 0; i < AText.size(); ++i) {
+        if (AText[i] == '\n' && (i == 0 || AText[i - 1] != '\r')) text += '\r';
+        text += AText[i];
+    }
+    return text;
+}
+
 } // namespace kestrel::media

@@ -1,5 +1,6 @@
 #pragma once
 #include "media/Picture.h"
+#include <string>
 #include <string_view>
 
 namespace kestrel::media {
@@ -13,5 +14,10 @@ inline constexpr std::size_t kMaxQRCodeBytes = 2953;
 // module, dark modules opaque black, light modules and the one-module quiet zone opaque white.
 // An empty text gives an empty picture. EMediaError when no symbol holds the text.
 Picture QRCodeToBitmap(std::string_view AText);
+
+// A text of several lines as it goes into the symbol: lines separated by CR LF, as a Windows text box
+// holds them, so the same text gives the same QR code from the window and from the command line.
+// A lone LF becomes CR LF; a CR LF already there stays one.
+std::string QRCodeText(std::string_view AText);
 
 } // namespace kestrel::media

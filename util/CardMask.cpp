@@ -89,4 +89,22 @@ std::string MaskPackedCardNumbers(std::string_view ABytes) {
     return out;
 }
 
+std::string MaskCardDataInText(std::string_view AText) {
+    std::string out = MaskCardNumbers(AText);
+    // A track 1 name is at most 26 characters; a '^' pair further apart than that is not one.
+    constexpr size_t kMaxName = 26;
+    for (size_t start = out.find('^'); start != std::string::npos;) {
+        const size_t end = out.find('^', start + 1);
+        if (end == std::string::npos) break;
+        if (end - start - 1 > kMaxName) {
+            start = end;
+            continue;
+        }
+        for (size_t k = start + 1; k < end; ++k)
+            if (out[k] != ' ' && out[k] != '/') out[k] = '*';
+        start = out.find('^', end + 1);
+    }
+    return out;
+}
+
 } // namespace vexo

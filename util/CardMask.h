@@ -25,5 +25,9 @@ std::string MaskTrackData(std::string_view ATrack);
 // run of kPANLikeDigits or more decimal nibbles keeps its first 6 and last 4 digits, the nibbles
 // between become Fh. The byte count does not change; nibbles above 9 end a run.
 std::string MaskPackedCardNumbers(std::string_view ABytes);
+// Free text that may quote card data anywhere (a log line holding a whole response frame): every
+// card-number-like run masked as MaskCardNumbers does, and the cardholder name of every track 1
+// (between two '^' on the same stretch of text) hidden as MaskTrackData hides it.
+std::string MaskCardDataInText(std::string_view AText);
 
 } // namespace vexo

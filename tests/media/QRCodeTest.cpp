@@ -126,5 +126,12 @@ TEST(QRCode, TextBeyondTheLargestSymbolFailsClearly) {
     }
 }
 
+TEST(QRCode, LinesAreSeparatedByCrLfWhateverTheyCameWith) {
+    EXPECT_EQ(QRCodeText("one\ntwo\r\nthree\n"), "one\r\ntwo\r\nthree\r\n");
+    EXPECT_EQ(QRCodeText("\n"), "\r\n");
+    EXPECT_EQ(QRCodeText("single line"), "single line");
+    EXPECT_EQ(QRCodeText(""), "");
+}
+
 } // namespace
 } // namespace kestrel::media

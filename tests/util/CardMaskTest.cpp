@@ -48,3 +48,13 @@ TEST(CardMask, PackedNumbersKeepTheirEndsAndTheirLength) {
     const std::string once = MaskPackedCardNumbers("\x41\x11\x11\x11\x11\x11\x11\x11"s);
     EXPECT_EQ(MaskPackedCardNumbers(once), once);
 }
+
+TEST(CardMask, TextQuotingAFrameHidesNumbersAndTrackOneNames) {
+    EXPECT_EQ(MaskCardDataInText("  DataPacket: CEX000\\x80\\x41B4111111111111111^DOE/JOHN^2512101"),
+              "  DataPacket: CEX000\\x80\\x41B411111******1111^***/****^2512101");
+    // Two tracks 1 in one line, and a '^' pair too far apart to hold a name between them.
+    EXPECT_EQ(MaskCardDataInText("^AB^ x ^CD^"), "^**^ x ^**^");
+    const std::string far = "^" + std::string(40, 'x') + "^";
+    EXPECT_EQ(MaskCardDataInText(far), far);
+    EXPECT_EQ(MaskCardDataInText("GIX 000 PP_SERNUM 12345678"), "GIX 000 PP_SERNUM 12345678");
+}

@@ -1,0 +1,86 @@
+#pragma once
+#include "cli/Cardholder.h"
+#include "cli/Check.h"
+#include "cli/RawLink.h"
+#include "pinpad/VexoAbecsPinPad.h"
+#include "trace/MessageDecoder.h"
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrel::cli {
+
+// What the run learnt of the PIN pad before the checks, through the component's own GIX.
+struct PinPadFacts {
+    bool Known = false;
+    vexo::TVexoAbecsPinPadCapabilities Caps;
+};
+
+// The answer to one command frame sent on the raw link.
+struct Answer {
+    bool Acked = false;
+    std::optional<kestrel::trace::DecodedMessage> Response;
+    ByteString Frame;    // the response frame as it came
+    std::string Problem; // empty when ACK and a good response frame came
+};
+
+// What one check works with. Each check gets its own: the link opens for it and closes after it,
+// so no check depends on what another left behind.
+class CheckEnv {
+public:
+    CheckEnv(const LinkOptions& ALink, CheckCardholder& ACardholder, const PinPadFacts& AFacts,
+             CheckReport& AReport);
+    ~CheckEnv();
+    CheckEnv(const CheckEnv&) = delete;
+    CheckEnv& operator=(const CheckEnv&) = delete;
+
+    // The link byte by byte (the component's port is closed first).
+    RawLink& Raw();
+    // The PIN-pad component on the port (the raw link is closed first); every command it runs is
+    // noted in the report.
+    vexo::TVexoAbecsPinPad& Host();
+    // Runs component commands; the last return code, or -1 when the link failed (noted as a failure).
+    int HostStep(const std::function<void()>& AStep);
+
+    // Sends AData and reads ACK and the response frame within ATimeoutMs (default: --timeout).
+    Answer Ask(const ByteString& AData, int ATimeoutMs = -1);
+    // The answer is the named response with that return code; otherwise the failure is noted.
+    bool Expect(const Answer& AAnswer, const std::string& AName, int ACode, const std::string& AStep);
+    // Sends CAN and waits a moment, unrecorded, so a command left waiting does not outlive the check.
+    void CancelLeftovers();
+
+    void Fail(const std::string& ADiagnosis); // the first failure is the one reported
+    void Skip(const std::string& AReason);
+    bool Failed() const { return fReport.Status == CheckStatus::Fail; }
+
+    const PinPadFacts& PinPad() const { return fFacts; }
+    CheckCardholder& Cardholder() { return fCardholder; }
+    bool Mask() const { return fLink.Mask; }
+    void Close();
+    // One line of what was sent (ASent) or what came back.
+    void Note(bool ASent, const std::string& ALine);
+
+private:
+    LinkOptions fLink;
+    CheckCardholder& fCardholder;
+    const PinPadFacts& fFacts;
+    CheckReport& fReport;
+    std::unique_ptr<RawLink> fRaw;
+    std::unique_ptr<vexo::TVexoAbecsPinPad> fHost;
+};
+
+struct CheckDef {
+    const char* Id;
+    const char* Group;
+    const char* Title;
+    const char* Rule;
+    const char* Expected;
+    bool NeedsCardholder;
+    std::function<void(CheckEnv&)> Run;
+};
+
+const std::vector<CheckDef>& CheckDefs();
+
+} // namespace kestrel::cli

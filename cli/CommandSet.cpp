@@ -1,0 +1,126 @@
+#include "cli/CommandSet.h"
+
+#include <CLI/CLI.hpp>
+
+namespace kestrel::cli {
+
+struct CommandSet::Arguments {
+    std::vector<std::string> Texts;
+    std::string Text, Name;
+    int Index = 0;
+    std::vector<std::string> List;
+    GcdArgs Gcd;
+    std::string Title;
+    int Wait = 0;
+    CexArgs Cex;
+    std::string File;
+    bool Show = false;
+};
+
+namespace {
+
+CLI::App* Sub(CLI::App& AApp, const char* AName, const char* ADescription) {
+    CLI::App* sub = AApp.add_subcommand(AName, ADescription);
+    sub->fallthrough();
+    return sub;
+}
+
+} // namespace
+
+CommandSet::CommandSet(CLI::App& AApp) : fApp(AApp), fArgs(std::make_unique<Arguments>()) {
+    Arguments& a = *fArgs;
+    Sub(AApp, "opn", "open a session (OPN) and read the capabilities (GIX)");
+    Sub(AApp, "clo", "close the session (CLO), leaving TEXT on the display (two lines of 16)")
+        ->add_option("TEXT", a.Texts, "the message; a second TEXT is the second line");
+    Sub(AApp, "clx",
+        "close the session (CLX) leaving a message, or a media file given by its 8-character NAME")
+        ->add_option("TEXT", a.Text, "the message, or a media name of exactly 8 letters and digits")
+        ->required();
+    Sub(AApp, "gin", "general information of an acquirer index (GIN)")
+        ->add_option("IDX", a.Index, "acquirer index, 0 to 255 (0: the PIN pad itself)")
+        ->required()
+        ->check(CLI::Range(0, 255));
+    Sub(AApp, "gix", "information items (GIX): the ones named, or every item the PIN pad offers")
+        ->add_option("ID", a.List, "PP_ name (PP_SERNUM, or SERNUM) or id (0x8001, 8001h)");
+    Sub(AApp, "caps", "the capabilities read with GIX: model, display, media formats");
+    Sub(AApp, "dsp", "show TEXT (DSP: two lines of 16)")
+        ->add_option("TEXT", a.Texts, "the message; a second TEXT is the second line")
+        ->required();
+    Sub(AApp, "dex", "show TEXT laid out for the PIN pad's own text display (DEX)")
+        ->add_option("TEXT", a.Text, "the message; line breaks start new lines")
+        ->required();
+    Sub(AApp, "rmc", "show TEXT until the card is removed (RMC; waits while a card is inserted)")
+        ->add_option("TEXT", a.Texts, "the message; a second TEXT is the second line")
+        ->required();
+    Sub(AApp, "gky", "wait for a key (GKY): ENTER, F1 to F4, CLEAR or CANCEL");
+    CLI::App* gcd = Sub(AApp, "gcd", "ask the cardholder to type a number (GCD)");
+    gcd->add_option("PROMPT", a.Gcd.Prompt,
+                    "a prompt name (msgDigiteCPF, or DigiteCPF) or its ABECS prompt number (7)")
+        ->required();
+    gcd->add_option("--min", a.Gcd.Min, "fewest digits, 0 to 255 (a named prompt has its own)");
+    gcd->add_option("--max", a.Gcd.Max, "most digits, 0 to 255 (a named prompt has its own)");
+    gcd->add_option("--wait", a.Gcd.Wait, "seconds the PIN pad waits, 1 to 255 (0: its own limit)");
+    CLI::App* mnu = Sub(AApp, "mnu", "let the cardholder choose one of the OPTIONs (MNU)");
+    mnu->add_option("OPTION", a.List, "an option of at most 24 characters")->required();
+    mnu->add_option("--title", a.Title, "the menu's title");
+    mnu->add_option("--wait", a.Wait, "seconds the PIN pad waits, 1 to 255 (0: its own limit)");
+    CLI::App* cex = Sub(AApp, "cex", "wait for a key or card event (CEX)");
+    cex->add_flag("--key", a.Cex.Key, "a key press");
+    cex->add_flag("--mag", a.Cex.Mag, "a magnetic stripe swiped");
+    cex->add_flag("--insert", a.Cex.Insert, "a chip card inserted");
+    cex->add_flag("--remove", a.Cex.Remove, "a chip card removed");
+    cex->add_flag("--ctls", a.Cex.Ctls, "a contactless card presented");
+    cex->add_option("--wait", a.Cex.Wait, "seconds the PIN pad waits, 1 to 255 (0: its own limit)");
+    cex->add_option("--panmask", a.Cex.PanMask, "LLRR: digits of the card number left in clear on each side");
+    Sub(AApp, "lmf", "list the media files (LMF)");
+    Sub(AApp, "dsi", "show a media file (DSI)")->add_option("NAME", a.Name, "media name")->required();
+    Sub(AApp, "dmf", "delete media files (DMF)")->add_option("NAME", a.List, "media name")->required();
+    CLI::App* upload =
+        Sub(AApp, "upload", "upload a PNG, JPEG or GIF picture as a media file (MLI, MLR, MLE)");
+    upload->add_option("FILE", a.File, "the picture file")->required();
+    upload->add_option("--name", a.Name,
+                       "media name (default: from the file name, as the window proposes it)");
+    upload->add_flag("--show", a.Show, "show it afterwards (DSI)");
+    CLI::App* qr = Sub(AApp, "qr", "make a QR code of TEXT, scaled to the graphic display, and upload it");
+    qr->add_option("TEXT", a.Text, "the text the QR code holds")->required();
+    qr->add_option("--name", a.Name, "media name (default QRCODE01)");
+    qr->add_flag("--show", a.Show, "show it afterwards (DSI)");
+    Sub(AApp, "ports", "list the ports: serial, USB, printer queues, Bluetooth (opens no PIN pad)");
+    Sub(AApp, "detect", "find the serial port a PIN pad answers on (OPN, then CLO, on each)");
+}
+
+CommandSet::~CommandSet() = default;
+
+bool CommandSet::Chosen() const {
+    for (const CLI::App* sub : fApp.get_subcommands())
+        if (sub->get_name() != "session" && sub->get_name() != "check") return true;
+    return false;
+}
+
+PreparedCommand CommandSet::Prepare() const {
+    const Arguments& a = *fArgs;
+    const std::string name = fApp.get_subcommands().at(0)->get_name();
+    if (name == "opn") return MakeOpn();
+    if (name == "clo") return MakeClo(a.Texts);
+    if (name == "clx") return MakeClx(a.Text);
+    if (name == "gin") return MakeGin(a.Index);
+    if (name == "gix") return MakeGix(a.List);
+    if (name == "caps") return MakeCaps();
+    if (name == "dsp") return MakeDsp(a.Texts);
+    if (name == "dex") return MakeDex(a.Text);
+    if (name == "rmc") return MakeRmc(a.Texts);
+    if (name == "gky") return MakeGky();
+    if (name == "gcd") return MakeGcd(a.Gcd);
+    if (name == "mnu") return MakeMnu(a.List, a.Title, a.Wait);
+    if (name == "cex") return MakeCex(a.Cex);
+    if (name == "lmf") return MakeLmf();
+    if (name == "dsi") return MakeDsi(a.Name);
+    if (name == "dmf") return MakeDmf(a.List);
+    if (name == "upload") return MakeUpload(a.File, a.Name, a.Show);
+    if (name == "qr") return MakeQr(a.Text, a.Name, a.Show);
+    if (name == "ports") return MakePorts();
+    if (name == "detect") return MakeDetect();
+    throw BadArguments("unknown command " + name);
+}
+
+} // namespace kestrel::cli

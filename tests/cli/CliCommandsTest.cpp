@@ -1,0 +1,216 @@
+// Every subcommand against the simulated PIN pad, over a pseudo-terminal and over TCP: what the
+// PIN pad then shows or holds, the text and JSON outputs, and the exit statuses.
+#include "CliTestSupport.h"
+#include "media/Picture.h"
+#include "media/PictureCodecs.h"
+
+namespace kestrel::cli::test {
+namespace {
+
+class CliCommands : public SimulatorFixture {
+public:
+    // Runs a command with --json and checks it printed exactly one object.
+    std::string Json(std::vector<std::string> AArgs, int AStatus = 0) {
+        AArgs.insert(AArgs.begin(), "--json");
+        const Finished run = Cli(AArgs);
+        EXPECT_EQ(run.Status, AStatus) << run.Out << run.Err;
+        EXPECT_EQ(JsonLines(run.Out), 1) << run.Out;
+        return run.Out;
+    }
+
+    std::string Picture(const std::string& AName) {
+        const std::string path = TempPath(AName);
+        kestrel::media::Picture picture = kestrel::media::MakePicture(40, 30, 0x2080C0FFu);
+        WriteFile(path, kestrel::media::EncodePng(picture));
+        return path;
+    }
+};
+
+TEST_P(CliCommands, OpnOpensTheSessionAndReportsItsOwnAnswer) {
+    const Finished run = Cli({"opn"});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out.rfind("OPN 000 Command executed successfully.", 0), 0u) << run.Out;
+    EXPECT_TRUE(Sim().SessionOpen());
+    const std::string json = Json({"opn"});
+    EXPECT_EQ(JsonGet(json, "d['command'], d['outcome'], d['exit_code'], d['response'], d['return_code']"),
+              "opn ok 0 OPN 0");
+    EXPECT_EQ(JsonGet(json, "d['return_text']"), "Command executed successfully.");
+    EXPECT_EQ(JsonGet(json, "type(d['elapsed_ms']).__name__"), "int");
+}
+
+TEST_P(CliCommands, GixListsItemsByNameInTheOrderTheyCame) {
+    const std::string json = Json({"gix", "PP_MODEL", "sernum", "0x8004"});
+    EXPECT_EQ(JsonGet(json, "[i['name'] for i in d['result']['items']]"),
+              "['PP_MODEL', 'PP_SERNUM', 'PP_MNNAME']");
+    EXPECT_EQ(JsonGet(json, "d['result']['items'][1]['id']"), "0x8001");
+    // The PIN pad's serial number is no card's: it is shown as it is.
+    EXPECT_EQ(JsonGet(json, "d['result']['items'][1]['value']"), "KS20260000000001");
+    const Finished text = Cli({"gix", "PP_MNNAME"});
+    EXPECT_EQ(text.Status, 0);
+    EXPECT_NE(text.Out.find("  PP_MNNAME = \"KESTREL\""), std::string::npos) << text.Out;
+    EXPECT_EQ(Cli({"-q", "gix", "PP_MNNAME"}).Out, "KESTREL\n");
+    EXPECT_GT(std::stoi(JsonGet(Json({"gix"}), "len(d['result']['items'])")), 10);
+}
+
+TEST_P(CliCommands, CapsAndGinDescribeThePinPad) {
+    const std::string caps = Json({"caps"});
+    EXPECT_EQ(JsonGet(caps, "d['result']['model'], *[d['result'][k] for k in ('text_rows', 'text_cols', "
+                            "'pixel_cols', 'pixel_rows', 'png', 'gif', 'specification_version')]"),
+              "KESTREL SIM G320 8 16 320 240 True False 2.12");
+    const Finished text = Cli({"caps"});
+    EXPECT_NE(text.Out.find("graphic_display: yes"), std::string::npos) << text.Out;
+    const std::string gin = Json({"gin", "0"});
+    EXPECT_NE(JsonGet(gin, "d['result']['data']").find("KESTREL SIM G320"), std::string::npos);
+}
+
+TEST_P(CliCommands, DisplayCommandsReachTheScreen) {
+    ASSERT_EQ(Cli({"opn"}).Status, 0);
+    EXPECT_EQ(Cli({"dsp", "HELLO", "WORLD"}).Status, 0);
+    auto lines = Sim().Display().Lines;
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "     HELLO      ");
+    EXPECT_EQ(lines[1], "     WORLD      ");
+    EXPECT_EQ(Cli({"dex", "FIRST\nSECOND\nTHIRD"}).Status, 0);
+    lines = Sim().Display().Lines;
+    EXPECT_EQ(lines[2], "     THIRD      ");
+    // Without a card inserted RMC ends at once.
+    EXPECT_EQ(JsonGet(Json({"rmc", "REMOVE CARD"}), "d['response'], d['return_code']"), "RMC 0");
+    EXPECT_EQ(Cli({"clo", "BYE"}).Status, 0);
+    EXPECT_FALSE(Sim().SessionOpen());
+    EXPECT_EQ(Sim().Display().Lines[0], "      BYE       ");
+}
+
+TEST_P(CliCommands, CardholderCommandsGiveWhatTheCardholderDid) {
+    ASSERT_EQ(Cli({"opn"}).Status, 0);
+    Sim().PressKey(4);
+    const std::string gky = Json({"gky"});
+    EXPECT_EQ(JsonGet(gky, "d['result']['key'], d['result']['key_name'], d['return_code']"), "4 F1 4");
+    Sim().PressKey(8);
+    EXPECT_EQ(Cli({"-q", "gky"}).Out, "CLEAR\n");
+
+    Sim().TypeDigits("12345678901");
+    EXPECT_EQ(JsonGet(Json({"gcd", "msgDigiteCPF", "--wait", "30"}), "d['result']['value']"), "12345678901");
+    Sim().TypeDigits("77");
+    EXPECT_EQ(Cli({"-q", "gcd", "29", "--min", "2", "--max", "4"}).Out, "77\n");
+
+    Sim().ChooseOption(2);
+    const std::string mnu = Json({"mnu", "ONE", "TWO", "THREE", "--title", "PICK ONE"});
+    EXPECT_EQ(JsonGet(mnu, "int(d['result']['choice']), d['result']['option']"), "2 TWO");
+
+    Sim().PressKey(0);
+    EXPECT_EQ(
+        JsonGet(Json({"cex", "--key", "--wait", "30"}), "d['result']['event'], d['result']['event_name']"),
+        "00 ENTER key");
+}
+
+TEST_P(CliCommands, CardDataIsMaskedUnlessAskedFor) {
+    ASSERT_EQ(Cli({"opn"}).Status, 0);
+    // The PIN pad is asked to leave the whole card number in clear: the output still hides it.
+    Sim().SwipeCard();
+    const Finished masked = Cli({"--json", "cex", "--mag", "--panmask", "1604"});
+    EXPECT_EQ(masked.Status, 0) << masked.Err;
+    EXPECT_EQ(JsonGet(masked.Out, "d['result']['event']"), "90");
+    EXPECT_EQ(masked.Out.find("4761739001010010"), std::string::npos) << masked.Out;
+    EXPECT_EQ(masked.Out.find("KESTREL/TEST CARD"), std::string::npos) << masked.Out;
+    EXPECT_NE(masked.Out.find("476173******0010"), std::string::npos) << masked.Out;
+
+    Sim().SwipeCard();
+    const Finished text = Cli({"cex", "--mag", "--panmask", "1604"});
+    EXPECT_EQ(text.Out.find("4761739001010010"), std::string::npos) << text.Out;
+    EXPECT_NE(text.Out.find("PP_TRK1INC"), std::string::npos) << text.Out;
+
+    Sim().SwipeCard();
+    const Finished clear = Cli({"--no-mask", "cex", "--mag", "--panmask", "1604"});
+    EXPECT_NE(clear.Out.find("4761739001010010"), std::string::npos) << clear.Out;
+    EXPECT_NE(clear.Out.find("KESTREL/TEST CARD"), std::string::npos) << clear.Out;
+
+    // A card number typed in GCD is card data too.
+    Sim().TypeDigits("4761739001010010");
+    EXPECT_EQ(Cli({"-q", "gcd", "msgDigiteNumeroCartao", "--max", "19"}).Out, "476173******0010\n");
+}
+
+TEST_P(CliCommands, MediaFilesAreUploadedShownListedAndDeleted) {
+    ASSERT_EQ(Cli({"opn"}).Status, 0);
+    const std::string upload = Json({"upload", Picture("Logo.png"), "--show"});
+    EXPECT_EQ(JsonGet(upload, "d['result']['name'], d['result']['type'], d['response']"), "LOGO     PNG DSI");
+    ASSERT_TRUE(Sim().Media("LOGO").has_value());
+    EXPECT_EQ(Sim().Media("LOGO")->Type, 1);
+    EXPECT_EQ(Sim().Display().Picture.substr(0, 4), "LOGO");
+
+    const std::string qr = Json({"qr", "https://example.com/pay?id=42", "--name", "PAYQR", "--show"});
+    EXPECT_EQ(JsonGet(qr, "d['result']['side']"), "220"); // 240 pixel rows less 20, as the window makes it
+    const auto stored = Sim().Media("PAYQR");
+    ASSERT_TRUE(stored.has_value());
+    const auto picture = kestrel::media::DecodePng(stored->Data);
+    EXPECT_EQ(picture.Width, 220);
+    EXPECT_EQ(picture.Height, 220);
+
+    EXPECT_EQ(JsonGet(Json({"lmf"}), "[n.strip() for n in d['result']['files']]"), "['LOGO', 'PAYQR']");
+    EXPECT_EQ(Cli({"-q", "lmf"}).Out, "LOGO\nPAYQR\n");
+    EXPECT_EQ(Cli({"dsi", "payqr"}).Status, 0);
+    EXPECT_EQ(Sim().Display().Picture.substr(0, 5), "PAYQR");
+    EXPECT_EQ(Cli({"clx", "LOGO    "}).Status, 0);
+    EXPECT_EQ(Cli({"opn"}).Status, 0);
+    EXPECT_EQ(Cli({"dmf", "LOGO", "PAYQR"}).Status, 0);
+    EXPECT_TRUE(Sim().MediaNames().empty());
+    const Finished none = Cli({"lmf"});
+    EXPECT_NE(none.Out.find("(no media files)"), std::string::npos);
+}
+
+TEST_P(CliCommands, PinPadReturnCodesBecomeTheirExitStatuses) {
+    ASSERT_EQ(Cli({"opn"}).Status, 0);
+    const std::string missing = Json({"dsi", "NOTHERE"}, 110);
+    EXPECT_EQ(JsonGet(missing, "d['outcome'], d['return_code'], d['error_class']"),
+              "pinpad-error 100 EVexoAbecsPinPadError");
+    EXPECT_EQ(JsonGet(missing, "d['error']"), "Error: 100 - Media file not found.");
+    const Finished text = Cli({"dsi", "NOTHERE"});
+    EXPECT_EQ(text.Status, 110);
+    EXPECT_NE(text.Err.find("kestrel-cli: dsi: Error: 100 - Media file not found."), std::string::npos)
+        << text.Err;
+
+    Sim().PressKey(13); // CANCEL ends the entry
+    EXPECT_EQ(Cli({"gcd", "msgDigiteCPF"}).Status, 23);
+    // An acquirer index the simulator does not have is refused with 011.
+    EXPECT_EQ(Cli({"gin", "5"}).Status, 21);
+}
+
+TEST_P(CliCommands, LinkTroubleHasItsOwnStatuses) {
+    Sim().AddFault("silent@GIX");
+    const std::string timeout = Json({"--timeout", "1200", "gix", "PP_SERNUM"}, 4);
+    EXPECT_EQ(JsonGet(timeout, "d['outcome'], d['response'], d['return_code']"), "link-timeout None None");
+    EXPECT_EQ(JsonGet(timeout, "d['error']"), "Timeout reading Response");
+    Sim().AddFault("crc:3@GIX");
+    EXPECT_EQ(Cli({"gix", "PP_SERNUM"}).Status, 5);
+    // And the next command is served again.
+    EXPECT_EQ(Cli({"gix", "PP_SERNUM"}).Status, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, CliCommands, ::testing::Values(Transport::Pty, Transport::Tcp),
+                         TransportName);
+
+// Port lists and detection probe serial devices, which only the pseudo-terminal is.
+class CliPorts : public SimulatorFixture {};
+
+TEST_P(CliPorts, PortsAndDetectUseTheSerialCandidatesGiven) {
+    const std::string missing = TempPath("no-such-tty");
+    const std::map<std::string, std::string> env{{"KESTREL_SERIAL_PORTS", missing + ":" + Port()}};
+    const Finished ports = RunCli({"--json", "ports"}, env);
+    EXPECT_EQ(ports.Status, 0) << ports.Err;
+    EXPECT_EQ(JsonGet(ports.Out, "d['result']['serial']"), "['" + Port() + "']");
+    EXPECT_EQ(JsonGet(ports.Out, "sorted(d['result'].keys())"), "['bluetooth', 'printers', 'serial', 'usb']");
+    EXPECT_EQ(Received(), 0) << "listing ports sends nothing";
+
+    const Finished detect = RunCli({"detect"}, env);
+    EXPECT_EQ(detect.Status, 0) << detect.Err;
+    EXPECT_EQ(detect.Out, "PinPad Found on " + Port() + "\n");
+    EXPECT_FALSE(Sim().SessionOpen()) << "detection closes the session it opened";
+
+    const Finished none = RunCli({"--json", "detect"}, {{"KESTREL_SERIAL_PORTS", missing}});
+    EXPECT_EQ(none.Status, 3);
+    EXPECT_EQ(JsonGet(none.Out, "d['error'], d['result']['port']"), "PinPad not Found None");
+}
+
+INSTANTIATE_TEST_SUITE_P(Pty, CliPorts, ::testing::Values(Transport::Pty), TransportName);
+
+} // namespace
+} // namespace kestrel::cli::test
