@@ -312,6 +312,30 @@ private slots:
         QCOMPARE(dialog.Device().Baud(), 230400);
     }
 
+    void dialogSaysOneAndAHalfStopBitsNeedFiveDataBits() {
+        TfrConfiguraSerial dialog;
+        dialog.FillControls();
+        QLabel* note = dialog.lbStopBitsNote;
+        QVERIFY(note && note->isHidden());
+        auto choose = [](QComboBox* ABox, const QString& AText) {
+            ABox->setCurrentIndex(ABox->findText(AText));
+            emit ABox->activated(ABox->currentIndex());
+        };
+        choose(dialog.cmbStopBits, QStringLiteral("1,5"));
+        QVERIFY(!note->isHidden());
+        QVERIFY(note->text().contains(QStringLiteral("5 data bits")));
+        choose(dialog.cmbDataBits, QStringLiteral("5"));
+        QVERIFY(note->isHidden());
+        choose(dialog.cmbDataBits, QStringLiteral("7"));
+        QVERIFY(!note->isHidden());
+        choose(dialog.cmbStopBits, QStringLiteral("2"));
+        QVERIFY(note->isHidden());
+        // A setting read from the file is flagged as soon as the dialog shows it.
+        dialog.Device().SetParamsString("DATA=6 STOP=1,5");
+        dialog.FillControls();
+        QVERIFY(!note->isHidden());
+    }
+
     void dialogOkCopiesBackAndCancelChangesNothing() {
         auto w = NewWindow();
         auto* port = Find<QComboBox>(w.get(), "cbxPort");
