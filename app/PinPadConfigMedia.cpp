@@ -205,11 +205,8 @@ void TfrMain::EndMediaLoad() {
 }
 
 void TfrMain::MediaLoadProgress(int APacketsDone, int APacketsTotal) {
-    // MLI and MLE are one packet each; the file's bytes travel in the MLR packets.
-    if (VexoAbecsPinPad1->Command().ID() == "MLR" && APacketsTotal > 0) {
-        pbMediaLoad->setRange(0, APacketsTotal);
-        pbMediaLoad->setValue(APacketsDone);
-    }
+    pbMediaLoad->setRange(0, APacketsTotal);
+    pbMediaLoad->setValue(APacketsDone);
     // Paint, but take no clicks: the upload is not a command the operator can cancel, and no other
     // command may start while it runs.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

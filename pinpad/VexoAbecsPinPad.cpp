@@ -138,7 +138,8 @@ void TVexoAbecsPinPad::ExecCommand(bool AEvaluateResponse) {
 
 void TVexoAbecsPinPad::RunPackets(bool AEvaluateResponse) {
     if (fLogLevel >= 4) LogApplicationLayer(*fCommand);
-    const int total = fOnProgress ? CountPackets() : 0;
+    const bool report = fReportProgress && fOnProgress;
+    const int total = report ? CountPackets() : 0;
     int done = 0;
     int32_t blockStart = -1;
     while (blockStart < fCommand->Blocks().Count()) {
@@ -157,7 +158,7 @@ void TVexoAbecsPinPad::RunPackets(bool AEvaluateResponse) {
         }
         WaitForResponse();
         if (AEvaluateResponse) EvaluateResponse();
-        if (fOnProgress) fOnProgress(this, ++done, total);
+        if (report && fOnProgress) fOnProgress(this, ++done, total);
         blockStart += blocksRead;
     }
 }

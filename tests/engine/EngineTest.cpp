@@ -249,7 +249,7 @@ TEST_F(PinPadTest, ThreeBlockCommandGoesInTwoPacketsAndStopsOnAnError) {
             EXPECT_THROW(pinpad.ExecCommand(true), EVexoAbecsPinPadError);
     }
     EXPECT_EQ(peer.Finish(), "");
-    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}}));
+    EXPECT_TRUE(progress.empty()); // progress is the media upload's alone
 }
 
 TEST_F(PinPadTest, ClosedPortIsRefusedAndLogged) {
