@@ -237,6 +237,10 @@ public:
     void SetLogLevel(uint8_t AValue) { fLogLevel = AValue; }
     bool LogTranslate() const { return fLogTranslate; }
     void SetLogTranslate(bool AValue) { fLogTranslate = AValue; }
+    // Card numbers and tracks in log lines masked (first 6 and last 4 digits of a card number kept);
+    // the bytes on the wire are never touched. On unless the host asks for clear card data.
+    bool LogMaskCardData() const { return fLogMaskCardData; }
+    void SetLogMaskCardData(bool AValue) { fLogMaskCardData = AValue; }
     TVexoAbecsMsgAlign MsgAlign() const { return fMsgAlign; }
     void SetMsgAlign(TVexoAbecsMsgAlign AValue) { fMsgAlign = AValue; }
     bool MsgWordWrap() const { return fMsgWordWrap; }
@@ -360,6 +364,7 @@ private:
     uint8_t fLogLevel = 2;
     std::string fLogFile;
     bool fLogTranslate = true;
+    bool fLogMaskCardData = true;
     bool fIsBusy = false;
     bool fReportProgress = false; // the running command carries a media file's bytes
     int32_t fTimeOut = 10000;

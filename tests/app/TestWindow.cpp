@@ -138,6 +138,28 @@ private slots:
         QCOMPARE(Find<QCheckBox>(w.get(), "cbMsgWordWrap")->isChecked(), wrap);
     }
 
+    // Masking card data in the log is on unless the operator turns it off; the choice is kept in the
+    // settings file and handed to the component at activation.
+    void cardDataMaskingIsOnByDefaultAndKept() {
+        auto w = NewWindow();
+        auto* mask = Find<QCheckBox>(w.get(), "cbLogMaskCardData");
+        QVERIFY(mask->isChecked());
+        mask->setChecked(false);
+        Find<QPushButton>(w.get(), "btSaveParams")->click();
+        QVERIFY(ReadFile(Ini()).contains(QStringLiteral("MaskCardData=0")));
+        mask->setChecked(true);
+        Find<QPushButton>(w.get(), "btReadParms")->click();
+        QVERIFY(!mask->isChecked());
+        QVERIFY(w->PinPad().LogMaskCardData());            // not yet handed over
+        Find<QPushButton>(w.get(), "btActivate")->click(); // no port: fails after handing the settings over
+        QVERIFY(!w->PinPad().IsEnabled());
+        QVERIFY(!w->PinPad().LogMaskCardData());
+
+        WriteFile(Ini(), "[Log]\nMaskCardData=x\n");
+        auto fresh = NewWindow();
+        QVERIFY(Find<QCheckBox>(fresh.get(), "cbLogMaskCardData")->isChecked());
+    }
+
     void unwritableSettingsShowTheErrorDisplay() {
         const QString path = fDir->filePath(QStringLiteral("missing/folder/kestrel.ini"));
         TfrMain w(path);
