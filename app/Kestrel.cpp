@@ -1,8 +1,12 @@
-// The test tool's entry: create the main window and run its event loop until it closes.
+// The test tool's entry: answer --help and --version, or create the main window and run its event loop
+// until it closes.
 #include "app/PinPadConfig.h"
 #include "util/Exception.h"
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
 #include <QPointer>
+#include <cstdio>
 
 namespace {
 
@@ -25,11 +29,46 @@ public:
     }
 };
 
+void Describe(QCoreApplication& AApp, QCommandLineParser& AParser) {
+    AApp.setApplicationName(QStringLiteral("kestrel"));
+    AApp.setApplicationVersion(QStringLiteral(KESTREL_VERSION));
+    AParser.setApplicationDescription(QStringLiteral(
+        "Kestrel drives a PIN pad that speaks the ABECS protocol command by command, from a window with one "
+        "page per group of commands, and logs every exchange.\n\n"
+        "Its settings are kept in kestrel.ini beside the program when that folder can be written, otherwise "
+        "in $XDG_CONFIG_HOME/kestrel/kestrel.ini (by default ~/.config/kestrel/kestrel.ini); a log file "
+        "named without a folder is written beside the settings file. The About button names the settings "
+        "file in use.\n\n"
+        "Serial and USB-serial ports belong to the dialout group: add yourself to it to use them."));
+    AParser.addHelpOption();
+    AParser.addVersionOption();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    {
+        // The window's application needs a display; --help and --version must not, so they are answered
+        // before it exists.
+        QCoreApplication early(argc, argv);
+        QCommandLineParser parser;
+        Describe(early, parser);
+        parser.parse(early.arguments());
+        if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+        if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
+    }
     TKestrelApplication app(argc, argv);
-    app.setApplicationName(QStringLiteral("kestrel"));
+    // Anything left once Qt has taken its own options (-platform, -style...) is a mistake.
+    QCommandLineParser parser;
+    Describe(app, parser);
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "kestrel: unexpected argument '%s'; see kestrel --help\n",
+                     qPrintable(parser.positionalArguments().constFirst()));
+        return 1;
+    }
+    app.setDesktopFileName(QStringLiteral("org.kestrel.Kestrel"));
+    app.setWindowIcon(QIcon::fromTheme(QStringLiteral("org.kestrel.Kestrel")));
     kestrel::TfrMain frMain;
     app.MainWindow = &frMain;
     frMain.show();

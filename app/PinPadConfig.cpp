@@ -12,6 +12,7 @@
 #include "pinpad/VexoAbecsPinPad.h"
 #include "pinpad/VexoAbecsTables.h"
 #include "util/Exception.h"
+#include "util/SettingsFolder.h"
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -43,11 +44,18 @@ std::string Std(const QString& AText) {
     return AText.toStdString();
 }
 
+QString DefaultParamsFileName() {
+    const QFileInfo exe(QCoreApplication::applicationFilePath());
+    const QDir folder(QString::fromStdString(vexo::SettingsFolder(Std(exe.absolutePath()))));
+    return folder.filePath(exe.completeBaseName() + QStringLiteral(".ini"));
+}
+
 } // namespace
 
 TfrMain::TfrMain(const QString& AParamsFileName, QWidget* AParent)
     : QMainWindow(AParent), VexoAbecsPinPad1(std::make_unique<vexo::TVexoAbecsPinPad>()),
-      fMediaPage(std::make_unique<TMediaPageState>()), fParamsFileName(AParamsFileName) {
+      fMediaPage(std::make_unique<TMediaPageState>()),
+      fParamsFileName(AParamsFileName.isEmpty() ? DefaultParamsFileName() : AParamsFileName) {
     setObjectName(QStringLiteral("frMain"));
     VexoAbecsPinPad1->SetName("VexoAbecsPinPad1");
     fMessageBox = [this](const QString& AText) { QMessageBox::information(this, windowTitle(), AText); };
@@ -57,6 +65,8 @@ TfrMain::TfrMain(const QString& AParamsFileName, QWidget* AParent)
     };
     fPictureFileChooser = [this] { return ChoosePictureFile(this); };
     BuildWindow();
+    btSaveParams->setToolTip(QDir::toNativeSeparators(fParamsFileName));
+    btReadParms->setToolTip(QDir::toNativeSeparators(fParamsFileName));
     ConnectHandlers();
     WireComponentEvents();
     Guard([this] { StartUp(); });
@@ -68,9 +78,21 @@ TfrMain::~TfrMain() {
 }
 
 QString TfrMain::ParamsFileName() const {
-    if (!fParamsFileName.isEmpty()) return fParamsFileName;
-    const QFileInfo exe(QCoreApplication::applicationFilePath());
-    return exe.dir().filePath(exe.completeBaseName() + QStringLiteral(".ini"));
+    return fParamsFileName;
+}
+
+QString TfrMain::LogFileName() const {
+    const QString name = edLogFile->text();
+    if (name.isEmpty() || name.contains(QLatin1Char('/'))) return name;
+    return QFileInfo(fParamsFileName).absoluteDir().filePath(name);
+}
+
+QString TfrMain::AboutText() const {
+    return QStringLiteral(
+               "Kestrel %1\nTest tool for ABECS PIN pads\n\nSettings file: %2\nLog files without a "
+               "folder go to: %3")
+        .arg(QStringLiteral(KESTREL_VERSION), QDir::toNativeSeparators(fParamsFileName),
+             QDir::toNativeSeparators(QFileInfo(fParamsFileName).absolutePath()));
 }
 
 void TfrMain::Guard(const std::function<void()>& AHandler) {
@@ -98,6 +120,7 @@ void TfrMain::ConnectHandlers() {
     OnSignal(btSaveParams, &QPushButton::clicked, &TfrMain::btSaveParamsClick);
     OnSignal(btReadParms, &QPushButton::clicked, &TfrMain::btReadParmsClick);
     OnSignal(sbShowLogFile, &QPushButton::clicked, &TfrMain::sbShowLogFileClick);
+    OnSignal(btAbout, &QPushButton::clicked, &TfrMain::btAboutClick);
 
     OnSignal(btOPN, &QPushButton::clicked, &TfrMain::btOPNClick);
     OnSignal(btGIN, &QPushButton::clicked, &TfrMain::btGINClick);
@@ -350,10 +373,14 @@ void TfrMain::btReadParmsClick() {
 }
 
 void TfrMain::sbShowLogFileClick() {
-    const QString name = edLogFile->text();
+    const QString name = LogFileName();
     if (name.isEmpty()) return;
-    // Resolved as the component resolves it when writing, so the viewer shows the file being written.
+    // The very file the component is handed, so the viewer shows the file being written.
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(name).absoluteFilePath()));
+}
+
+void TfrMain::btAboutClick() {
+    fMessageBox(AboutText());
 }
 
 // --- Settings ----------------------------------------------------------------------------------------
@@ -386,7 +413,7 @@ void TfrMain::ReadParams() {
 
 void TfrMain::ApplyParams() {
     auto& pp = *VexoAbecsPinPad1;
-    pp.SetLogFile(Std(edLogFile->text()));
+    pp.SetLogFile(Std(LogFileName()));
     const int level = seLogLevel->value();
     if (level < 0 || level > 255) throw vexo::ERangeError();
     pp.SetLogLevel(static_cast<uint8_t>(level));

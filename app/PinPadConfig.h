@@ -42,14 +42,19 @@ class TfrMain : public QMainWindow {
     Q_OBJECT
 
 public:
-    // AParamsFileName: where the settings live; empty means beside the executable.
+    // AParamsFileName: where the settings live; empty means the settings folder's kestrel.ini (beside the
+    // executable when that folder can be written, otherwise ~/.config/kestrel).
     explicit TfrMain(const QString& AParamsFileName = QString(), QWidget* AParent = nullptr);
     ~TfrMain() override;
 
     vexo::TVexoAbecsPinPad& PinPad() { return *VexoAbecsPinPad1; }
     QString ParamsFileName() const;
+    // The file the component logs to: a name without a folder lies in the settings file's folder.
+    QString LogFileName() const;
+    // What the About box says: the program, its version and the settings file in use.
+    QString AboutText() const;
 
-    // Detection's outcome is shown in a modal box; tests replace the box.
+    // Detection's outcome and the About text are shown in a modal box; tests replace the box.
     using TMessageBox = std::function<void(const QString&)>;
     void SetMessageBox(TMessageBox ABox) { fMessageBox = std::move(ABox); }
     // The Yes/No question before deleting media files (true: Yes); tests answer it themselves.
@@ -120,6 +125,7 @@ private:
     void btSaveParamsClick();
     void btReadParmsClick();
     void sbShowLogFileClick();
+    void btAboutClick();
 
     // Command pages
     void btOPNClick();
@@ -198,6 +204,7 @@ public:
     QPushButton* btReadParms = nullptr;
     QPushButton* btDetectPinPad = nullptr;
     QPushButton* btActivate = nullptr;
+    QPushButton* btAbout = nullptr;
 
     QPushButton* btOPN = nullptr;
     QCheckBox* cbSecure = nullptr;

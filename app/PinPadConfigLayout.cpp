@@ -258,10 +258,12 @@ QWidget* TfrMain::BuildConfigPage() {
     btDetectPinPad = Button("btDetectPinPad", QStringLiteral("Detect PinPad"));
     btActivate = Button("btActivate", QStringLiteral("Ativar"));
     btActivate->setMinimumHeight(40);
+    btAbout = Button("btAbout", QStringLiteral("About"));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btSaveParams);
     buttons->addWidget(btReadParms);
     buttons->addWidget(btDetectPinPad);
+    buttons->addWidget(btAbout);
     buttons->addStretch(1);
     buttons->addWidget(btActivate);
     top->addLayout(buttons);

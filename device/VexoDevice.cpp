@@ -399,4 +399,40 @@ void TVexoDevice::AcharPortasBlueTooth(std::vector<std::string>& AStringList, bo
     fsDeviceBlueTooth->AcharPortasBlueTooth(AStringList, TodasPortas);
 }
 
+// The serial port's node as a device name shows it: "COM3", or "ttyACM0" for /dev/ttyACM0.
+static std::string NoDaPortaSerial(const std::string& APorta) {
+    if (StartsWith(UpperCase(APorta), "COM")) return UpperCase(APorta);
+    if (StartsWith(APorta, "\\\\.\\")) return APorta.substr(4);
+    if (StartsWith(APorta, "/dev/")) return APorta.substr(5);
+    return APorta;
+}
+
+bool TVexoDevice::DetectarTipoEProtocoloDispositivoUSB(TVexoUSBHardwareType& TipoHardware,
+                                                       int& ProtocoloVexo) {
+    TipoHardware = htUnknown;
+    ProtocoloVexo = 0;
+    if (fsDeviceType != dtSerial && fsDeviceType != dtUSB) return false;
+    TVexoUSBWinDeviceAPI& api = fsDeviceWinUSB->API();
+    TVexoUSBWinDeviceList& devices = api.Devices();
+    if (devices.Count() == 0) devices.FindUSBPrinters(api.HardwareType());
+    int index = -1;
+    if (fsDeviceType == dtSerial) {
+        index = devices.IndexOfPort(NoDaPortaSerial(fsPorta));
+    } else if (StartsWith(fsPorta, "\\\\?")) {
+        index = devices.IndexOfInterface(fsPorta);
+    } else {
+        const std::string nome = fsPorta.size() > 4 ? fsPorta.substr(4) : std::string();
+        index = StartsWith(nome, "/") ? devices.IndexOfInterface(nome) : devices.IndexOfName(nome);
+    }
+    if (index < 0) return false;
+    TVexoUSBWinDevice& device = devices[index];
+    TipoHardware = static_cast<TVexoUSBHardwareType>(device.DeviceKind());
+    ProtocoloVexo = device.VexoProtocol();
+    if (fsDeviceType == dtUSB) {
+        const std::string porta = USBPortaDoNome(device.DeviceName());
+        if (!porta.empty()) SetPorta(StartsWith(porta, "COM") ? porta : "/dev/" + porta);
+    }
+    return true;
+}
+
 } // namespace vexo

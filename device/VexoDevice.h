@@ -3,6 +3,7 @@
 #include "device/VexoDeviceClass.h"
 #include "device/VexoDeviceHook.h"
 #include "device/VexoDeviceSerial.h"
+#include "device/VexoUSBIDDataBase.h"
 #include "util/Component.h"
 #include "util/Types.h"
 #include <cstdint>
@@ -137,11 +138,19 @@ public:
     void AcharPortasRAW(std::vector<std::string>& AStringList);
     void AcharPortasBlueTooth(std::vector<std::string>& AStringList, bool TodasPortas);
 
+    // The kind and protocol of the USB device behind Porta, for serial and USB ports (otherwise
+    // htUnknown and 0); false when no listed device matches. A USB port whose device is a serial
+    // node ("... (ttyACM0)") makes Porta that node.
+    bool DetectarTipoEProtocoloDispositivoUSB(TVexoUSBHardwareType& TipoHardware, int& ProtocoloVexo);
+
     // Sub-objects.
     TBlockSerial& Serial() { return fsDeviceSerial->Serial(); }
     TTCPBlockSocket& Socket();
     TVexoDeviceSerial& DeviceSerial() { return *fsDeviceSerial; }
     TVexoDeviceTCP& DeviceTCP() { return *fsDeviceTCP; }
+    TVexoDeviceLPT& DeviceLPT() { return *fsDeviceLPT; }
+    TVexoDeviceRaw& DeviceRaw() { return *fsDeviceRaw; }
+    TVexoDeviceHook& DeviceHook() { return *fsDeviceHook; }
     TVexoDeviceWinUSB& WinUSB() { return *fsDeviceWinUSB; }
     TVexoDeviceBlueTooth& BlueTooth() { return *fsDeviceBlueTooth; }
     TVexoDeviceClass& DeviceAtivo() { return *fsDeviceAtivo; }

@@ -1,17 +1,61 @@
 #pragma once
+#include "device/BlueZManager.h"
 #include "device/VexoDeviceClass.h"
+#include <chrono>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace vexo {
 
-// Bluetooth kind. Until it is written it behaves as the null kind and knows no paired devices.
+// Opens a stream to the service AServiceUUID of a paired device within ATimeOutMs: a connected
+// descriptor, or -1 with errno set.
+using TBlueToothConnector =
+    std::function<int(const TBlueToothDeviceInfo& ADevice, const std::string& AServiceUUID, int ATimeOutMs)>;
+
+// Bluetooth kind: "BTH:" + the beginning of a paired device's name. Talks to the device's
+// serial-port service.
 class TVexoDeviceBlueTooth : public TVexoDeviceClass {
 public:
-    using TVexoDeviceClass::TVexoDeviceClass;
+    explicit TVexoDeviceBlueTooth(TComponent* AOwner);
+    ~TVexoDeviceBlueTooth() override;
     const char* ClassName() const override { return "TVexoDeviceBlueTooth"; }
 
-    virtual void AcharPortasBlueTooth(std::vector<std::string>&, bool) {}
+    // How the kind reaches a device's service: by default an RFCOMM socket with the channel from the
+    // device's service records. Tests put one end of a socket pair here.
+    static TBlueToothConnector ConectarServico;
+
+    TBlueZManager& Manager() { return *fsManager; }
+    bool TemPermissao() const { return fsTemPermissao; }
+    bool Conectado() const { return fsSocket >= 0; }
+    const TBlueToothDeviceInfo& Dispositivo() const { return fsDispositivo; }
+    const ByteString& InternalBuffer() const { return fsInternalBuffer; }
+
+    int GetTimeOutMilissegundos() override { return fsManager->SocketTimeOut; }
+    void SetTimeOutMilissegundos(int AValue) override { fsManager->SocketTimeOut = AValue; }
+    bool PedirPermissoes() override;
+    void Conectar(const std::string& APorta, int ATimeOutMilissegundos) override;
+    void Desconectar(bool IgnorarErros = true) override;
+    void EnviaString(const ByteString& AString) override;
+    ByteString LeString(int ATimeOutMilissegundos, int NumBytes, const ByteString& Terminador) override;
+
+    // Appends "BTH:" + name for every paired device; unless TodasPortas, printers only.
+    void AcharPortasBlueTooth(std::vector<std::string>& AStringList, bool TodasPortas);
+
+private:
+    void Abrir();
+    void Fechar();
+    void EnviarTudo(const ByteString& AString);
+    // One receive into fsInternalBuffer before ADeadline; false when nothing came.
+    bool Receber(std::chrono::steady_clock::time_point ADeadline);
+    void ExigirConexao();
+
+    std::unique_ptr<TBlueZManager> fsManager;
+    TBlueToothDeviceInfo fsDispositivo;
+    int fsSocket = -1;
+    ByteString fsInternalBuffer;
+    bool fsTemPermissao = false;
 };
 
 } // namespace vexo

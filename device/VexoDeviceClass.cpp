@@ -1,6 +1,8 @@
 #include "device/VexoDeviceClass.h"
 #include "device/VexoDevice.h"
 #include <array>
+#include <chrono>
+#include <thread>
 
 namespace vexo {
 
@@ -42,6 +44,21 @@ uint8_t TVexoDeviceClass::LeByte(int ATimeOutMilissegundos) {
 
 void TVexoDeviceClass::Limpar() {
     while (!LeString(100, 0, {}).empty()) {
+    }
+}
+
+void TVexoDeviceClass::EnviaEmBlocos(const ByteString& AString,
+                                     const std::function<void(std::string_view)>& AEnvia) {
+    const int count = fpOwner->SendBytesCount();
+    const size_t chunk = count > 0 ? static_cast<size_t>(count) : AString.size();
+    for (size_t p = 0; p < AString.size(); p += chunk) {
+        GravaLog("  BytesToSend:" + std::to_string(chunk));
+        AEnvia(std::string_view(AString).substr(p, chunk));
+        const int intervalo = fpOwner->SendBytesInterval();
+        if (intervalo > 0) {
+            GravaLog("  Sleep(" + std::to_string(intervalo) + ")");
+            std::this_thread::sleep_for(std::chrono::milliseconds(intervalo));
+        }
     }
 }
 

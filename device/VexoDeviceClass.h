@@ -3,7 +3,9 @@
 #include "util/Exception.h"
 #include "util/Types.h"
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace vexo {
 
@@ -64,6 +66,10 @@ public:
     template <class E> [[noreturn]] void DoException(const E& AException);
 
 protected:
+    // Hands AString to AEnvia in pieces of the facade's SendBytesCount (all at once when 0), logging
+    // each piece and pausing SendBytesInterval ms after every one, the last included.
+    void EnviaEmBlocos(const ByteString& AString, const std::function<void(std::string_view)>& AEnvia);
+
     TVexoDevice* fpOwner;
     std::string fpPorta;
 };

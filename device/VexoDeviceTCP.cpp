@@ -1,7 +1,5 @@
 #include "device/VexoDeviceTCP.h"
 #include "device/VexoDevice.h"
-#include <algorithm>
-#include <thread>
 
 namespace vexo {
 
@@ -51,18 +49,9 @@ void TVexoDeviceTCP::Desconectar(bool IgnorarErros) {
 
 void TVexoDeviceTCP::EnviaString(const ByteString& AString) {
     GravaLog("  TVexoDeviceTCP.EnviaString");
-    const int count = Owner().SendBytesCount();
-    const size_t chunk = count > 0 ? static_cast<size_t>(count) : AString.size();
-    for (size_t p = 0; p < AString.size(); p += chunk) {
-        GravaLog("  BytesToSend:" + std::to_string(chunk));
-        const size_t len = std::min(chunk, AString.size() - p);
-        fsSocket->SendBuffer(AString.data() + p, static_cast<int>(len));
-        const int intervalo = Owner().SendBytesInterval();
-        if (intervalo > 0) {
-            GravaLog("  Sleep(" + std::to_string(intervalo) + ")");
-            std::this_thread::sleep_for(std::chrono::milliseconds(intervalo));
-        }
-    }
+    EnviaEmBlocos(AString, [this](std::string_view APedaco) {
+        fsSocket->SendBuffer(APedaco.data(), static_cast<int>(APedaco.size()));
+    });
 }
 
 } // namespace vexo

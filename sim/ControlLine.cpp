@@ -9,15 +9,19 @@ namespace kestrel::sim {
 
 std::string ControlHelp() {
     return "Control lines (standard input; the cardholder lines also make up a --script file):\n"
-           "  key K            press a key: 0 or ENTER, 4-7 or F1-F4, 8 or CLEAR, 13 or CANCEL\n"
+           "  key K            press a key: 0 or ENTER, 4-7 or F1-F4, 8 or CLEAR, 13 or CANCEL, UP, DOWN\n"
+           "  press K          press a keypad key now: 0-9, ENTER, CLEAR, CANCEL, F1-F4, UP, DOWN\n"
+           "                   (live: the waiting command takes it, or it is dropped; queued in a script)\n"
            "  digits D         type digits and press ENTER (GCD)\n"
            "  choose N         choose menu option N, from 1 (MNU)\n"
-           "  swipe [T1|T2|T3] swipe a magnetic card (a test card when no tracks are given)\n"
+           "  swipe [T1|T2|T3] swipe a magnetic card (a test card when no tracks are given;\n"
+           "                   \"swipe none\": a stripe with no readable track)\n"
            "  insert           insert a chip card\n"
            "  remove           remove the chip card (RMC, CEX)\n"
            "  tap              present a contactless card (CEX)\n"
            "  delay MS         the cardholder waits MS milliseconds (times the time scale)\n"
            "  never            the cardholder walks away from the waiting command\n"
+           "  now ACTION       do a cardholder action now (live), e.g. \"now insert\", \"now swipe\"\n"
            "  clear            forget the cardholder actions not yet used\n"
            "  fault SPEC       add a fault (see --fault); \"fault clear\" removes them all\n"
            "  rate BAUD        pace the line to BAUD bits per second (0: off)\n"
@@ -42,7 +46,8 @@ bool RunControlLine(SimulatorRunner& ARunner, const std::string& ALine, std::ost
         if (verb == "HELP") {
             AOut << ControlHelp();
         } else if (verb == "DISPLAY") {
-            AOut << ARunner.Display().Render(ARunner.GetProfile().TextCols);
+            const auto display = ARunner.Display();
+            AOut << display.Render(ARunner.GetProfile().TextCols) << display.Summary() << "\n";
         } else if (verb == "MEDIA") {
             const auto names = ARunner.MediaNames();
             if (names.empty()) AOut << "no media files\n";
@@ -52,7 +57,8 @@ bool RunControlLine(SimulatorRunner& ARunner, const std::string& ALine, std::ost
             AOut << "session " << (ARunner.SessionOpen() ? "open" : "closed") << ", card "
                  << (ARunner.CardInserted() ? "inserted" : "out") << ", waiting "
                  << (ARunner.WaitingFor().empty() ? "for nothing" : "in " + ARunner.WaitingFor()) << ", "
-                 << ARunner.ScriptLeft() << " actions queued, at " << ARunner.Address() << "\n";
+                 << ARunner.ScriptLeft() << " actions queued, display " << ARunner.Display().Summary()
+                 << ", at " << ARunner.Address() << "\n";
         } else if (verb == "FAULT") {
             if (vexo::UpperCase(rest) == "CLEAR") {
                 ARunner.ClearFaults();
@@ -70,6 +76,11 @@ bool RunControlLine(SimulatorRunner& ARunner, const std::string& ALine, std::ost
         } else if (verb == "CLEAR") {
             ARunner.ClearScript();
             AOut << "cardholder actions cleared\n";
+        } else if (verb == "PRESS" || verb == "NOW") {
+            // The person at the keypad acts now, not at the script's turn.
+            const auto action = CardholderAction::Parse(verb == "PRESS" ? line : rest);
+            ARunner.Act(action);
+            AOut << "cardholder now: " << action.Describe() << "\n";
         } else {
             const auto action = CardholderAction::Parse(line);
             ARunner.Push(action);

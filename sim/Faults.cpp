@@ -6,19 +6,6 @@ namespace kestrel::sim {
 
 namespace {
 
-struct KindName {
-    const char* Name;
-    FaultRule::Kind Kind;
-    int DefaultParam;
-};
-constexpr KindName kKinds[] = {
-    {"noack", FaultRule::Kind::NoAck, 1},    {"nak", FaultRule::Kind::Nak, 1},
-    {"crc", FaultRule::Kind::BadCrc, 1},     {"noise", FaultRule::Kind::Noise, 3},
-    {"split", FaultRule::Kind::Split, 2500}, {"oversize", FaultRule::Kind::Oversize, 1},
-    {"noeot", FaultRule::Kind::NoEot, 1},    {"late", FaultRule::Kind::Late, 12000},
-    {"hangup", FaultRule::Kind::Hangup, 1},  {"silent", FaultRule::Kind::Silent, 1},
-};
-
 bool FrameLevel(FaultRule::Kind AKind) {
     return AKind == FaultRule::Kind::NoAck || AKind == FaultRule::Kind::Nak;
 }
@@ -66,10 +53,26 @@ void Merge(ActiveFaults& AFaults, const FaultRule& ARule) {
 
 } // namespace
 
+const std::vector<FaultRule::KindInfo>& FaultRule::Kinds() {
+    static const std::vector<KindInfo> kinds = {
+        {Kind::NoAck, "noack", 1, "frames", "the command frame gets no answer and is not executed"},
+        {Kind::Nak, "nak", 1, "frames", "the command frame is refused with NAK"},
+        {Kind::BadCrc, "crc", 1, "sends", "the response goes with a bad CRC, N sends in a row"},
+        {Kind::Noise, "noise", 3, "bytes", "noise bytes before the response"},
+        {Kind::Split, "split", 2500, "ms", "the response in three pieces with pauses between them"},
+        {Kind::Oversize, "oversize", 1, "", "a response longer than a packet may be"},
+        {Kind::NoEot, "noeot", 1, "", "CAN is not answered with EOT"},
+        {Kind::Late, "late", 12000, "ms", "the response is held back (past the host's patience)"},
+        {Kind::Hangup, "hangup", 1, "", "half of the response, then the line goes away"},
+        {Kind::Silent, "silent", 1, "", "ACK, then no response ever"},
+    };
+    return kinds;
+}
+
 std::string FaultRule::Describe() const {
     std::string text = "?";
-    for (const auto& kind : kKinds)
-        if (kind.Kind == What) text = kind.Name;
+    for (const auto& kind : Kinds())
+        if (kind.What == What) text = kind.Name;
     text += ":" + std::to_string(Param);
     if (!Command.empty()) text += "@" + Command;
     return text + "*" + std::to_string(Times);
@@ -94,14 +97,16 @@ FaultRule FaultRule::Parse(const std::string& ASpec) {
         rest.erase(colon);
     }
     rest = vexo::UpperCase(rest);
-    for (const auto& kind : kKinds) {
+    for (const auto& kind : Kinds()) {
         if (vexo::UpperCase(kind.Name) != rest) continue;
-        rule.What = kind.Kind;
+        rule.What = kind.What;
         rule.Param = param.empty() ? kind.DefaultParam : Number(param, ASpec);
         return rule;
     }
-    throw std::invalid_argument("unknown fault " + ASpec +
-                                " (noack, nak, crc, noise, split, oversize, noeot, late, hangup, silent)");
+    std::string names;
+    for (const auto& kind : Kinds())
+        names += (names.empty() ? "" : ", ") + std::string(kind.Name);
+    throw std::invalid_argument("unknown fault " + ASpec + " (" + names + ")");
 }
 
 void FaultPlan::Add(const FaultRule& ARule) {

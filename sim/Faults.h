@@ -31,6 +31,16 @@ struct FaultRule {
     // "KIND[:PARAM][@CMD][*TIMES]", kinds noack, nak, crc, noise, split, oversize, noeot, late,
     // hangup, silent. Raises std::invalid_argument.
     static FaultRule Parse(const std::string& ASpec);
+
+    // Every kind, in the order above, for menus and help texts.
+    struct KindInfo {
+        Kind What;
+        const char* Name;         // as Parse takes it
+        int DefaultParam;         // the parameter when none is given
+        const char* ParamMeaning; // what the parameter counts, empty when it has none
+        const char* Description;  // one line for people
+    };
+    static const std::vector<KindInfo>& Kinds();
 };
 
 // The faults a command gets, merged from the rules that match it.

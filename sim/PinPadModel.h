@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -53,23 +54,37 @@ public:
 
     explicit PinPadModel(Profile AProfile);
 
+    // Another PIN pad in the same place: the profile's, freshly powered up (no session, no media,
+    // empty slot, idle display).
+    void Reset(Profile AProfile);
+
     // Runs a command. A reply means it is done; none means it now waits for the cardholder.
     std::optional<SimReply> Execute(const SimCommand& ACommand);
+    // Milliseconds the PIN pad takes to answer ACommand, before the time scale.
+    int AnswerDelay(const SimCommand& ACommand) const;
     bool Waiting() const;
     // When the waiting command's own timeout runs out (none when it waits for ever).
     std::optional<Clock::time_point> Deadline() const;
     // The cardholder acts; a reply when that ends the waiting command. ANote says what happened.
     std::optional<SimReply> Offer(const CardholderAction& AAction, std::string& ANote);
-    // The waiting command's own timeout ran out: its reply (code 12).
+    // The waiting command's own timeout ran out: its reply (code 12; for a CEX whose
+    // contactless reader gave up first, event 93).
     SimReply Expire();
     // The host cancelled (CAN) or sent another command: the wait ends without a reply.
     void Abandon();
     std::string WaitingFor() const;
 
+    // The PIN pad is working on ACommand (empty: it is not): the display says so meanwhile.
+    void SetProcessing(const std::string& ACommand);
+    // Grows by one with every change a person could see: display, menu highlight, typed digits,
+    // media memory, session, card slot, waiting command.
+    uint64_t Revision() const;
+
     void SetTimeScale(double AScale);
     double TimeScale() const;
 
     Profile GetProfile() const;
+    Profile::RuleBreaks Breaks() const;
     VirtualDisplay Display() const;
     std::vector<std::string> MediaNames() const;
     std::optional<MediaFile> Media(const std::string& AName) const;
@@ -98,8 +113,16 @@ private:
     SimReply MLE(const SimCommand&);
 
     std::optional<SimReply> OfferLocked(const CardholderAction& AAction, std::string& ANote);
-    void ShowText(const std::vector<std::string>& ALines);
+    std::optional<SimReply> OfferKey(Key AKey, std::string& ANote);
+    std::optional<SimReply> ChooseMenu(int AOption, std::string& ANote);
+    void ShowText(const std::vector<std::string>& ALines,
+                  VirtualDisplay::Mode AMode = VirtualDisplay::Mode::Text);
+    void ShowPrompt();
+    void ShowMenu();
     void StartWait(const std::string& AName, int ATimeoutSeconds);
+    Clock::time_point After(int ASeconds) const; // scaled by the time scale
+    static std::optional<SimReply> Bare(std::optional<SimReply> AReply);
+    void Touch() { ++fRevision; }
     std::vector<MediaFile>::iterator FindMedia(std::string_view AName);
     uint64_t MediaUsed() const;
 
@@ -110,6 +133,8 @@ private:
     bool fSession = false;
     bool fCardInserted = false;
     double fTimeScale = 1.0;
+    uint64_t fRevision = 0;
+    std::mt19937 fRandom;
 
     struct Load {
         std::string Name;
@@ -123,10 +148,9 @@ private:
     struct Wait {
         std::string Name;
         std::optional<Clock::time_point> Deadline;
-        int MinDigits = 0, MaxDigits = 0; // GCD
-        int Options = 0;                  // MNU
-        std::string CexOptions;           // CEX, six digits
-        std::string PanMask;              // CEX, LLRR
+        std::optional<Clock::time_point> CtlsDeadline; // CEX watching the contactless reader
+        std::string CexOptions;                        // CEX, six digits
+        std::string PanMask;                           // CEX, LLRR
     };
     std::optional<Wait> fWait;
 };

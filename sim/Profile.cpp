@@ -2,6 +2,7 @@
 #include "pinpad/VexoAbecsTables.h"
 #include "util/CodePage.h"
 #include "util/Strings.h"
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -89,6 +90,33 @@ bool Apply(Profile& AProfile, const std::string& AKey, const std::string& AValue
     if (key == "DEFAULT_TIMEOUT" && ParseInt(AValue, n) && n <= 255)
         return AProfile.DefaultTimeout = int(n), true;
     if (key == "CONTACTLESS") return ParseBool(AValue, AProfile.Contactless);
+    if (key == "CONTACTLESS_TIMEOUT" && ParseInt(AValue, n) && n <= 3600)
+        return AProfile.ContactlessTimeout = int(n), true;
+    if (key == "SESSION") {
+        const std::string v = UpperCase(AValue);
+        if (v != "STRICT" && v != "IMPLICIT") return false;
+        AProfile.StrictSession = v == "STRICT";
+        return true;
+    }
+    if (key == "BREAK_NO_EOT") return ParseBool(AValue, AProfile.Breaks.NoEotAfterCan);
+    if (key == "BREAK_IGNORE_NAK") return ParseBool(AValue, AProfile.Breaks.IgnoreNak);
+    if (key == "BREAK_MLE_CRC") return ParseBool(AValue, AProfile.Breaks.AcceptBadMleCrc);
+    if (key == "BREAK_LEFTOVER") return ParseBool(AValue, AProfile.Breaks.LeftoverAfterAbort);
+    if (key == "ANSWER_DELAY") {
+        // "GIX-ALL:8000 MLE:200"; "none" clears them.
+        std::map<std::string, int> delays;
+        for (const auto& word : Words(UpperCase(AValue))) {
+            if (word == "NONE") continue;
+            const auto colon = word.find(':');
+            if (colon == std::string::npos || !ParseInt(word.substr(colon + 1), n) || n > 600000)
+                return false;
+            const std::string name = word.substr(0, colon);
+            if (name.size() != 3 && name != "GIX-ALL") return false;
+            delays[name] = int(n);
+        }
+        AProfile.AnswerDelayMs = std::move(delays);
+        return true;
+    }
     if (key == "DISPLAY") {
         const std::string v = UpperCase(AValue);
         if (v == "TEXT")
@@ -146,6 +174,13 @@ ByteString Profile::Item(uint16_t AID) const {
     }
 }
 
+int Profile::AnswerDelay(const std::string& ACommand, bool AEveryItem) const {
+    if (AEveryItem && ACommand == "GIX")
+        if (auto it = AnswerDelayMs.find("GIX-ALL"); it != AnswerDelayMs.end()) return it->second;
+    const auto it = AnswerDelayMs.find(ACommand);
+    return it == AnswerDelayMs.end() ? 0 : it->second;
+}
+
 std::vector<uint16_t> Profile::ItemIds() const {
     std::set<uint16_t> ids{PP_CAPAB, PP_DSPTXTSZ, PP_DSPGRSZ, PP_MFSUP};
     for (const auto& [id, value] : Items)
@@ -172,6 +207,46 @@ Profile Profile::GraphicGif() {
     return p;
 }
 
+// What a Gertec PPC-930 reports of itself; it needs about 8 s to answer a GIX of every item.
+Profile Profile::Ppc930() {
+    Profile p;
+    p.Name = "ppc930";
+    p.Items = CommonItems();
+    p.Items[PP_MNNAME] = "GERTEC";
+    p.Items[PP_MODEL] = "PPC-930;192MB";
+    p.Items[PP_SERNUM] = "KS20260000000930";
+    p.Items[PP_PARTNBR] = "PPC930";
+    p.Items[PP_SPECVER] = "2.12";
+    p.Items[PP_CAPAB] = "1200000000";
+    p.Items[PP_DSPTXTSZ] = "0816";
+    p.Items[PP_DSPGRSZ] = "03200240";
+    p.Items[PP_MFSUP] = "11";
+    for (uint16_t id : {PP_CTLSVER, PP_MCTLSVER, PP_VCTLSVER, PP_AECTLSVER, PP_DPCTLSVER, PP_PUREVER})
+        p.Items[id] = "1.0";
+    p.TextRows = 8;
+    p.TextCols = 16;
+    p.PixelRows = 320; // a portrait screen: 320 rows of 240 pixels
+    p.PixelCols = 240;
+    p.AnswerDelayMs["GIX-ALL"] = 8000;
+    return p;
+}
+
+Profile Profile::RuleBreaker() {
+    Profile p = Graphic();
+    p.Name = "rule-breaker";
+    p.Breaks = {true, true, true, true};
+    return p;
+}
+
+std::vector<std::string> Profile::BreakNames() {
+    return {"no_eot", "ignore_nak", "mle_crc", "leftover"};
+}
+
+void Profile::Set(const std::string& AKey, const std::string& AValue) {
+    if (!Apply(*this, Trim(AKey), Trim(AValue)))
+        throw std::runtime_error("profile: cannot use " + AKey + " = " + AValue);
+}
+
 Profile Profile::TextOnly() {
     Profile p;
     p.Name = "text";
@@ -190,13 +265,15 @@ Profile Profile::TextOnly() {
 }
 
 std::vector<std::string> Profile::BuiltinNames() {
-    return {"graphic", "graphic-gif", "text"};
+    return {"graphic", "graphic-gif", "text", "ppc930", "rule-breaker"};
 }
 
 Profile Profile::Load(const std::string& ANameOrPath) {
     if (ANameOrPath.empty() || ANameOrPath == "graphic") return Graphic();
     if (ANameOrPath == "graphic-gif") return GraphicGif();
     if (ANameOrPath == "text") return TextOnly();
+    if (ANameOrPath == "ppc930") return Ppc930();
+    if (ANameOrPath == "rule-breaker") return RuleBreaker();
     std::ifstream in(ANameOrPath);
     if (!in) throw std::runtime_error("no built-in profile and no readable file named " + ANameOrPath);
     std::stringstream text;
@@ -222,7 +299,8 @@ Profile Profile::Parse(const std::string& AText) {
         else
             pairs.emplace_back(key + "\n" + std::to_string(number), value);
     }
-    if (base != "graphic" && base != "graphic-gif" && base != "text")
+    const auto builtins = BuiltinNames();
+    if (std::find(builtins.begin(), builtins.end(), base) == builtins.end())
         throw std::runtime_error("profile: unknown base " + base);
     Profile profile = Load(base);
     for (const auto& [keyLine, value] : pairs) {

@@ -29,6 +29,26 @@ struct Profile {
     std::set<std::string> OpenCommands = {"OPN", "GIN", "GIX", "LMF"};
     // Seconds a GCD, MNU or CEX waits when the host sends no SPE_TIMEOUT; 0 waits for ever.
     int DefaultTimeout = 0;
+    // A command that needs a session, received before OPN, opens one (ABECS 2.03 and later);
+    // a strict PIN pad answers it with 10 instead.
+    bool StrictSession = false;
+    // Seconds a CEX that watches the contactless reader waits for a card before it reports
+    // event 93 (nothing presented).
+    int ContactlessTimeout = 120;
+    // Milliseconds the PIN pad works on a command before it answers (times the time scale), by
+    // command name; "GIX-ALL" is a GIX without an id list, which asks for every item.
+    std::map<std::string, int> AnswerDelayMs;
+
+    // Link and media rules this PIN pad breaks on purpose, each alone, so that a conformance
+    // check can be shown to catch exactly the rule it checks. None is broken by default.
+    struct RuleBreaks {
+        bool NoEotAfterCan = false;      // break_no_eot: CAN is never confirmed with EOT
+        bool IgnoreNak = false;          // break_ignore_nak: a host's NAK gets no resend
+        bool AcceptBadMleCrc = false;    // break_mle_crc: MLE takes a file whose CRC does not match
+        bool LeftoverAfterAbort = false; // break_leftover: the command CAN aborted answers after EOT
+        bool Any() const { return NoEotAfterCan || IgnoreNak || AcceptBadMleCrc || LeftoverAfterAbort; }
+    };
+    RuleBreaks Breaks;
 
     bool HasMedia() const { return Png || Jpeg || Gif; }
     bool IsGraphic() const { return Display != Screen::Text; }
@@ -38,16 +58,29 @@ struct Profile {
     // Every item the PIN pad reports, ascending.
     std::vector<uint16_t> ItemIds() const;
 
+    // The answer delay of a command (GIX without SPE_IDLIST looks for "GIX-ALL" first).
+    int AnswerDelay(const std::string& ACommand, bool AEveryItem = false) const;
+
     // Built-in profiles: "text" (2 × 16, no graphics, no media), "graphic" (the default: 320 × 240
-    // colour, 8 × 16 text, PNG and JPEG), "graphic-gif" (the same, GIF accepted too).
+    // colour, 8 × 16 text, PNG and JPEG), "graphic-gif" (the same, GIF accepted too), "ppc930"
+    // (a Gertec PPC-930: 240 × 320 colour, 8 × 16 text, PNG and JPEG, 8 s for a GIX of every item),
+    // "rule-breaker" (graphic, breaking every rule of RuleBreaks).
     static Profile TextOnly();
     static Profile Graphic();
     static Profile GraphicGif();
+    static Profile Ppc930();
+    // "graphic" breaking every rule of RuleBreaks.
+    static Profile RuleBreaker();
     static std::vector<std::string> BuiltinNames();
     // A built-in name or a file path. Raises std::runtime_error naming the line at fault.
     static Profile Load(const std::string& ANameOrPath);
     // "key = value" lines; "base = NAME" starts from a built-in profile (default "graphic").
     static Profile Parse(const std::string& AText);
+    // One key of a profile file set on this profile; raises std::runtime_error naming the key.
+    void Set(const std::string& AKey, const std::string& AValue);
+    // The rule names of RuleBreaks as "break_NAME" keys take them: no_eot, ignore_nak, mle_crc,
+    // leftover.
+    static std::vector<std::string> BreakNames();
 };
 
 } // namespace kestrel::sim

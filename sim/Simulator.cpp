@@ -39,6 +39,7 @@ void Simulator::Trace(const std::string& ALine) const {
 
 void Simulator::Run(const std::atomic<bool>& AStop) {
     fStop = &AStop;
+    NotifyIfChanged();
     while (!AStop) {
         const auto now = Clock::now();
         const auto wait = std::chrono::ceil<Millis>(NextWake(now) - now);
@@ -46,17 +47,23 @@ void Simulator::Run(const std::atomic<bool>& AStop) {
         const auto result = fChannel.Read(bytes, std::max(wait, Millis(0)));
         if (AStop) break;
         try {
-            if (!bytes.empty()) Feed(bytes);
+            if (!bytes.empty()) Receive(bytes);
             Serve();
         } catch (const std::exception& e) {
             // A PIN pad does not die on a host's bytes: say what went wrong and go on.
             Trace(std::string("   internal error: ") + e.what());
         }
+        NotifyIfChanged();
         if (result == Channel::ReadResult::Closed) {
             Trace("line closed");
             break;
         }
     }
+}
+
+void Simulator::Receive(const ByteString& ABytes) {
+    if (fByteTap) fByteTap(true, ABytes);
+    Feed(ABytes);
 }
 
 void Simulator::Serve() {
@@ -65,15 +72,40 @@ void Simulator::Serve() {
     while (!fScheduled.empty() && now >= fScheduled.front().first) {
         const ByteString data = std::move(fScheduled.front().second);
         fScheduled.pop_front();
+        UpdateProcessing();
         Transmit(data, true);
     }
+    if (fAnswering && now >= fAnswering->Due) {
+        const SimReply reply = std::move(fAnswering->Reply);
+        fAnswering.reset();
+        UpdateProcessing();
+        SendReply(reply);
+        UpdateProcessing();
+    }
+    ServeLive();
     ServeCardholder(now);
+}
+
+void Simulator::NotifyIfChanged() {
+    const uint64_t revision = fModel.Revision();
+    if (revision == fSeenRevision) return;
+    fSeenRevision = revision;
+    if (fOnChange) fOnChange();
+}
+
+// The display says PROCESSING while a response is still to go out.
+void Simulator::UpdateProcessing() {
+    if (fAnswering)
+        fModel.SetProcessing(fAnswering->Reply.Name);
+    else
+        fModel.SetProcessing(fScheduled.empty() ? std::string() : fScheduled.front().second.substr(0, 3));
 }
 
 Simulator::Clock::time_point Simulator::NextWake(Clock::time_point ANow) const {
     auto wake = ANow + kIdlePoll;
     if (fRxState != RxState::Hunting) wake = std::min(wake, fLastRx + fInterByte + Millis(1));
     if (!fScheduled.empty()) wake = std::min(wake, fScheduled.front().first);
+    if (fAnswering) wake = std::min(wake, fAnswering->Due);
     if (fDelayUntil) wake = std::min(wake, *fDelayUntil);
     if (const auto deadline = fModel.Deadline()) wake = std::min(wake, *deadline);
     return wake;
@@ -166,14 +198,19 @@ void Simulator::OnCommand(const ByteString& AData) {
         SendByte(NAK, "NAK");
         return;
     }
+    // A new command ends the one the PIN pad is busy with: that one gets no response.
     if (fModel.Waiting()) Trace("   " + fModel.WaitingFor() + " abandoned for the new command");
+    if (fAnswering) Trace("   " + fAnswering->Reply.Name + " abandoned for the new command");
     fModel.Abandon();
+    fAnswering.reset();
     fLast.reset();
     fDelayUntil.reset();
     fWalkedAway = false;
     fCurrent = faults;
+    // Busy from the moment the frame is taken, so a host that has the ACK finds it so.
+    fModel.SetProcessing(name);
     SendByte(ACK, "ACK");
-
+    NotifyIfChanged();
     SimCommand command;
     std::optional<SimReply> reply;
     if (!SimCommand::Parse(AData, command))
@@ -182,10 +219,21 @@ void Simulator::OnCommand(const ByteString& AData) {
         reply = fModel.Execute(command);
     CountCommand();
     if (!reply) {
+        UpdateProcessing();
         Trace("   " + name + " waits for the cardholder");
         return;
     }
+    if (const int delay = fModel.AnswerDelay(command); delay > 0) {
+        const auto span = std::chrono::duration<double, std::milli>(delay * fModel.TimeScale());
+        fAnswering = Answering{Clock::now() + std::chrono::duration_cast<Clock::duration>(span), *reply};
+        Trace("   " + name + " takes " + std::to_string(int(span.count())) + " ms to answer");
+        UpdateProcessing();
+        return;
+    }
+    // Done before the response leaves, so a host that has it never sees the PIN pad busy.
+    UpdateProcessing();
     SendReply(*reply);
+    UpdateProcessing();
 }
 
 void Simulator::SendReply(const SimReply& AReply) {
@@ -244,7 +292,7 @@ void Simulator::Transmit(const ByteString& AData, bool AFirst) {
         Trace(what + " (fault: split, " + std::to_string(fCurrent.SplitMs) + " ms pauses)");
         for (size_t p = 0; p < frame.size() && !*fStop; p += third) {
             if (p > 0) Pause(Millis(fCurrent.SplitMs));
-            fChannel.Write(frame.substr(p, third));
+            Send(frame.substr(p, third));
         }
         return;
     }
@@ -253,7 +301,12 @@ void Simulator::Transmit(const ByteString& AData, bool AFirst) {
 
 void Simulator::WriteRaw(const ByteString& ABytes, const std::string& AWhat) {
     Trace(AWhat);
-    if (!fChannel.Write(ABytes)) Trace("   (nobody is listening)");
+    if (!Send(ABytes)) Trace("   (nobody is listening)");
+}
+
+bool Simulator::Send(std::string_view ABytes) {
+    if (fByteTap) fByteTap(false, ByteString(ABytes));
+    return fChannel.Write(ABytes);
 }
 
 void Simulator::SendByte(unsigned char AByte, const char* AName) {
@@ -271,6 +324,10 @@ void Simulator::OnNak() {
         Trace("   nothing to send again");
         return;
     }
+    if (fModel.Breaks().IgnoreNak) {
+        Trace("   rule broken on purpose: NAK ignored, no resend");
+        return;
+    }
     if (fSends >= kMaxSends) {
         Trace("   response already sent " + std::to_string(fSends) + " times; giving up");
         fLast.reset();
@@ -280,22 +337,37 @@ void Simulator::OnNak() {
 }
 
 void Simulator::OnCan() {
+    const Profile::RuleBreaks breaks = fModel.Breaks();
+    // What CAN aborts: the response it would have had, for a PIN pad that sends it anyway.
+    std::optional<ByteString> aborted;
+    if (fAnswering)
+        aborted = fAnswering->Reply.DataField();
+    else if (fModel.Waiting())
+        aborted = SimReply(fModel.WaitingFor(), ST_CANCEL).DataField();
     fScheduled.clear();
+    fAnswering.reset();
+    UpdateProcessing();
     fLast.reset();
     fDelayUntil.reset();
     if (fModel.Waiting()) Trace("   " + fModel.WaitingFor() + " cancelled by the host");
     fModel.Abandon();
     if (fCurrent.NoEot) {
         Trace("   fault: CAN not confirmed");
-        return;
+    } else if (breaks.NoEotAfterCan) {
+        Trace("   rule broken on purpose: CAN not confirmed");
+    } else {
+        SendByte(EOT, "EOT");
     }
-    SendByte(EOT, "EOT");
+    if (aborted && breaks.LeftoverAfterAbort) {
+        Trace("   rule broken on purpose: the aborted command answers after all");
+        Transmit(*aborted, true);
+    }
 }
 
 void Simulator::ServeCardholder(Clock::time_point ANow) {
     if (!fModel.Waiting()) return;
     if (const auto deadline = fModel.Deadline(); deadline && ANow >= *deadline) {
-        Trace("   the PIN pad's own timeout ran out");
+        Trace("   the PIN pad's wait for " + fModel.WaitingFor() + " ran out");
         fDelayUntil.reset();
         SendReply(fModel.Expire());
         return;
@@ -327,6 +399,26 @@ void Simulator::ServeCardholder(Clock::time_point ANow) {
             Trace("   cardholder: " + action->Describe() + " ends " + waiting);
             SendReply(*reply);
             return;
+        }
+        Trace("   cardholder: " + note);
+    }
+}
+
+void Simulator::ServeLive() {
+    if (!fLive) return;
+    while (const auto action = fLive->Take()) {
+        using Kind = CardholderAction::Kind;
+        if (action->What == Kind::Delay || action->What == Kind::Never) {
+            Trace("   cardholder: " + action->Describe() + " only makes sense in a script; ignored");
+            continue;
+        }
+        std::string note;
+        const std::string waiting = fModel.WaitingFor();
+        const auto reply = fModel.Offer(*action, note);
+        if (reply) {
+            Trace("   cardholder: " + action->Describe() + " ends " + waiting);
+            SendReply(*reply);
+            continue;
         }
         Trace("   cardholder: " + note);
     }

@@ -19,6 +19,7 @@ namespace kestrel::sim {
 class Simulator {
 public:
     using TraceFn = std::function<void(const std::string&)>;
+    using ByteTapFn = std::function<void(bool AFromHost, const ByteString& ABytes)>;
 
     Simulator(Channel& AChannel, PinPadModel& AModel, Cardholder& ACardholder, FaultPlan& AFaults);
 
@@ -27,13 +28,21 @@ public:
     void SetTrace(TraceFn ATrace) { fTrace = std::move(ATrace); }
     // A frame whose next byte is this late is damaged (NAK).
     void SetInterByteTimeout(Millis ATimeout) { fInterByte = ATimeout; }
+    // Every chunk read from and written to the channel, in order, on the simulator thread.
+    void SetByteTap(ByteTapFn ATap) { fByteTap = std::move(ATap); }
+    // Called on the simulator thread after anything a person could see has changed (once when
+    // Run starts, too).
+    void SetOnChange(std::function<void()> AOnChange) { fOnChange = std::move(AOnChange); }
+    // Live cardholder input: taken at once by the command that waits now, dropped when nothing
+    // waits. Set before Run.
+    void SetLiveInput(Cardholder* ALive) { fLive = ALive; }
 
     // Serves the link until AStop is true; Wake() the channel after setting it.
     void Run(const std::atomic<bool>& AStop);
 
     // Takes bytes as if they had just arrived, on the caller's thread; answers go to the
     // channel. For fuzzers and tests that drive the link without Run's thread.
-    void Receive(const ByteString& ABytes) { Feed(ABytes); }
+    void Receive(const ByteString& ABytes);
 
     // Commands received in good frames and executed (refused frames do not count).
     size_t CommandsHandled() const;
@@ -53,6 +62,10 @@ private:
     void OnCan();
     void OnNak();
     void ServeCardholder(Clock::time_point ANow);
+    void ServeLive();
+    bool Send(std::string_view ABytes);
+    void NotifyIfChanged();
+    void UpdateProcessing();
     void SendReply(const SimReply& AReply);
     void Transmit(const ByteString& AData, bool AFirst);
     void WriteRaw(const ByteString& ABytes, const std::string& AWhat);
@@ -67,6 +80,10 @@ private:
     Cardholder& fCardholder;
     FaultPlan& fFaults;
     TraceFn fTrace;
+    ByteTapFn fByteTap;
+    std::function<void()> fOnChange;
+    Cardholder* fLive = nullptr;
+    uint64_t fSeenRevision = ~uint64_t(0);
     Millis fInterByte{500};
     const std::atomic<bool>* fStop = &kNeverStop;
     static inline const std::atomic<bool> kNeverStop{false};
@@ -82,6 +99,13 @@ private:
     // Late responses, in the order they fall due. A new command does not call them off: an
     // answer that comes after the host gave up is the point of the fault.
     std::deque<std::pair<Clock::time_point, ByteString>> fScheduled;
+    // The response of the command the PIN pad is still working on (the profile's answer delay).
+    // Unlike a late response it goes with its command: CAN or a new command call it off.
+    struct Answering {
+        Clock::time_point Due;
+        SimReply Reply;
+    };
+    std::optional<Answering> fAnswering;
     std::optional<Clock::time_point> fDelayUntil; // the cardholder is taking their time
     bool fWalkedAway = false;
 

@@ -8,15 +8,44 @@
 namespace kestrel::sim {
 
 SimulatorRunner::SimulatorRunner(Profile AProfile) : fProfile(AProfile), fModel(std::move(AProfile)) {
-    fCardholder.SetOnPush([this] {
-        std::lock_guard lock(fWakeMutex);
-        if (fWakeTarget) fWakeTarget->Wake();
-    });
+    fCardholder.SetOnPush([this] { Wake(); });
+    fLive.SetOnPush([this] { Wake(); });
 }
 
 SimulatorRunner::~SimulatorRunner() {
     Stop();
     fCardholder.SetOnPush(nullptr);
+    fLive.SetOnPush(nullptr);
+}
+
+void SimulatorRunner::Wake() {
+    std::lock_guard lock(fWakeMutex);
+    if (fWakeTarget) fWakeTarget->Wake();
+}
+
+void SimulatorRunner::SetProfile(Profile AProfile) {
+    if (Running()) throw std::logic_error("stop the simulator before giving it another profile");
+    fProfile = AProfile;
+    fModel.Reset(std::move(AProfile));
+    fLive.Clear();
+}
+
+void SimulatorRunner::Act(const CardholderAction& AAction) {
+    fLive.Push(AAction);
+}
+
+size_t SimulatorRunner::LiveLeft() const {
+    return fLive.Size();
+}
+
+void SimulatorRunner::SetByteTap(std::function<void(bool, const ByteString&)> ATap) {
+    std::lock_guard lock(fHookMutex);
+    fByteTap = std::move(ATap);
+}
+
+void SimulatorRunner::SetOnChange(std::function<void()> AOnChange) {
+    std::lock_guard lock(fHookMutex);
+    fOnChange = std::move(AOnChange);
 }
 
 std::string SimulatorRunner::StartPty(const std::string& ALinkPath) {
@@ -46,6 +75,26 @@ void SimulatorRunner::Start(std::unique_ptr<Channel> AChannel) {
     fPaced = std::make_unique<PacedChannel>(*fChannel, fBaud);
     fSimulator = std::make_unique<Simulator>(*fPaced, fModel, fCardholder, fFaults);
     fSimulator->SetTrace(fTrace);
+    fSimulator->SetLiveInput(&fLive);
+    // The hooks may change while the thread runs: each call takes the one set at that moment.
+    fSimulator->SetByteTap([this](bool AFromHost, const ByteString& ABytes) {
+        std::function<void(bool, const ByteString&)> tap;
+        {
+            std::lock_guard lock(fHookMutex);
+            tap = fByteTap;
+        }
+        if (tap) tap(AFromHost, ABytes);
+    });
+    fSimulator->SetOnChange([this] {
+        std::function<void()> onChange;
+        {
+            std::lock_guard lock(fHookMutex);
+            onChange = fOnChange;
+        }
+        if (onChange) onChange();
+    });
+    // Input pressed while no PIN pad ran found nothing waiting.
+    fLive.Clear();
     fStop = false;
     {
         std::lock_guard lock(fWakeMutex);

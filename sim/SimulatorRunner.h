@@ -31,7 +31,16 @@ class Simulator;
 //     auto screen = sim.Display();              // lines and picture now shown
 //
 // Every method is thread-safe and may be called before or after Start*. Cardholder actions
-// queue up and are consumed by blocking commands in order. The destructor stops the thread.
+// queue up and are consumed by blocking commands in order; live input (Press, Act) goes to the
+// command that waits at that moment, or nowhere. The destructor stops the thread.
+//
+// A screen that shows the PIN pad (a virtual PIN pad window) needs no polling:
+//
+//     sim.SetOnChange([&] { postToGuiThread([&] { redraw(sim.Display()); }); });
+//     sim.SetByteTap([&](bool fromHost, const ByteString& bytes) { traceDecoder.Feed(fromHost, bytes); });
+//     sim.Press(kestrel::sim::Key::Digit5);   // a keypad button
+//     sim.Act(CardholderAction::Insert());     // a card button
+//     sim.Stop(); sim.SetProfile(Profile::Load("text")); sim.StartTcp();   // another PIN pad
 class SimulatorRunner {
 public:
     explicit SimulatorRunner(Profile AProfile = Profile::Graphic());
@@ -52,7 +61,18 @@ public:
     // Where the host finds the PIN pad now (the pty path changes after a "hangup" fault).
     std::string Address() const;
 
-    // Cardholder.
+    // Another PIN pad: the profile's, freshly powered up (no session, no media, empty slot).
+    // Only while stopped (raises std::logic_error otherwise); Start* it again after.
+    void SetProfile(Profile AProfile);
+
+    // Live cardholder input, as from the PIN pad's own keypad and card reader: delivered at
+    // once to the command that waits now (GKY, GCD digit by digit, MNU, CEX, RMC) and dropped,
+    // with a trace line, when nothing waits. Card insertion and removal always move the card.
+    void Press(Key AKey) { Act(CardholderAction::Press(AKey)); }
+    void Act(const CardholderAction& AAction);
+    size_t LiveLeft() const; // live input not yet taken by the simulator thread
+
+    // Cardholder script: actions queued until a blocking command consumes them.
     void Push(const CardholderAction& AAction);
     void PressKey(int ACode) { Push(CardholderAction::Key(ACode)); } // 0, 4 to 8, 13
     void TypeDigits(const std::string& ADigits) { Push(CardholderAction::Digits(ADigits)); }
@@ -85,6 +105,16 @@ public:
 
     // Frames and events both ways, one line each, on the simulator thread. Set before Start*.
     void SetTrace(std::function<void(const std::string&)> ATrace);
+    // Every chunk of bytes read from (AFromHost) and written to the channel, in order, on the
+    // simulator thread. May be set at any time; empty to stop.
+    void SetByteTap(std::function<void(bool AFromHost, const ByteString& ABytes)> ATap);
+    // Called on the simulator thread after anything visible changed: display, menu highlight,
+    // typed digits, media memory, session, card slot, waiting command; and once on every start.
+    // May be set at any time; empty to stop. It must not call Stop (that joins its own thread).
+    void SetOnChange(std::function<void()> AOnChange);
+
+    // The fault kinds, with a short description each, for a menu.
+    static const std::vector<FaultRule::KindInfo>& FaultKinds() { return FaultRule::Kinds(); }
 
     // The PIN pad's state.
     VirtualDisplay Display() const;
@@ -103,9 +133,15 @@ public:
 private:
     void Start(std::unique_ptr<Channel> AChannel);
 
+    void Wake();
+
     Profile fProfile;
     PinPadModel fModel;
     Cardholder fCardholder;
+    Cardholder fLive;
+    mutable std::mutex fHookMutex; // guards fByteTap and fOnChange
+    std::function<void(bool, const ByteString&)> fByteTap;
+    std::function<void()> fOnChange;
     FaultPlan fFaults;
     std::function<void(const std::string&)> fTrace;
     std::atomic<unsigned> fBaud{0};

@@ -19,7 +19,7 @@ namespace {
 struct Options {
     bool Pty = false;
     std::string Tcp, Link, ProfileName = "graphic", Script;
-    std::vector<std::string> Faults;
+    std::vector<std::string> Faults, Breaks, Settings;
     double RandomFaults = 0, TimeScale = 1;
     uint32_t Seed = 1;
     unsigned Baud = 0;
@@ -85,24 +85,31 @@ void ControlLoop(SimulatorRunner& ARunner, int ASignals) {
 int main(int argc, char** argv) {
     Options o;
     CLI::App app{"kestrel-sim: a simulated ABECS PIN pad (the device side of the link)."};
-    app.footer("\nFault SPEC: KIND[:N][@CMD][*TIMES]; TIMES commands (0: every one), CMD any when absent.\n"
-               "  noack        the command frame gets no answer and is not executed (N frames)\n"
-               "  nak          the command frame is refused with NAK (N frames)\n"
-               "  crc          the response goes with a bad CRC N times in a row\n"
-               "  noise        N noise bytes before the response (3)\n"
-               "  split        the response in three pieces, N ms apart (2500)\n"
-               "  oversize     a response longer than a packet may be\n"
-               "  noeot        CAN is not answered with EOT\n"
-               "  late         the response is held back N ms (12000)\n"
-               "  hangup       half of the response, then the line goes away\n"
-               "  silent       ACK, then no response\n"
-               "Profiles: graphic (default; 320x240 colour, 8x16 text, PNG and JPEG), graphic-gif, text\n"
-               "(2x16, no media), or a file of \"key = value\" lines (base, name, PP_ items, text_rows,\n"
-               "text_cols, pixel_width, pixel_height, display text|mono|color, contactless, media_formats,\n"
-               "media_memory, open_commands, default_timeout).\n\n" +
-               ControlHelp() +
-               "\nThe PIN pad's address (pty path or HOST:PORT) is the first line on standard output; every\n"
-               "frame both ways is traced on standard error. SIGINT or SIGTERM stop it and remove the link.");
+    std::string faults =
+        "\nFault SPEC: KIND[:N][@CMD][*TIMES]; TIMES commands (0: every one), CMD any when absent.\n";
+    for (const auto& kind : FaultRule::Kinds()) {
+        std::string name = kind.Name;
+        name.resize(13, ' ');
+        faults += "  " + name + kind.Description;
+        if (*kind.ParamMeaning)
+            faults +=
+                " (N " + std::string(kind.ParamMeaning) + ", " + std::to_string(kind.DefaultParam) + ")";
+        faults += "\n";
+    }
+    app.footer(
+        faults +
+        "Profiles: graphic (default; 320x240 colour, 8x16 text, PNG and JPEG), graphic-gif, text\n"
+        "(2x16, no media), ppc930 (a Gertec PPC-930), rule-breaker (graphic breaking every rule of\n"
+        "--break), or a file of \"key = value\" lines (base, name, PP_ items, text_rows, text_cols,\n"
+        "pixel_width, pixel_height, display text|mono|color, contactless, media_formats, media_memory,\n"
+        "open_commands, default_timeout, session implicit|strict, contactless_timeout,\n"
+        "answer_delay CMD:MS ..., break_no_eot, break_ignore_nak, break_mle_crc, break_leftover).\n"
+        "Rules broken on purpose: no_eot (CAN gets no EOT), ignore_nak (a host's NAK gets no resend),\n"
+        "mle_crc (MLE takes a file with a wrong CRC), leftover (the command CAN aborted still answers\n"
+        "after the EOT).\n\n" +
+        ControlHelp() +
+        "\nThe PIN pad's address (pty path or HOST:PORT) is the first line on standard output; every\n"
+        "frame both ways is traced on standard error. SIGINT or SIGTERM stop it and remove the link.");
     auto* transport = app.add_option_group("transport");
     transport->add_flag("--pty", o.Pty, "serve on a new pseudo-terminal and print the path to open");
     transport->add_option("--tcp", o.Tcp,
@@ -111,6 +118,11 @@ int main(int argc, char** argv) {
     app.add_option("--link", o.Link, "with --pty: make a symbolic link to the pty at PATH (removed on exit)");
     app.add_option("--profile", o.ProfileName, "built-in profile name or profile file")
         ->capture_default_str();
+    app.add_option("--set", o.Settings, "set one profile key over the profile, KEY=VALUE (repeatable)");
+    app.add_option("--break", o.Breaks,
+                   "break one rule on purpose, for conformance checks (repeatable): "
+                   "no_eot, ignore_nak, mle_crc, leftover")
+        ->check(CLI::IsMember(Profile::BreakNames()));
     app.add_option("--script", o.Script, "file of cardholder actions, one control line each");
     app.add_option("--fault", o.Faults, "add a fault, SPEC below (repeatable)");
     app.add_option("--random-faults", o.RandomFaults, "probability of a random recoverable fault per command")
@@ -130,7 +142,15 @@ int main(int argc, char** argv) {
 
     const int signals = BlockSignals();
     try {
-        SimulatorRunner runner(Profile::Load(o.ProfileName));
+        Profile profile = Profile::Load(o.ProfileName);
+        for (const auto& setting : o.Settings) {
+            const auto eq = setting.find('=');
+            if (eq == std::string::npos) throw std::runtime_error("--set takes KEY=VALUE, not " + setting);
+            profile.Set(setting.substr(0, eq), setting.substr(eq + 1));
+        }
+        for (const auto& rule : o.Breaks)
+            profile.Set("break_" + rule, "yes");
+        SimulatorRunner runner(profile);
         runner.SetTimeScale(o.TimeScale);
         runner.SetBaudRate(o.Baud);
         for (const auto& fault : o.Faults)
@@ -151,6 +171,7 @@ int main(int argc, char** argv) {
         if (!o.Link.empty()) std::cerr << "kestrel-sim: " << o.Link << " -> " << address << "\n";
         if (!o.Pty) std::cerr << "kestrel-sim: Kestrel's port name for it is TCP:" << address << "\n";
         std::cerr << "kestrel-sim: profile " << runner.GetProfile().Name
+                  << (runner.GetProfile().Breaks.Any() ? ", breaking rules on purpose" : "")
                   << "; type \"help\" for control lines\n";
         ControlLoop(runner, signals);
         runner.Stop();

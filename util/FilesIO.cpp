@@ -75,15 +75,18 @@ void GravarLinhaLog(const std::string& AFile, std::string_view AData, bool ARend
 }
 
 std::string LogTimeStamp() {
+    return LogTimeStamp(std::chrono::system_clock::now());
+}
+
+std::string LogTimeStamp(std::chrono::system_clock::time_point AWhen) {
     using namespace std::chrono;
-    const auto now = system_clock::now();
-    const std::time_t t = system_clock::to_time_t(now);
-    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    const std::time_t t = system_clock::to_time_t(AWhen);
+    const auto ms = duration_cast<milliseconds>(AWhen.time_since_epoch()).count() % 1000;
     std::tm tm{};
     localtime_r(&t, &tm);
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%02d/%02d %02d:%02d:%02d:%03d", tm.tm_mday, tm.tm_mon + 1, tm.tm_hour, tm.tm_min,
-                  tm.tm_sec, static_cast<int>(ms));
+    std::snprintf(buf, sizeof buf, "%02d/%02d %02d:%02d:%02d:%03d", tm.tm_mday, tm.tm_mon + 1, tm.tm_hour,
+                  tm.tm_min, tm.tm_sec, static_cast<int>(ms));
     return buf;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "util/Types.h"
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -14,5 +15,6 @@ void GravarLinhaLog(const std::string& AFile, std::string_view AData, bool ARend
 
 // Local wall time as "dd/mm hh:nn:ss:zzz", the stamp of every log line.
 std::string LogTimeStamp();
+std::string LogTimeStamp(std::chrono::system_clock::time_point AWhen);
 
 } // namespace vexo

@@ -217,7 +217,7 @@ private slots:
 
         fSim->ChooseOption(2);
         Press("btMNU");
-        QCOMPARE(C<QLabel>("pMNUResponse")->text(), QStringLiteral("2"));
+        QCOMPARE(C<QLabel>("pMNUResponse")->text(), QStringLiteral("02"));
 
         // The PIN pad's own waiting limit: a quiet "USER TIMEOUT", no error display.
         C<QSpinBox>("seGCDTimeOut")->setValue(1);

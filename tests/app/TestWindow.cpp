@@ -264,15 +264,45 @@ private slots:
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
         auto w = NewWindow();
-        Find<QLineEdit>(w.get(), "edLogFile")->setText(QStringLiteral("pinpad.log"));
+        auto* logFile = Find<QLineEdit>(w.get(), "edLogFile");
+        // A bare name lies beside the settings file, wherever the program was started from.
+        logFile->setText(QStringLiteral("pinpad.log"));
         Find<QPushButton>(w.get(), "sbShowLogFile")->click();
-        Find<QLineEdit>(w.get(), "edLogFile")->setText(QStringLiteral("/var/tmp/other.log"));
+        // Activation hands the same file to the component before the (empty) port fails to open.
+        Find<QPushButton>(w.get(), "btActivate")->click();
+        QCOMPARE(QString::fromStdString(w->PinPad().LogFile()), fDir->filePath(QStringLiteral("pinpad.log")));
+        QCOMPARE(logFile->text(), QStringLiteral("pinpad.log"));
+        logFile->setText(QStringLiteral("/var/tmp/other.log"));
+        Find<QPushButton>(w.get(), "sbShowLogFile")->click();
+        logFile->setText(QStringLiteral("logs/pinpad.log"));
         Find<QPushButton>(w.get(), "sbShowLogFile")->click();
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(catcher.Opened.size(), 2);
-        QCOMPARE(catcher.Opened[0].toLocalFile(),
-                 QDir::current().absoluteFilePath(QStringLiteral("pinpad.log")));
+        QCOMPARE(catcher.Opened.size(), 3);
+        QCOMPARE(catcher.Opened[0].toLocalFile(), fDir->filePath(QStringLiteral("pinpad.log")));
         QCOMPARE(catcher.Opened[1].toLocalFile(), QStringLiteral("/var/tmp/other.log"));
+        // A name with a folder in it is the operator's own path, relative to where they started.
+        QCOMPARE(catcher.Opened[2].toLocalFile(),
+                 QDir::current().absoluteFilePath(QStringLiteral("logs/pinpad.log")));
+    }
+
+    void aboutNamesTheSettingsFileInUse() {
+        auto w = NewWindow();
+        QString shown;
+        w->SetMessageBox([&shown](const QString& AText) { shown = AText; });
+        Find<QPushButton>(w.get(), "btAbout")->click();
+        QVERIFY2(shown.startsWith(QStringLiteral("Kestrel " KESTREL_VERSION "\n")), qPrintable(shown));
+        QVERIFY2(shown.contains(QStringLiteral("Settings file: ") + Ini()), qPrintable(shown));
+        QCOMPARE(Find<QPushButton>(w.get(), "btSaveParams")->toolTip(), Ini());
+        // The About box is no command: it reaches neither the log nor the settings file.
+        QVERIFY(!LogLines(*w).last().startsWith(QStringLiteral("Kestrel")));
+        QVERIFY(!QFile::exists(Ini()));
+    }
+
+    void withoutANameTheSettingsFileIsTheProgramsOwn() {
+        // The test program's folder can be written, so it is the portable case: the file lies beside it.
+        TfrMain w;
+        QCOMPARE(w.ParamsFileName(),
+                 QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("TestWindow.ini")));
     }
 
     void portSearchWithoutPortsKeepsTheText() {

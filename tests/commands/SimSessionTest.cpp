@@ -87,7 +87,7 @@ TEST_F(SimSession, InteractiveCommandsReturnWhatTheCardholderDid) {
     sim->TypeDigits("12345678901");
     EXPECT_EQ(pinpad.GCD(TVexoAbecsMSGIDX::msgDigiteCPF, 60), "12345678901");
     sim->ChooseOption(2);
-    EXPECT_EQ(pinpad.MNU(std::vector<std::string>{"Great", "Good", "Bad"}, "How was it?", 60), "2");
+    EXPECT_EQ(pinpad.MNU(std::vector<std::string>{"Great", "Good", "Bad"}, "How was it?", 60), "02");
     sim->PressKey(0);
     pinpad.CEX(true, false, false, false, false, 60, "");
     EXPECT_EQ(pinpad.Response().GetResponseFromTagValue(PP_EVENT), "00");

@@ -28,6 +28,11 @@ TEST_F(SimCardholder, GkyAnswersWithTheKeyCode) {
     }
 }
 
+TEST_F(SimCardholder, GkyPassesOnACodeNoKeyGives) {
+    Sim().PressKey(99);
+    EXPECT_EQ(Command("GKY"), "GKY099");
+}
+
 TEST_F(SimCardholder, ActionsTheCommandDoesNotWantAreUsedUpAndIgnored) {
     Sim().LoadScript("digits 1234\nchoose 1\nswipe\nkey F2\n");
     EXPECT_EQ(Command("GKY"), "GKY005");
@@ -41,7 +46,7 @@ TEST_F(SimCardholder, GcdKeepsToTheDigitLimits) {
     Sim().TypeDigits("12");
     Sim().TypeDigits("12345678");
     EXPECT_EQ(Command(gcd), "GCD000" + Block(TLV(PP_VALUE, "123456")));
-    EXPECT_EQ(Sim().Display().Lines[1], "******");
+    EXPECT_EQ(Sim().Display().Lines[1], "          123456");
     Sim().PressKey(13);
     EXPECT_EQ(Command(gcd), "GCD013");
 }
@@ -66,7 +71,7 @@ TEST_F(SimCardholder, MenuTakesAChoiceInRange) {
                                          TLV(SPE_MNUOPT, "DEBIT") + TLV(SPE_MNUOPT, "VOUCHER"));
     Sim().ChooseOption(4);
     Sim().ChooseOption(2);
-    EXPECT_EQ(Command(mnu), "MNU000" + Block(TLV(PP_VALUE, "2")));
+    EXPECT_EQ(Command(mnu), "MNU000" + Block(TLV(PP_VALUE, "02")));
     const auto display = Sim().Display();
     EXPECT_EQ(display.Lines[0], "PAY WITH");
     EXPECT_EQ(display.Lines[2], "2 DEBIT");

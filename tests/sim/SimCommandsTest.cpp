@@ -35,11 +35,10 @@ TEST_P(SimCommands, AnswersAsAPinPad) {
 const Case kCases[] = {
     // Session and information.
     {"OpenWithoutParameters", false, "OPN", "OPN000"},
+    {"OpenWithAnEmptyBlock", false, "OPN000", "OPN000"},
     {"SecureOpenIsNotOffered", false, "OPN" + Block("1234"), "OPN011"},
     {"UnknownCommand", true, "XYZ", "ERR010"},
     {"UnknownCommandOutsideSession", false, "ZZZ" + Block("1"), "ERR010"},
-    {"DisplayNeedsSession", false, "DSP" + Block("HELLO"), "DSP010"},
-    {"CloseNeedsSession", false, "CLO", "CLO010"},
     {"CloseWithoutMessage", true, "CLO", "CLO000"},
     {"CloseMessageTooLong", true, "CLO" + Block(std::string(33, 'A')), "CLO011"},
     {"ClxBothMessageAndMedia", true, "CLX" + Block(TLV(SPE_DSPMSG, "BYE\r") + TLV(SPE_MFNAME, "LOGO    ")),
@@ -57,10 +56,10 @@ const Case kCases[] = {
      "GIX000" + Block(TLV(PP_SERNUM, kSerial))},
     {"GixOddList", false, "GIX" + Block(TLV(SPE_IDLIST, Hex("80 01 80"))), "GIX011"},
     {"GixEmptyList", false, "GIX" + Block(TLV(SPE_IDLIST, "")), "GIX011"},
-    {"GixIdInAGap", false, "GIX" + Block(TLV(SPE_IDLIST, U16(0x8017))), "GIX011"},
-    {"GixCommandIdIsNoItem", false, "GIX" + Block(TLV(SPE_IDLIST, U16(SPE_IDLIST))), "GIX011"},
+    {"GixIdInAGapIsPassedOver", false, "GIX" + Block(TLV(SPE_IDLIST, U16(0x8017))), "GIX000"},
+    {"GixCommandIdIsNoItem", false, "GIX" + Block(TLV(SPE_IDLIST, U16(SPE_IDLIST))), "GIX000"},
     {"GixIndexedItemAbsentIsLeftOut", false, "GIX" + Block(TLV(SPE_IDLIST, U16(0x9163))), "GIX000"},
-    {"GixIndexedItemBeyond63", false, "GIX" + Block(TLV(SPE_IDLIST, U16(0x9164))), "GIX011"},
+    {"GixIndexedItemBeyond63", false, "GIX" + Block(TLV(SPE_IDLIST, U16(0x9164))), "GIX000"},
     {"GixDisplayItems", false,
      "GIX" + Block(TLV(SPE_IDLIST, U16(PP_DSPTXTSZ) + U16(PP_DSPGRSZ) + U16(PP_MFSUP))),
      "GIX000" + Block(TLV(PP_DSPTXTSZ, "0816") + TLV(PP_DSPGRSZ, "02400320") + TLV(PP_MFSUP, "110"))},
@@ -131,7 +130,9 @@ INSTANTIATE_TEST_SUITE_P(Sim, SimCommands, ::testing::ValuesIn(kCases),
                          [](const auto& AInfo) { return std::string(AInfo.param.Name); });
 
 TEST(SimCommandsSession, CloseEndsTheSessionAndShowsItsMessage) {
-    PinPadModel model(Profile::Graphic());
+    Profile strict = Profile::Graphic();
+    strict.StrictSession = true;
+    PinPadModel model(strict);
     ASSERT_EQ(Exec(model, "OPN"), "OPN000");
     EXPECT_EQ(Exec(model, "CLO" + Block("    GOODBYE     SEE YOU")), "CLO000");
     EXPECT_FALSE(model.SessionOpen());
@@ -158,6 +159,19 @@ TEST(SimCommandsSession, DisplayCommandsFillTheVirtualDisplay) {
     // Code-page bytes reach the display as text.
     EXPECT_EQ(Exec(model, "DSP" + Block("CAF\xC9")), "DSP000");
     EXPECT_EQ(model.Display().Lines[0], "CAF\xC3\x89");
+}
+
+TEST(SimCommandsSession, DexTakesAt160CharactersWhateverTheDisplay) {
+    Profile big = Profile::Graphic();
+    big.TextRows = big.TextCols = 20;
+    PinPadModel model(big);
+    ASSERT_EQ(Exec(model, "OPN"), "OPN000");
+    std::string lines;
+    for (int i = 0; i < 8; ++i)
+        lines += std::string(19, 'A') + "\r";
+    EXPECT_EQ(Exec(model, "DEX" + Block("160" + lines)), "DEX000");
+    lines += "B";
+    EXPECT_EQ(Exec(model, "DEX" + Block("161" + lines)), "DEX011");
 }
 
 TEST(SimCommandsSession, GixWithoutListReportsEveryItemOfTheProfile) {

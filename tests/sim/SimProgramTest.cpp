@@ -101,12 +101,13 @@ TEST(SimProgram, HelpNamesEveryOptionFaultAndControlLine) {
     Program program({"--help"});
     const std::string help = program.AllOutput();
     for (const char* word :
-         {"--pty",    "--tcp",    "--link",       "--profile", "--script", "--fault", "--random-faults",
-          "--seed",   "--baud",   "--time-scale", "--quiet",   "noack",    "nak",     "crc",
-          "noise",    "split",    "oversize",     "noeot",     "late",     "hangup",  "silent",
-          "key K",    "digits D", "choose N",     "swipe",     "insert",   "remove",  "tap",
-          "delay MS", "never",    "fault SPEC",   "rate BAUD", "display",  "media",   "status",
-          "quit"})
+         {"--pty",   "--tcp",      "--link",       "--profile", "--script",    "--fault",   "--random-faults",
+          "--seed",  "--baud",     "--time-scale", "--quiet",   "noack",       "nak",       "crc",
+          "noise",   "split",      "oversize",     "noeot",     "late",        "hangup",    "silent",
+          "key K",   "digits D",   "choose N",     "swipe",     "insert",      "remove",    "tap",
+          "press K", "now ACTION", "delay MS",     "never",     "fault SPEC",  "rate BAUD", "display",
+          "media",   "status",     "quit",         "--break",   "--set",       "no_eot",    "ignore_nak",
+          "mle_crc", "leftover",   "rule-breaker", "ppc930",    "answer_delay"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     EXPECT_EQ(program.Wait(5000), 0);
 }
@@ -121,24 +122,46 @@ TEST(SimProgram, TcpServesAHostAndTakesControlLines) {
     peer.sin_port = htons(uint16_t(std::stoi(address.substr(10))));
     peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&peer), sizeof peer), 0);
-    const auto exchange = [fd](const ByteString& AData) {
-        const ByteString frame = Frame(AData);
-        EXPECT_EQ(write(fd, frame.data(), frame.size()), ssize_t(frame.size()));
+    const auto take = [fd](size_t ACount) {
         ByteString got;
-        for (int i = 0; i < 200 && got.size() < 11; ++i) {
+        for (int i = 0; i < 200 && got.size() < ACount; ++i) {
             pollfd p{fd, POLLIN, 0};
             if (poll(&p, 1, 20) <= 0) continue;
             char buffer[64];
-            const ssize_t n = read(fd, buffer, sizeof buffer);
+            const ssize_t n = read(fd, buffer, std::min(sizeof buffer, ACount - got.size()));
             if (n <= 0) break;
             got.append(buffer, size_t(n));
         }
         return got;
     };
+    const auto exchange = [fd, &take](const ByteString& AData) {
+        const ByteString frame = Frame(AData);
+        EXPECT_EQ(write(fd, frame.data(), frame.size()), ssize_t(frame.size()));
+        return take(11);
+    };
     EXPECT_EQ(exchange("OPN"), "\x06" + Frame("OPN000"));
     program.Say("key F3");
     EXPECT_EQ(program.Line(), "cardholder: key 6");
     EXPECT_EQ(exchange("GKY"), "\x06" + Frame("GKY006"));
+    // A live key: the GKY waiting now takes it; "now" makes any cardholder action live.
+    const ByteString gky = Frame("GKY");
+    ASSERT_EQ(write(fd, gky.data(), gky.size()), ssize_t(gky.size()));
+    EXPECT_EQ(take(1), "\x06");
+    program.Say("press 7");
+    EXPECT_EQ(program.Line(), "cardholder now: press 7");
+    program.Say("press F4");
+    EXPECT_EQ(program.Line(), "cardholder now: press F4");
+    EXPECT_EQ(take(10), Frame("GKY007"));
+    program.Say("now insert");
+    EXPECT_EQ(program.Line(), "cardholder now: insert");
+    // The simulator thread takes live input soon, not at once: ask until it shows.
+    bool inserted = false;
+    for (int i = 0; i < 100 && !inserted; ++i) {
+        if (i > 0) usleep(10000);
+        program.Say("status");
+        inserted = program.Line().find("card inserted") != std::string::npos;
+    }
+    EXPECT_TRUE(inserted);
     program.Say("fault bogus");
     EXPECT_EQ(program.Line().rfind("error: unknown fault", 0), 0u);
     program.Say("status");
@@ -159,12 +182,44 @@ TEST(SimProgram, PtyLinkIsRemovedOnSigterm) {
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
 }
 
+TEST(SimProgram, RulesAreBrokenOnRequestOnly) {
+    Program program({"--tcp", "0", "--quiet", "--break", "no_eot", "--set", "session=strict"});
+    const std::string address = program.Line();
+    ASSERT_EQ(address.rfind("127.0.0.1:", 0), 0u) << address;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(uint16_t(std::stoi(address.substr(10))));
+    peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&peer), sizeof peer), 0);
+    const auto send = [fd](const ByteString& ABytes) {
+        EXPECT_EQ(write(fd, ABytes.data(), ABytes.size()), ssize_t(ABytes.size()));
+        ByteString got;
+        for (int i = 0; i < 20; ++i) {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0) continue;
+            char buffer[64];
+            const ssize_t n = read(fd, buffer, sizeof buffer);
+            if (n <= 0) break;
+            got.append(buffer, size_t(n));
+        }
+        return got;
+    };
+    EXPECT_EQ(send(Frame("DSP" + Block("HI"))), "\x06" + Frame("DSP010")); // strict session
+    EXPECT_EQ(send("\x18"), "");                                           // no EOT
+    close(fd);
+    EXPECT_EQ(program.Terminate(), 0);
+}
+
 TEST(SimProgram, BadArgumentsAreRefused) {
     for (const auto& args : std::vector<std::vector<std::string>>{{},
                                                                   {"--pty", "--tcp", "1"},
                                                                   {"--tcp", "99999"},
                                                                   {"--tcp", "1", "--link", "/tmp/x"},
-                                                                  {"--pty", "--profile", "/nonexistent"}}) {
+                                                                  {"--pty", "--profile", "/nonexistent"},
+                                                                  {"--pty", "--break", "everything"},
+                                                                  {"--pty", "--set", "session"},
+                                                                  {"--pty", "--set", "bogus=1"}}) {
         Program program(args);
         const int status = program.Wait(5000);
         EXPECT_NE(status, 0);

@@ -1,0 +1,196 @@
+#include "device/VexoDeviceBlueTooth.h"
+#include "device/RFCOMMSocket.h"
+#include "device/VexoDevice.h"
+#include "util/Strings.h"
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+namespace vexo {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The printers among Bluetooth devices: the imaging major class, bits 9 and 10 of the class of device.
+constexpr uint32_t kImagingBits = 0x600;
+constexpr int kMaxReconexoes = 5;
+
+std::string LowerCase(std::string AText) {
+    for (char& c : AText)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return AText;
+}
+
+int RemainingMs(Clock::time_point ADeadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(ADeadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// A broken stream is an I/O failure whatever its cause; the send retries on exactly these.
+Exception IOException(int AErrno) {
+    return Exception(std::string("IOException: ") + std::strerror(AErrno));
+}
+
+} // namespace
+
+TBlueToothConnector TVexoDeviceBlueTooth::ConectarServico = ConnectRFCOMM;
+
+TVexoDeviceBlueTooth::TVexoDeviceBlueTooth(TComponent* AOwner)
+    : TVexoDeviceClass(AOwner), fsManager(std::make_unique<TBlueZManager>()) {}
+
+TVexoDeviceBlueTooth::~TVexoDeviceBlueTooth() {
+    if (fsSocket >= 0) ::close(fsSocket);
+}
+
+bool TVexoDeviceBlueTooth::PedirPermissoes() {
+    fsTemPermissao = true;
+    return true;
+}
+
+void TVexoDeviceBlueTooth::AcharPortasBlueTooth(std::vector<std::string>& AStringList, bool TodasPortas) {
+    GravaLog("AcharPortasBlueTooth");
+    PedirPermissoes();
+    const bool ligado = fsManager->Refresh() && fsManager->Enable();
+    GravaLog(ligado ? "BlueTooth Conectado!" : "BlueTooth Desconetado!");
+    if (!ligado) return;
+    for (const TBlueToothDeviceInfo& d : fsManager->PairedDevices())
+        if (TodasPortas || (d.Class & kImagingBits) == kImagingBits) AStringList.push_back("BTH:" + d.Name);
+}
+
+void TVexoDeviceBlueTooth::Conectar(const std::string& APorta, int ATimeOutMilissegundos) {
+    TVexoDeviceClass::Conectar(APorta, ATimeOutMilissegundos);
+    if (!fsTemPermissao) DoException(Exception("Sem Permissão para acesso a Dispositivos BlueTooth"));
+    Fechar();
+    if (fsManager->Refresh()) fsManager->Enable();
+    const std::string nome = UpperCase(Trim(APorta.size() > 4 ? APorta.substr(4) : std::string()));
+    const std::vector<TBlueToothDeviceInfo> pareados = fsManager->PairedDevices();
+    const auto it = std::find_if(pareados.begin(), pareados.end(), [&](const TBlueToothDeviceInfo& d) {
+        return UpperCase(d.Name).rfind(nome, 0) == 0;
+    });
+    if (it == pareados.end())
+        DoException(Exception("Dispositivo [" + APorta + "] não encontrado ou não pareado"));
+    fsDispositivo = *it;
+    if (ATimeOutMilissegundos > 0) fsManager->SocketTimeOut = ATimeOutMilissegundos;
+    Abrir();
+}
+
+void TVexoDeviceBlueTooth::Desconectar(bool) {
+    Fechar();
+    fsTemPermissao = false;
+}
+
+void TVexoDeviceBlueTooth::Abrir() {
+    const int fd = ConectarServico
+                       ? ConectarServico(fsDispositivo, kSerialPortServiceUUID, fsManager->SocketTimeOut)
+                       : -1;
+    if (fd < 0) {
+        if (!fsDispositivo.Address.empty()) GravaLog(std::string("  ") + std::strerror(errno));
+        DoException(Exception("Erro ao conectar com Dispositivo [" + fsDispositivo.Name + "]"));
+    }
+    fsSocket = fd;
+}
+
+void TVexoDeviceBlueTooth::Fechar() {
+    if (fsSocket >= 0) ::close(fsSocket);
+    fsSocket = -1;
+    fsInternalBuffer.clear();
+}
+
+void TVexoDeviceBlueTooth::ExigirConexao() {
+    // Sending into nothing would look like success to the caller.
+    if (fsSocket < 0) DoException(Exception("Dispositivo BlueTooth não está conectado"));
+}
+
+void TVexoDeviceBlueTooth::EnviarTudo(const ByteString& AString) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(fsManager->SocketTimeOut, 1));
+    size_t feito = 0;
+    while (feito < AString.size()) {
+        const ssize_t n =
+            ::send(fsSocket, AString.data() + feito, AString.size() - feito, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            feito += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) throw IOException(errno);
+        pollfd p{fsSocket, POLLOUT, 0};
+        const int r = ::poll(&p, 1, RemainingMs(deadline));
+        if (r == 0) throw IOException(ETIMEDOUT);
+        if (r < 0 && errno != EINTR) throw IOException(errno);
+    }
+}
+
+void TVexoDeviceBlueTooth::EnviaString(const ByteString& AString) {
+    GravaLog("  TVexoDeviceBlueTooth.EnviaString");
+    ExigirConexao();
+    for (int reconexoes = 0;; ++reconexoes) {
+        try {
+            EnviarTudo(AString);
+            break;
+        } catch (const Exception& e) {
+            if (LowerCase(e.Message()).find("ioexception") == std::string::npos ||
+                reconexoes >= kMaxReconexoes)
+                DoException(e);
+            GravaLog("  " + e.Message());
+            Fechar();
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            Abrir();
+        }
+    }
+    // The far end drains at about 9600 bits per second; the next send waits its turn.
+    const long long ms = std::max<long long>(100, static_cast<long long>(AString.size()) * 1000 / 9600);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool TVexoDeviceBlueTooth::Receber(Clock::time_point ADeadline) {
+    for (;;) {
+        pollfd p{fsSocket, POLLIN, 0};
+        const int r = ::poll(&p, 1, RemainingMs(ADeadline));
+        if (r < 0 && errno == EINTR) continue;
+        if (r == 0) return false;
+        char buffer[4096];
+        const ssize_t n = r > 0 ? ::recv(fsSocket, buffer, sizeof buffer, MSG_DONTWAIT) : -1;
+        if (n > 0) {
+            fsInternalBuffer.append(buffer, static_cast<size_t>(n));
+            return true;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        // The far end closed or the link broke: silence from here on would be a lie.
+        DoException(IOException(n == 0 ? ECONNRESET : errno));
+    }
+}
+
+ByteString TVexoDeviceBlueTooth::LeString(int ATimeOutMilissegundos, int NumBytes,
+                                          const ByteString& Terminador) {
+    ExigirConexao();
+    const int ms = ATimeOutMilissegundos == 0 ? 5000 : ATimeOutMilissegundos;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(ms, 0));
+    if (NumBytes > 0) {
+        while (fsInternalBuffer.size() < static_cast<size_t>(NumBytes))
+            if (!Receber(deadline)) break;
+        ByteString result = fsInternalBuffer.substr(0, static_cast<size_t>(NumBytes));
+        fsInternalBuffer.erase(0, result.size());
+        return result;
+    }
+    if (!Terminador.empty()) {
+        for (;;) {
+            const size_t pos = fsInternalBuffer.find(Terminador);
+            if (pos != ByteString::npos) {
+                ByteString result = fsInternalBuffer.substr(0, pos);
+                fsInternalBuffer.erase(0, pos + Terminador.size());
+                return result;
+            }
+            if (!Receber(deadline)) return {};
+        }
+    }
+    if (fsInternalBuffer.empty()) Receber(deadline);
+    return std::exchange(fsInternalBuffer, {});
+}
+
+} // namespace vexo

@@ -1,0 +1,98 @@
+#include "trace/MessageDecoder.h"
+#include "TraceTestSupport.h"
+#include "trace/TraceText.h"
+#include "trace/ValueText.h"
+
+#include "pinpad/VexoAbecsTables.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestrel::trace;
+using namespace kestrel::trace::test;
+using namespace vexo;
+using namespace std::string_literals;
+
+TEST(MessageDecoder, TLVCommandsAndResponsesAreTakenApartWithNames) {
+    const ByteString ids = "\x80\x01\x80\x03"s;
+    const auto command = DecodeCommand("GIX" + Block(TLV(SPE_IDLIST, ids)));
+    ASSERT_TRUE(command.Ok()) << command.Error;
+    EXPECT_EQ(command.Name, "GIX");
+    ASSERT_EQ(command.Blocks.size(), 1u);
+    ASSERT_TRUE(command.Blocks[0].IsTLV);
+    EXPECT_EQ(command.Blocks[0].Items[0].Name, "SPE_IDLIST");
+    EXPECT_EQ(FormatMessageBody(command, true)[0], "SPE_IDLIST = 80 01 80 03 [PP_SERNUM PP_MODEL]");
+
+    const auto response =
+        DecodeResponse("GIX000" + Block(TLV(PP_SERNUM, "SN123") + TLV(PP_MODEL, "PPC-930;192MB")));
+    ASSERT_TRUE(response.Ok());
+    EXPECT_EQ(response.Status, 0);
+    EXPECT_EQ(response.StatusText, ReturnStatusMessage(0));
+    EXPECT_EQ(FormatMessageBody(response, true),
+              (std::vector<std::string>{"PP_SERNUM = \"SN123\"", "PP_MODEL = \"PPC-930;192MB\""}));
+}
+
+TEST(MessageDecoder, ClassicCommandsKeepTheirBlocksWhole) {
+    // A DSP text that happens to parse as TLVs stays text.
+    const ByteString text = "\x80\x01\x00\x02"
+                            "AB" +
+                            std::string(26, ' ');
+    const auto dsp = DecodeCommand("DSP" + Block(text));
+    ASSERT_EQ(dsp.Blocks.size(), 1u);
+    EXPECT_FALSE(dsp.Blocks[0].IsTLV);
+    EXPECT_EQ(DecodeCommand("GIN" + Block("00")).Blocks[0].Data, "00");
+    EXPECT_TRUE(IsBlockingCommand("GKY"));
+    EXPECT_FALSE(IsBlockingCommand("GIX"));
+}
+
+TEST(MessageDecoder, RefusalsAndBrokenFieldsSayWhatWentWrong) {
+    const auto refused = DecodeResponse("ERR010");
+    EXPECT_TRUE(refused.Ok());
+    EXPECT_EQ(refused.Name, "ERR");
+    EXPECT_EQ(refused.Status, 10);
+    EXPECT_FALSE(refused.StatusText.empty());
+
+    const auto cut = DecodeResponse("GIX000" + Block(TLV(PP_SERNUM, "1")) + "020ABC");
+    EXPECT_FALSE(cut.Ok());
+    EXPECT_EQ(cut.Blocks.size(), 2u); // the good block, then what was left of the cut one
+    EXPECT_FALSE(DecodeResponse("GIXabc").Ok());
+    EXPECT_FALSE(DecodeCommand("GI").Ok());
+    EXPECT_FALSE(DecodeCommand("GIX0x1").Ok());
+}
+
+TEST(MessageDecoder, UnknownCommandsShowTLVsOnlyWhenEveryItemHasAName) {
+    const auto named = DecodeCommand("ZZZ" + Block(TLV(SPE_TIMEOUT, "\x05")));
+    EXPECT_TRUE(named.Blocks[0].IsTLV);
+    const auto unnamed = DecodeCommand("ZZZ" + Block(TLV(0x0777, "xy")));
+    EXPECT_FALSE(unnamed.Blocks[0].IsTLV);
+}
+
+TEST(CardDataInTraces, TracksAndNumbersAreMaskedUnlessAskedOtherwise) {
+    const ByteString track2 = "4111111111111111=25121010000000000";
+    const auto cex = DecodeResponse(
+        "CEX000" + Block(TLV(PP_EVENT, "90") + TLV(PP_TRK2INC, track2) + TLV(PP_PAN, "5555555555554444") +
+                         TLV(PP_CHNAME, "DOE/JOHN") + TLV(PP_LABEL, "card 4000123412341234")));
+    const auto masked = FormatMessageBody(cex, true);
+    ASSERT_EQ(masked.size(), 5u);
+    EXPECT_EQ(masked[1], "PP_TRK2INC = \"411111******1111=*****************\"");
+    EXPECT_EQ(masked[2], "PP_PAN = \"555555******4444\"");
+    EXPECT_EQ(masked[3], "PP_CHNAME = \"***/****\"");
+    EXPECT_EQ(masked[4], "PP_LABEL = \"card 400012******1234\"");
+    for (const auto& line : masked)
+        EXPECT_EQ(line.find("1111111111"), std::string::npos) << line;
+
+    const auto clear = FormatMessageBody(cex, false);
+    EXPECT_EQ(clear[1], "PP_TRK2INC = \"" + track2 + "\"");
+
+    // A card number in binary-coded decimal, as chip data carries it, is masked in hexadecimal.
+    const std::string hex = HexBytes("\x5A\x08\x41\x11\x11\x11\x11\x11\x11\x11\x00"s, true);
+    EXPECT_EQ(hex.find("11 11 11 11"), std::string::npos) << hex;
+    EXPECT_EQ(HexBytes("\x01\xFF"s, true), "01 FF");
+}
+
+TEST(CardDataInTraces, ValuesAreTextWhenPrintableAndHexOtherwise) {
+    EXPECT_EQ(RenderValue(PP_MODEL, true, "PPC;8MB", true), "\"PPC;8MB\"");
+    EXPECT_EQ(RenderValue(PP_MODEL, true, "\xE7\xE3o", true), "\"ção\"");
+    EXPECT_EQ(RenderValue(PP_BIGRAND, true, "\x00\x01\x7F"s, true), "00 01 7F");
+    EXPECT_EQ(RenderValue(SPE_TIMEOUT, false, "\x3C", true), "3C [60 s]");
+    EXPECT_EQ(RenderValue(SPE_IDLIST, false, "\x80"s, true), "80 [odd length]");
+}

@@ -1,0 +1,48 @@
+#pragma once
+#include "util/Types.h"
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrel::trace {
+
+using vexo::ByteString;
+
+struct DecodedTLV {
+    uint16_t Tag = 0;
+    std::string Name; // "SPE_IDLIST", "PP_SERNUM", or "8099h" for an unnamed id
+    ByteString Value;
+};
+
+struct DecodedBlock {
+    ByteString Data;    // the block's content, without its three length digits
+    bool IsTLV = false; // Data parsed as TLV items, listed in Items
+    std::vector<DecodedTLV> Items;
+};
+
+// One command or response data field taken apart, as far as it goes: a field that breaks off
+// keeps what was read before the break and says why in Error.
+struct DecodedMessage {
+    bool IsResponse = false;
+    std::string Name;       // three letters, as sent ("ERR" for a refused command)
+    int Status = -1;        // responses: the three-digit return code
+    std::string StatusText; // responses: the return code's text, empty when it has none
+    std::vector<DecodedBlock> Blocks;
+    std::string Error; // empty when the whole field was understood
+
+    bool Ok() const { return Error.empty(); }
+};
+
+DecodedMessage DecodeCommand(std::string_view AData);
+DecodedMessage DecodeResponse(std::string_view AData);
+
+// Commands that wait for the cardholder and may be aborted with CAN.
+bool IsBlockingCommand(std::string_view AName);
+// A few words on what an ABECS command does ("get information"), or empty for an unknown name.
+std::string CommandDescription(std::string_view AName);
+
+// Card data: items that carry a track, a card number or a cardholder name.
+bool IsCardDataTag(uint16_t ATag);
+
+} // namespace kestrel::trace

@@ -1,0 +1,99 @@
+// kestrel-pinpad: a simulated ABECS PIN pad that a person sees and presses.
+#include "vpinpad/PinPadWindow.h"
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <sys/signalfd.h>
+
+namespace {
+
+// SIGINT and SIGTERM end the program through the normal path, so the pty link is removed. Blocked before
+// any thread starts, so every thread leaves them to the descriptor.
+int BlockSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    return signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    const int signalFd = BlockSignals();
+    QApplication app(argc, argv);
+    if (signalFd >= 0) {
+        auto* notifier = new QSocketNotifier(signalFd, QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QApplication::quit(); });
+    }
+    app.setApplicationName(QStringLiteral("kestrel-pinpad"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A simulated ABECS PIN pad in a window: its display, keypad and card reader, the frame trace, the "
+        "media memory and link faults on demand."));
+    parser.addHelpOption();
+    const QCommandLineOption pty(QStringLiteral("pty"),
+                                 QStringLiteral("serve on a new pseudo-terminal (the default)"));
+    const QCommandLineOption link(
+        QStringLiteral("link"), QStringLiteral("with a pseudo-terminal: make a symbolic link to it at PATH"),
+        QStringLiteral("PATH"));
+    const QCommandLineOption tcp(QStringLiteral("tcp"),
+                                 QStringLiteral("serve on TCP at [HOST:]PORT (0: any port)"),
+                                 QStringLiteral("ADDRESS"));
+    const QCommandLineOption profile(
+        QStringLiteral("profile"),
+        QStringLiteral("built-in profile (graphic, graphic-gif, text, ...) or file"), QStringLiteral("NAME"),
+        QStringLiteral("graphic"));
+    const QCommandLineOption baud(QStringLiteral("baud"),
+                                  QStringLiteral("pace the link to N bit/s (0: unpaced)"),
+                                  QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption stopped(QStringLiteral("stopped"),
+                                     QStringLiteral("open the window without serving"));
+    const QCommandLineOption right(
+        QStringLiteral("right"),
+        QStringLiteral("open at the right edge of the screen, beside a host's window"));
+    parser.addOptions({pty, link, tcp, profile, baud, stopped, right});
+    parser.process(app);
+
+    kestrel::vpinpad::TPinPadOptions options;
+    if (parser.isSet(tcp) && (parser.isSet(pty) || parser.isSet(link))) {
+        std::fprintf(stderr, "kestrel-pinpad: --tcp does not go with --pty or --link\n");
+        return 2;
+    }
+    if (parser.isSet(tcp)) {
+        options.Transport = kestrel::vpinpad::TLinkPanel::trTcp;
+        options.Tcp = parser.value(tcp);
+    }
+    options.Link = parser.value(link);
+    options.Profile = parser.value(profile);
+    bool ok = false;
+    options.Baud = parser.value(baud).toUInt(&ok);
+    if (!ok) {
+        std::fprintf(stderr, "kestrel-pinpad: --baud takes a number of bits per second\n");
+        return 2;
+    }
+    options.Start = !parser.isSet(stopped);
+    try {
+        kestrel::vpinpad::TPinPadWindow window(options);
+        if (parser.isSet(right))
+            if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+                const QRect free = screen->availableGeometry();
+                window.adjustSize();
+                window.move(std::max(free.left(), free.right() + 1 - window.width()), free.top());
+            }
+        window.show();
+        // The address goes to standard output, as kestrel-sim gives it, so scripts can wait for it.
+        if (!window.Address().isEmpty()) std::printf("%s\n", qPrintable(window.Address()));
+        std::fflush(stdout);
+        return app.exec();
+    } catch (const std::exception& E) {
+        std::fprintf(stderr, "kestrel-pinpad: %s\n", E.what());
+        return 1;
+    }
+}
