@@ -29,8 +29,9 @@ private:
     std::string_view fBytes;
 };
 
-// Masks the value that starts at APos as a track; returns the position after it.
-size_t MaskValueAt(ByteString& AOut, const TLogicalBytes& ABytes, size_t APos, size_t ALength) {
+// Masks the value of the ATag item that starts at APos; returns the position after it.
+size_t MaskValueAt(ByteString& AOut, const TLogicalBytes& ABytes, uint16_t ATag, size_t APos,
+                   size_t ALength) {
     std::vector<size_t> positions;
     ByteString value;
     while (value.size() < ALength && !ABytes.AtEnd(APos)) {
@@ -38,7 +39,7 @@ size_t MaskValueAt(ByteString& AOut, const TLogicalBytes& ABytes, size_t APos, s
         value += static_cast<char>(ABytes.At(APos));
         APos += ABytes.Width(APos);
     }
-    const ByteString masked = MaskTrackData(value);
+    const ByteString masked = MaskCardItem(ATag, value);
     for (size_t k = 0; k < value.size(); ++k) {
         if (masked[k] == value[k]) continue;
         AOut[positions[k]] = masked[k];
@@ -50,11 +51,19 @@ size_t MaskValueAt(ByteString& AOut, const TLogicalBytes& ABytes, size_t APos, s
 } // namespace
 
 bool IsCardDataTag(uint16_t ATag) noexcept {
-    return ATag == PP_TRK1INC || ATag == PP_TRK2INC || ATag == PP_TRK3INC || ATag == PP_PAN;
+    return (ATag >= PP_TRK1INC && ATag <= PP_TRACK3) || ATag == PP_PAN || ATag == PP_CHNAME;
 }
 
-ByteString MaskItemValue(uint16_t ATag, std::string_view AValue) {
-    return IsCardDataTag(ATag) ? MaskTrackData(AValue) : ByteString(AValue);
+ByteString MaskCardItem(uint16_t ATag, std::string_view AValue) {
+    if (ATag == PP_PAN) return MaskPAN(AValue);
+    if (ATag == PP_CHNAME) {
+        ByteString name(AValue);
+        for (char& c : name)
+            if (c != ' ' && c != '/') c = '*';
+        return name;
+    }
+    if (IsCardDataTag(ATag)) return MaskTrackData(AValue);
+    return MaskCardNumbers(AValue);
 }
 
 ByteString MaskCardData(std::string_view ABytes) {
@@ -70,8 +79,9 @@ ByteString MaskCardData(std::string_view ABytes) {
             head[got] = bytes.At(at);
             at += bytes.Width(at);
         }
-        if (got == 4 && IsCardDataTag(static_cast<uint16_t>(head[0] << 8 | head[1]))) {
-            pos = MaskValueAt(out, bytes, at, static_cast<size_t>(head[2] << 8 | head[3]));
+        const auto tag = static_cast<uint16_t>(head[0] << 8 | head[1]);
+        if (got == 4 && IsCardDataTag(tag)) {
+            pos = MaskValueAt(out, bytes, tag, at, static_cast<size_t>(head[2] << 8 | head[3]));
             continue;
         }
         pos += bytes.Width(pos);

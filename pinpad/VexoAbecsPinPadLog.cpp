@@ -85,7 +85,7 @@ void TVexoAbecsPinPad::LogApplicationLayer(const TVexoAbecsApplicationLayer& ALa
             const std::string name = isCommand ? SPEParamName(tlv.ID()) : PPParamName(tlv.ID());
             // An item line has no tag bytes for the line's masking to find: its value is masked here.
             const ByteString data =
-                fLogMaskCardData && !isCommand ? MaskItemValue(tlv.ID(), tlv.Data()) : tlv.Data();
+                fLogMaskCardData && !isCommand ? MaskCardItem(tlv.ID(), tlv.Data()) : tlv.Data();
             Log(5, Format("      %s, Size: %d, Data: ", name.c_str(), tlv.Size()) + data);
         }
     }

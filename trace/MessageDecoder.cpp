@@ -174,8 +174,4 @@ std::string CommandDescription(std::string_view AName) {
     return info ? info->Description : "";
 }
 
-bool IsCardDataTag(uint16_t ATag) {
-    return (ATag >= PP_TRK1INC && ATag <= PP_TRACK3) || ATag == PP_PAN || ATag == PP_CHNAME;
-}
-
 } // namespace kestrel::trace

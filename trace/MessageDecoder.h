@@ -1,4 +1,5 @@
 #pragma once
+#include "pinpad/VexoAbecsCardData.h"
 #include "util/Types.h"
 #include <cstdint>
 #include <string>
@@ -42,7 +43,8 @@ bool IsBlockingCommand(std::string_view AName);
 // A few words on what an ABECS command does ("get information"), or empty for an unknown name.
 std::string CommandDescription(std::string_view AName);
 
-// Card data: items that carry a track, a card number or a cardholder name.
-bool IsCardDataTag(uint16_t ATag);
+// Card data: items that carry a track, a card number or a cardholder name (the PIN-pad log masks by
+// the same rule).
+using vexo::IsCardDataTag;
 
 } // namespace kestrel::trace

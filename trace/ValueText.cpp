@@ -89,18 +89,6 @@ std::string HexBytes(std::string_view ABytes, bool AMask) {
     return text;
 }
 
-ByteString MaskCardItem(uint16_t ATag, std::string_view AValue) {
-    if (ATag == PP_PAN) return MaskPAN(AValue);
-    if (ATag == PP_CHNAME) {
-        ByteString name(AValue);
-        for (char& c : name)
-            if (c != ' ' && c != '/') c = '*';
-        return name;
-    }
-    if (IsCardDataTag(ATag)) return MaskTrackData(AValue);
-    return MaskCardNumbers(AValue);
-}
-
 std::string RenderValue(uint16_t ATag, bool AResponse, std::string_view AValue, bool AMask) {
     const bool card = IsCardDataTag(ATag) && (AResponse || ATag >= 0x8000);
     const ByteString shown = !AMask ? ByteString(AValue)

@@ -1,4 +1,5 @@
 #pragma once
+#include "pinpad/VexoAbecsCardData.h"
 #include "util/Types.h"
 #include <cstdint>
 #include <string>
@@ -27,6 +28,6 @@ std::string SpacedHex(std::string_view ABytes);
 std::string HexBytes(std::string_view ABytes, bool AMask);
 
 // AValue as card data masking would leave it (tracks, numbers, names), in raw bytes.
-ByteString MaskCardItem(uint16_t ATag, std::string_view AValue);
+using vexo::MaskCardItem;
 
 } // namespace kestrel::trace

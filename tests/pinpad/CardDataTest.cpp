@@ -28,9 +28,11 @@ TEST(CardData, TrackItemsAreMaskedWhateverTheirDigitRuns) {
     ASSERT_EQ(masked.size(), data.size());
     EXPECT_EQ(masked, "CEX000" + ByteString("076") + Tlv(PP_EVENT, "03") + Tlv(PP_TRK1INC, kTrack1Masked) +
                           Tlv(PP_TRK2INC, kShortTrack2Masked) + Tlv(PP_TRK3INC, "*******"));
-    EXPECT_EQ(MaskItemValue(PP_TRK2INC, kShortTrack2), kShortTrack2Masked);
-    EXPECT_EQ(MaskItemValue(PP_PAN, "4111111111111111"), "411111******1111");
-    EXPECT_EQ(MaskItemValue(PP_EVENT, "03"), "03");
+    EXPECT_EQ(MaskCardItem(PP_TRK2INC, kShortTrack2), kShortTrack2Masked);
+    EXPECT_EQ(MaskCardItem(PP_PAN, "4111111111111111"), "411111******1111");
+    EXPECT_EQ(MaskCardItem(PP_EVENT, "03"), "03");
+    EXPECT_EQ(MaskCardItem(PP_CHNAME, "DOE/JOHN Q"), "***/**** *");
+    EXPECT_EQ(MaskCardItem(PP_SERNUM, "1234567890123456"), "123456******3456");
 }
 
 // The data packet line shows the field as it came, still escaped: a length of 19, 22 or 23 bytes
@@ -45,7 +47,7 @@ TEST(CardData, EscapedFieldsAndCutValuesAreMaskedToo) {
         EXPECT_EQ(masked.find("5678"), ByteString::npos) << length;
         EXPECT_EQ(masked.find("77"), ByteString::npos) << length;
         EXPECT_EQ(TVexoAbecsPacket::UnstuffData(masked),
-                  "CEX000" + Tlv(PP_TRK2INC, MaskItemValue(PP_TRK2INC, track)));
+                  "CEX000" + Tlv(PP_TRK2INC, MaskCardItem(PP_TRK2INC, track)));
     }
     // A value cut short by the end of the line is masked as far as it goes.
     const ByteString cut = Tlv(PP_TRK2INC, kShortTrack2).substr(0, 12);
