@@ -1,5 +1,7 @@
 #include "trace/LinkTracker.h"
 
+#include "pinpad/VexoAbecsTables.h"
+
 #include "util/Strings.h"
 
 #include <cstdio>
@@ -22,6 +24,11 @@ std::string Seconds(Millis ATime) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(ATime.count()) / 1000.0);
     return text;
+}
+
+// GKY answers with the key that was pressed (F1 to F4, CLEAR) as its return code: a result, not an error.
+bool IsKeyAnswer(const DecodedMessage& AMessage) {
+    return AMessage.Name == "GKY" && AMessage.Status >= vexo::ST_F1 && AMessage.Status <= vexo::ST_BACKSP;
 }
 
 Millis Between(TraceClock::time_point AFrom, TraceClock::time_point ATo) {
@@ -170,7 +177,7 @@ void LinkTracker::OnResponse(TraceEvent& AEvent) {
     }
     fResponseRefused = false;
     const DecodedMessage& message = AEvent.Message;
-    if (message.Status > 0) ++fStats.Errors[message.Status];
+    if (message.Status > 0 && !IsKeyAnswer(message)) ++fStats.Errors[message.Status];
     if (fPending && (message.Name == fPending->Name || message.Name == "ERR")) {
         if (fPending->CanAt) AEvent.Note = "response to " + fPending->Name + " after the host's CAN";
         AEvent.Command = fPending->Name;
@@ -254,6 +261,25 @@ void LinkTracker::Tick(TraceClock::time_point ANow, std::vector<TraceEvent>& AOu
         p.ResponseLate = true;
         Late("no response", ANow, AOut);
     }
+}
+
+std::optional<TraceClock::time_point> LinkTracker::NextDeadline() const {
+    std::optional<TraceClock::time_point> next;
+    const auto consider = [&next](TraceClock::time_point AAt) {
+        if (!next || AAt < *next) next = AAt;
+    };
+    for (size_t side = 0; side < 2; ++side)
+        if (fDecoder[side].InFrame()) consider(fLastByte[side] + fOptions.FrameGap);
+    if (!fPending) return next;
+    const PendingCommand& p = *fPending;
+    if (p.CanAt) {
+        if (!p.EotLate) consider(*p.CanAt + fOptions.EotTimeout);
+    } else if (!p.Acked) {
+        if (!p.AckLate) consider(p.SentAt + fOptions.AckTimeout);
+    } else if (!p.Blocking && !p.ResponseLate) {
+        consider(p.SentAt + fOptions.ResponseTimeout);
+    }
+    return next;
 }
 
 void LinkTracker::Late(const char* AWhat, TraceClock::time_point ANow, std::vector<TraceEvent>& AOut) {

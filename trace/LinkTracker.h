@@ -69,6 +69,10 @@ public:
     void Feed(Direction ADir, std::string_view ABytes, TraceClock::time_point AAt,
               std::vector<TraceEvent>& AOut);
     void Tick(TraceClock::time_point ANow, std::vector<TraceEvent>& AOut);
+    // The earliest time at which Tick would report something (a silence, a frame that never
+    // ended), or nothing while no wait is running. Ticking exactly then gives events stamped
+    // with that time, so a recording played back reports them as the live session did.
+    std::optional<TraceClock::time_point> NextDeadline() const;
     // The input ended: frames in progress become stray bytes.
     void Flush(TraceClock::time_point ANow, std::vector<TraceEvent>& AOut);
 

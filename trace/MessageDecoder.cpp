@@ -174,4 +174,10 @@ std::string CommandDescription(std::string_view AName) {
     return info ? info->Description : "";
 }
 
+bool IsDeviceInfoTag(uint16_t ATag) {
+    return (ATag >= PP_SERNUM && ATag <= PP_MFSUP) || (ATag >= PP_MKTDESP && ATag <= PP_DKPTTDESD) ||
+           (ATag >= PP_TRK1KSN && ATag <= PP_TRK3KSN) || ATag == PP_ENCPANKSN || ATag == PP_KSN ||
+           ATag == PP_DEVTYPE || ATag == PP_TLRMEM || (ATag >= PP_KSNTDESP00 && ATag <= PP_TABVER63);
+}
+
 } // namespace kestrel::trace

@@ -46,5 +46,8 @@ std::string CommandDescription(std::string_view AName);
 // Card data: items that carry a track, a card number or a cardholder name (the PIN-pad log masks by
 // the same rule).
 using vexo::IsCardDataTag;
+// Items that describe the PIN pad itself (serial and part numbers, model, versions, display and
+// media sizes, key serial numbers, table versions): never card data, however many digits they hold.
+bool IsDeviceInfoTag(uint16_t ATag);
 
 } // namespace kestrel::trace

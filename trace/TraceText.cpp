@@ -1,5 +1,6 @@
 #include "trace/TraceText.h"
 
+#include "trace/LinkMask.h"
 #include "trace/ValueText.h"
 #include "util/FilesIO.h"
 
@@ -89,7 +90,9 @@ std::vector<std::string> FormatEvent(const TraceEvent& AEvent, const TraceTextOp
     for (const std::string& body : FormatMessageBody(AEvent.Message, AOptions.Mask))
         lines.push_back(kIndent + body);
     if (AOptions.Bytes && !AEvent.Unit.Raw.empty()) {
-        lines.push_back(kIndent + "bytes " + HexBytes(AEvent.Unit.Raw, AOptions.Mask));
+        const bool fromPinPad = AEvent.Dir == Direction::PinPadToHost;
+        lines.push_back(kIndent + "bytes " +
+                        SpacedHex(AOptions.Mask ? MaskLinkUnit(AEvent.Unit, fromPinPad) : AEvent.Unit.Raw));
     }
     return lines;
 }

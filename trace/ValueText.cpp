@@ -1,5 +1,6 @@
 #include "trace/ValueText.h"
 
+#include "pinpad/VexoAbecsCardData.h"
 #include "pinpad/VexoAbecsTables.h"
 #include "trace/MessageDecoder.h"
 #include "util/CardMask.h"
@@ -11,10 +12,6 @@ namespace kestrel::trace {
 using namespace vexo;
 
 namespace {
-
-std::string Quoted(std::string_view ABytes) {
-    return "\"" + AnsiToText(ABytes) + "\"";
-}
 
 std::string BigEndian(std::string_view ABytes) {
     uint64_t value = 0;
@@ -76,34 +73,77 @@ std::string SpacedHex(std::string_view ABytes) {
 }
 
 std::string HexBytes(std::string_view ABytes, bool AMask) {
-    if (!AMask) return SpacedHex(ABytes);
-    // A card number held in binary-coded decimal reads as a run of digits in hexadecimal: mask the
-    // runs before the pairs are spaced, or the blanks would hide them.
-    const std::string plain = MaskCardNumbers(BytesParaHex(MaskCardNumbers(ABytes)));
-    std::string text;
-    text.reserve(plain.size() * 3 / 2);
-    for (size_t i = 0; i < plain.size(); i += 2) {
-        if (i) text += ' ';
-        text.append(plain, i, 2);
-    }
-    return text;
+    return SpacedHex(AMask ? MaskLooseBytes(ABytes) : ByteString(ABytes));
 }
 
+bool IsTextLike(std::string_view ABytes) {
+    for (const char c : ABytes)
+        if (c != '\r' && c != '\n' && c != '\t' && !IsPrintable(std::string_view(&c, 1))) return false;
+    return true;
+}
+
+ByteString MaskLooseBytes(std::string_view ABytes, bool APacked) {
+    ByteString out = MaskCardNumbers(ABytes);
+    if (APacked && !IsTextLike(out)) out = MaskPackedCardNumbers(out);
+    return out;
+}
+
+ByteString MaskValue(uint16_t ATag, bool AResponse, std::string_view AValue, bool AMedia) {
+    const bool pinPadItem = AResponse || ATag >= 0x8000;
+    if (pinPadItem && IsDeviceInfoTag(ATag)) return ByteString(AValue);
+    if (pinPadItem && IsCardDataTag(ATag)) return MaskCardItem(ATag, AValue);
+    ByteString out = MaskCardNumbers(AValue);
+    if (!AMedia && !HasKnownLayout(ATag, AResponse) && !IsTextLike(out)) out = MaskPackedCardNumbers(out);
+    return out;
+}
+
+ValueView ViewValue(uint16_t ATag, bool AResponse, std::string_view AValue, bool AMask) {
+    const ByteString shown = AMask ? MaskValue(ATag, AResponse, AValue) : ByteString(AValue);
+    ValueView view;
+    view.Meaning = AResponse ? "" : Meaning(ATag, AValue);
+    view.IsText = view.Meaning.empty() && IsPrintable(shown);
+    view.Shown = view.IsText ? AnsiToText(shown) : SpacedHex(shown);
+    return view;
+}
+
+ValueView ViewRaw(std::string_view AData, bool AMask) {
+    const ByteString data = AMask ? MaskLooseBytes(AData) : ByteString(AData);
+    ValueView view;
+    view.IsText = IsPrintable(data);
+    view.Shown = view.IsText ? AnsiToText(data) : SpacedHex(data);
+    return view;
+}
+
+bool HasKnownLayout(uint16_t ATag, bool AResponse) {
+    if (AResponse) return false;
+    switch (ATag) {
+    case SPE_IDLIST:
+    case SPE_TIMEOUT:
+    case SPE_MINDIG:
+    case SPE_MAXDIG:
+    case SPE_MSGIDX:
+    case SPE_MFINFO:
+        return true;
+    default:
+        return false;
+    }
+}
+
+namespace {
+
+std::string Joined(const ValueView& AView) {
+    if (AView.IsText) return "\"" + AView.Shown + "\"";
+    return AView.Meaning.empty() ? AView.Shown : AView.Shown + " [" + AView.Meaning + "]";
+}
+
+} // namespace
+
 std::string RenderValue(uint16_t ATag, bool AResponse, std::string_view AValue, bool AMask) {
-    const bool card = IsCardDataTag(ATag) && (AResponse || ATag >= 0x8000);
-    const ByteString shown = !AMask ? ByteString(AValue)
-                             : card ? MaskCardItem(ATag, AValue)
-                                    : MaskCardNumbers(AValue);
-    const std::string meaning = AResponse ? "" : Meaning(ATag, AValue);
-    if (meaning.empty() && IsPrintable(shown)) return Quoted(shown);
-    const std::string hex = HexBytes(shown, AMask);
-    return meaning.empty() ? hex : hex + " [" + meaning + "]";
+    return Joined(ViewValue(ATag, AResponse, AValue, AMask));
 }
 
 std::string RenderRaw(std::string_view AData, bool AMask) {
-    const ByteString data = AMask ? MaskCardNumbers(AData) : ByteString(AData);
-    if (IsPrintable(data)) return Quoted(data);
-    return HexBytes(data, AMask);
+    return Joined(ViewRaw(AData, AMask));
 }
 
 } // namespace kestrel::trace

@@ -1,5 +1,7 @@
 #include "util/CardMask.h"
 
+#include <cstdint>
+
 namespace vexo {
 namespace {
 
@@ -57,6 +59,32 @@ std::string MaskTrackData(std::string_view ATrack) {
         const size_t stop = nameEnd == std::string_view::npos ? out.size() : nameEnd;
         for (size_t k = nameStart + 1; k < stop; ++k)
             if (out[k] != ' ' && out[k] != '/') out[k] = '*';
+    }
+    return out;
+}
+
+std::string MaskPackedCardNumbers(std::string_view ABytes) {
+    std::string out(ABytes);
+    const size_t nibbles = out.size() * 2;
+    const auto nibble = [&](size_t i) {
+        const auto b = static_cast<uint8_t>(out[i / 2]);
+        return i % 2 == 0 ? b >> 4 : b & 0x0F;
+    };
+    size_t i = 0;
+    while (i < nibbles) {
+        if (nibble(i) > 9) {
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        while (end < nibbles && nibble(end) <= 9)
+            ++end;
+        if (end - i >= kPANLikeDigits)
+            for (size_t k = i + 6; k + 4 < end; ++k) {
+                auto& b = reinterpret_cast<uint8_t&>(out[k / 2]);
+                b = static_cast<uint8_t>(k % 2 == 0 ? (b & 0x0F) | 0xF0 : b | 0x0F);
+            }
+        i = end;
     }
     return out;
 }

@@ -21,4 +21,9 @@ std::string MaskCardNumbers(std::string_view AText);
 // '^' of a track 1, become '*'. Separators stay, so the track's shape is still visible.
 std::string MaskTrackData(std::string_view ATrack);
 
+// Card numbers held in binary-coded decimal, two digits a byte (as chip data carries them): every
+// run of kPANLikeDigits or more decimal nibbles keeps its first 6 and last 4 digits, the nibbles
+// between become Fh. The byte count does not change; nibbles above 9 end a run.
+std::string MaskPackedCardNumbers(std::string_view ABytes);
+
 } // namespace vexo

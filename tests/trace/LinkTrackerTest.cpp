@@ -156,13 +156,53 @@ TEST(LinkTracker, StatsAddUpAndFormat) {
     link.Send(H, Frame("XYZ"));
     link.Send(P, kAck);
     link.Send(P, Frame("ERR010"));
+    // The key a GKY reports is its answer, not an error.
+    link.Send(H, Frame("GKY"));
+    link.Send(P, kAck);
+    link.Send(P, Frame("GKY004"));
     const auto& stats = link.Tracker().Stats();
+    EXPECT_EQ(stats.Errors.count(4), 0u);
     EXPECT_EQ(stats.Errors.at(13), 1);
     EXPECT_EQ(stats.Errors.at(10), 1);
     EXPECT_EQ(stats.SlowestCommand, "GKY");
     const auto lines = FormatStats(stats);
-    EXPECT_EQ(lines[0], "commands: GKY 1, XYZ 1");
+    EXPECT_EQ(lines[0], "commands: GKY 2, XYZ 1");
     EXPECT_EQ(lines[1], "errors: 010 x1, 013 x1");
     EXPECT_EQ(lines[3], "slowest: GKY 2.000 s");
-    EXPECT_EQ(stats.BytesToPinPad, Frame("GKY").size() + Frame("XYZ").size());
+    EXPECT_EQ(stats.BytesToPinPad, 2 * Frame("GKY").size() + Frame("XYZ").size());
+}
+
+TEST(LinkTracker, TickingAtTheNextDeadlineReportsEachSilenceAtItsTime) {
+    Link link;
+    EXPECT_FALSE(link.Tracker().NextDeadline());
+    const auto start = TraceClock::time_point(1'700'000'000s);
+    link.Send(H, Frame("GIN" + Block("00")));
+    ASSERT_EQ(link.Tracker().NextDeadline(), start + 2000ms); // the ACK
+    link.Send(P, kAck, 40ms);
+    ASSERT_EQ(link.Tracker().NextDeadline(), start + 10000ms); // the response, from the command
+    link.Send(P, Frame("GIN000").substr(0, 3), 100ms);         // half a response
+    ASSERT_EQ(link.Tracker().NextDeadline(), start + 1140ms);  // the frame gap comes first
+
+    std::vector<TraceEvent> events;
+    for (int i = 0; i < 5; ++i) {
+        const auto at = link.Tracker().NextDeadline();
+        if (!at) break;
+        const size_t before = events.size();
+        link.Tracker().Tick(*at, events);
+        ASSERT_GT(events.size(), before) << "a deadline that reports nothing";
+        EXPECT_EQ(events.back().At, *at);
+    }
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].What, K::Stray);
+    EXPECT_EQ(events[1].What, K::Timeout);
+    EXPECT_EQ(events[1].Took, 10000ms);
+    EXPECT_FALSE(link.Tracker().NextDeadline()); // each silence is reported once
+
+    // A waiting command has no deadline of its own; its CAN has one.
+    Link waiting;
+    waiting.Send(H, Frame("GKY"));
+    waiting.Send(P, kAck);
+    EXPECT_FALSE(waiting.Tracker().NextDeadline());
+    waiting.Send(H, kCan, 5s);
+    EXPECT_EQ(waiting.Tracker().NextDeadline(), start + 7000ms);
 }

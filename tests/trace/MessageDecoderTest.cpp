@@ -89,10 +89,41 @@ TEST(CardDataInTraces, TracksAndNumbersAreMaskedUnlessAskedOtherwise) {
     EXPECT_EQ(HexBytes("\x01\xFF"s, true), "01 FF");
 }
 
+TEST(CardDataInTraces, ThePinPadsOwnItemsAndPlainTextAreNotMistakenForCards) {
+    // Serial numbers and key serial numbers are long digit runs that belong to the PIN pad.
+    EXPECT_EQ(RenderValue(PP_SERNUM, true, "KS20260000000001", true), "\"KS20260000000001\"");
+    EXPECT_EQ(RenderValue(PP_KSN, true, "\x01\x23\x45\x67\x89\x01\x23\x45\x67\x89"s, true),
+              "01 23 45 67 89 01 23 45 67 89");
+    EXPECT_EQ(MaskValue(PP_SERNUM, true, "4111111111111111"), "4111111111111111");
+    // A text with line breaks and many blanks is not read as packed digits.
+    const ByteString dex = "  BEM VINDO     \r     1234567    ";
+    EXPECT_EQ(RenderRaw(dex, true), RenderRaw(dex, false));
+    // ... but a card number in a value of no known layout still is.
+    EXPECT_NE(MaskValue(PP_LABEL, true, "\x41\x11\x11\x11\x11\x11\x11\x11\x01"s),
+              "\x41\x11\x11\x11\x11\x11\x11\x11\x01"s);
+}
+
 TEST(CardDataInTraces, ValuesAreTextWhenPrintableAndHexOtherwise) {
     EXPECT_EQ(RenderValue(PP_MODEL, true, "PPC;8MB", true), "\"PPC;8MB\"");
     EXPECT_EQ(RenderValue(PP_MODEL, true, "\xE7\xE3o", true), "\"ção\"");
     EXPECT_EQ(RenderValue(PP_BIGRAND, true, "\x00\x01\x7F"s, true), "00 01 7F");
     EXPECT_EQ(RenderValue(SPE_TIMEOUT, false, "\x3C", true), "3C [60 s]");
     EXPECT_EQ(RenderValue(SPE_IDLIST, false, "\x80"s, true), "80 [odd length]");
+}
+
+TEST(CardDataInTraces, ValuesComeInPiecesForOutputsThatKeepTextAndHexApart) {
+    const ValueView text = ViewValue(PP_MODEL, true, "PPC \"8\" \xE7", true);
+    EXPECT_TRUE(text.IsText);
+    EXPECT_EQ(text.Shown, "PPC \"8\" ç"); // UTF-8, no quotes added
+    const ValueView hex = ViewValue(SPE_TIMEOUT, false, "\x3C", true);
+    EXPECT_FALSE(hex.IsText);
+    EXPECT_EQ(hex.Shown, "3C");
+    EXPECT_EQ(hex.Meaning, "60 s");
+    EXPECT_EQ(ViewValue(PP_PAN, true, "5555555555554444", true).Shown, "555555******4444");
+    const ValueView raw = ViewRaw("\x01\x02"s, true);
+    EXPECT_FALSE(raw.IsText);
+    EXPECT_EQ(raw.Shown, "01 02");
+    EXPECT_TRUE(HasKnownLayout(SPE_IDLIST, false));
+    EXPECT_FALSE(HasKnownLayout(SPE_IDLIST, true));
+    EXPECT_FALSE(HasKnownLayout(SPE_DATAIN, false));
 }

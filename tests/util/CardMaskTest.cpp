@@ -31,3 +31,20 @@ TEST(CardMask, TracksKeepOnlyThePanEndsAndTheirShape) {
     EXPECT_EQ(MaskTrackData("no digits"), "no digits");
     EXPECT_EQ(MaskTrackData("B5^NAME"), "B*^****");
 }
+
+TEST(CardMask, PackedNumbersKeepTheirEndsAndTheirLength) {
+    using namespace std::string_literals;
+    // Tag 5A, length 8, PAN 4111 1111 1111 1111: the digits of the length byte join the run, as
+    // they do when the bytes are shown in hexadecimal.
+    EXPECT_EQ(MaskPackedCardNumbers("\x5A\x08\x41\x11\x11\x11\x11\x11\x11\x11"s),
+              "\x5A\x08\x41\x11\xFF\xFF\xFF\xFF\x11\x11"s);
+    // An odd run: 13 digits starting in a low nibble.
+    EXPECT_EQ(MaskPackedCardNumbers("\xA1\x23\x45\x67\x89\x01\x23\xAA"s),
+              "\xA1\x23\x45\x6F\xFF\x01\x23\xAA"s);
+    // Twelve digits (an amount) stay; so do bytes with no run at all.
+    EXPECT_EQ(MaskPackedCardNumbers("\x00\x00\x00\x01\x50\x00"s), "\x00\x00\x00\x01\x50\x00"s);
+    EXPECT_EQ(MaskPackedCardNumbers("\xFF\xAB"s), "\xFF\xAB"s);
+    // Masking twice changes nothing more.
+    const std::string once = MaskPackedCardNumbers("\x41\x11\x11\x11\x11\x11\x11\x11"s);
+    EXPECT_EQ(MaskPackedCardNumbers(once), once);
+}

@@ -1,0 +1,121 @@
+#include "monitor/MaskingQueue.h"
+
+#include "trace/LinkMask.h"
+
+#include <algorithm>
+
+namespace kestrel::monitor {
+
+namespace {
+
+size_t Index(Direction ADir) {
+    return ADir == Direction::HostToPinPad ? 0 : 1;
+}
+
+} // namespace
+
+void MaskingQueue::Push(RelayItem AItem) {
+    Held held;
+    const bool bytes = AItem.What == RelayItem::Kind::Bytes;
+    if (!fMask || !bytes) {
+        held.Item = std::move(AItem);
+        fHeld.push_back(std::move(held));
+        return;
+    }
+    Side& side = fSide[Index(AItem.Dir)];
+    held.Begin = side.Fed;
+    side.Fed += AItem.Bytes.size();
+    held.End = side.Fed;
+    side.LastAt = AItem.At;
+    const Direction dir = AItem.Dir;
+    const ByteString chunk = AItem.Bytes;
+    held.Item = std::move(AItem);
+    fHeld.push_back(std::move(held));
+    std::vector<trace::LinkUnit> units;
+    side.Decoder.Feed(chunk, units);
+    for (const auto& unit : units)
+        Complete(dir, unit);
+}
+
+// Hands the unit's masked bytes to the chunks its original bytes came in. Masking keeps the
+// length but for a rare escape; then the last chunk takes what is over or short.
+void MaskingQueue::Complete(Direction ADir, const trace::LinkUnit& AUnit) {
+    Side& side = fSide[Index(ADir)];
+    const ByteString masked = trace::MaskLinkUnit(AUnit, ADir == Direction::PinPadToHost);
+    const uint64_t from = side.Done, to = side.Done + AUnit.Raw.size();
+    std::vector<Held*> chunks;
+    for (Held& held : fHeld)
+        if (held.Item.What == RelayItem::Kind::Bytes && held.Item.Dir == ADir && held.Begin < to &&
+            held.End > from)
+            chunks.push_back(&held);
+    size_t taken = 0;
+    for (size_t k = 0; k < chunks.size(); ++k) {
+        Held& held = *chunks[k];
+        const uint64_t share = std::min(held.End, to) - std::max(held.Begin, from);
+        const size_t count = k + 1 == chunks.size()
+                                 ? masked.size() - taken
+                                 : std::min<size_t>(static_cast<size_t>(share), masked.size() - taken);
+        held.Out.append(masked, taken, count);
+        taken += count;
+    }
+    side.Done = to;
+}
+
+bool MaskingQueue::Ready(const Held& AHeld) const {
+    if (!fMask || AHeld.Item.What != RelayItem::Kind::Bytes) return true;
+    return AHeld.End <= fSide[Index(AHeld.Item.Dir)].Done;
+}
+
+void MaskingQueue::Expire(TraceClock::time_point ANow) {
+    if (!fMask) return;
+    for (const Direction dir : {Direction::HostToPinPad, Direction::PinPadToHost}) {
+        Side& side = fSide[Index(dir)];
+        if (!side.Decoder.InFrame() || ANow - side.LastAt < fFrameGap) continue;
+        std::vector<trace::LinkUnit> units;
+        side.Decoder.Flush(units);
+        for (const auto& unit : units)
+            Complete(dir, unit);
+    }
+}
+
+void MaskingQueue::Flush() {
+    if (!fMask) return;
+    for (const Direction dir : {Direction::HostToPinPad, Direction::PinPadToHost}) {
+        std::vector<trace::LinkUnit> units;
+        fSide[Index(dir)].Decoder.Flush(units);
+        for (const auto& unit : units)
+            Complete(dir, unit);
+    }
+}
+
+bool MaskingQueue::Pop(RelayItem& AItem) {
+    while (!fHeld.empty() && Ready(fHeld.front())) {
+        Held held = std::move(fHeld.front());
+        fHeld.pop_front();
+        if (fMask && held.Item.What == RelayItem::Kind::Bytes) {
+            if (held.Out.empty()) continue; // masking shortened the unit and left this chunk nothing
+            held.Item.Bytes = std::move(held.Out);
+        }
+        AItem = std::move(held.Item);
+        return true;
+    }
+    return false;
+}
+
+std::optional<TraceClock::time_point> MaskingQueue::NextExpiry() const {
+    std::optional<TraceClock::time_point> next;
+    if (!fMask) return next;
+    for (const Side& side : fSide)
+        if (side.Decoder.InFrame()) {
+            const auto at = side.LastAt + fFrameGap;
+            if (!next || at < *next) next = at;
+        }
+    return next;
+}
+
+std::optional<TraceClock::time_point> MaskingQueue::FrontTime() const {
+    if (fHeld.empty()) return std::nullopt;
+    return fHeld.front().Item.At;
+}
+
+} // namespace kestrel::monitor

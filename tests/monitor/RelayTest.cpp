@@ -1,0 +1,342 @@
+// The relay between a real PIN-pad component and the simulated PIN pad: a session through it is
+// the session without it, byte for byte, with and without link faults, and the decoder says what
+// happened.
+#include "MonitorTestSupport.h"
+
+#include "pinpad/VexoAbecsErrors.h"
+#include "pinpad/VexoAbecsTables.h"
+
+#include <map>
+
+namespace kestrel::monitor::test {
+namespace {
+
+using K = TraceEvent::Kind;
+using sim::Profile;
+using sim::SimulatorRunner;
+using vexo::TVexoAbecsPinPad;
+
+// host -> tap -> monitor -> tap -> simulator, every piece on a pseudo-terminal.
+struct Tapped {
+    explicit Tapped(bool AMask = false)
+        : pinpadTap(sim.StartPty()), monitor(PtyEnd(dir / "pos"), SerialEnd(pinpadTap.Path()), AMask) {
+        if (!WaitForPath(dir / "pos")) throw std::runtime_error("no link");
+        hostTap = std::make_unique<Tap>((dir / "pos").string());
+        pinpad.SetPort(hostTap->Path());
+        pinpad.SetTimeOut(3000);
+    }
+    // Both taps saw the same bytes: what one side sent is what the other received.
+    void ExpectTransparent() {
+        for (int i = 0; i < 100 && (hostTap->FromNear().size() != pinpadTap.FromNear().size() ||
+                                    hostTap->FromFar().size() != pinpadTap.FromFar().size());
+             ++i)
+            std::this_thread::sleep_for(20ms);
+        EXPECT_EQ(hostTap->FromNear(), pinpadTap.FromNear()) << "the host's bytes, as the PIN pad got them";
+        EXPECT_EQ(pinpadTap.FromFar(), hostTap->FromFar()) << "the PIN pad's bytes, as the host got them";
+        monitor.Stop();
+        EXPECT_EQ(monitor.Out.Recorded(Direction::HostToPinPad), hostTap->FromNear());
+        EXPECT_EQ(monitor.Out.Recorded(Direction::PinPadToHost), pinpadTap.FromFar());
+        EXPECT_EQ(monitor.GetRelay().Written(Direction::HostToPinPad), pinpadTap.FromNear().size());
+        EXPECT_EQ(monitor.GetRelay().Written(Direction::PinPadToHost), hostTap->FromFar().size());
+    }
+
+    TempDir dir;
+    SimulatorRunner sim{Profile::Graphic()};
+    Tap pinpadTap;
+    InProcessMonitor monitor;
+    std::unique_ptr<Tap> hostTap;
+    TVexoAbecsPinPad pinpad;
+};
+
+TEST(Relay, AWholeSessionIsTheSameWithAndWithoutTheMonitor) {
+    TempDir files;
+    const fs::path picture = Picture(files);
+    SessionResult direct;
+    {
+        SimulatorRunner sim;
+        TVexoAbecsPinPad pinpad;
+        pinpad.SetPort(sim.StartPty());
+        direct = RunSession(pinpad, sim, picture);
+    }
+    Tapped t;
+    const SessionResult relayed = RunSession(t.pinpad, t.sim, picture);
+    EXPECT_EQ(relayed.Key, 4);
+    EXPECT_EQ(relayed.Stored, ReadFile(picture));
+    EXPECT_EQ(relayed.Serial, direct.Serial);
+    EXPECT_EQ(relayed.Display, direct.Display);
+    EXPECT_EQ(relayed.Log, direct.Log) << "the component's own log of every byte it sent and got";
+    t.ExpectTransparent();
+
+    const auto& stats = t.monitor.Out.Stats;
+    for (const char* name : {"OPN", "DSP", "GKY", "MLI", "MLE", "CLO"})
+        EXPECT_EQ(stats.Commands.count(name) ? stats.Commands.at(name) : 0, 1) << name;
+    EXPECT_GE(stats.Commands.at("GIX"), 1);  // the component asks for the capabilities itself too
+    EXPECT_GE(stats.Commands.at("MLR"), 10); // 20 KB in items of 995 bytes, two to a packet
+    EXPECT_TRUE(stats.Errors.empty()); // GKY's key code is its answer, not an error
+    EXPECT_EQ(stats.Retries + stats.Naks + stats.BadFrames + stats.Strays + stats.Timeouts, 0);
+    EXPECT_EQ(stats.BytesToPinPad, t.hostTap->FromNear().size());
+    // Each command frame is followed by ACK and its response, paired and timed.
+    size_t responses = 0;
+    for (const auto& e : t.monitor.Out.Events)
+        if (e.What == K::Response) {
+            ++responses;
+            EXPECT_EQ(e.Command, e.Message.Name);
+            EXPECT_TRUE(e.Took);
+        }
+    EXPECT_EQ(responses, t.monitor.Out.Count(K::Command));
+    EXPECT_EQ(t.monitor.Out.Count(K::Ack), responses);
+}
+
+TEST(Relay, FaultsPassUnchangedAndTheDecoderNamesThem) {
+    struct Case {
+        const char* Fault;
+        std::function<void(const Collector&)> Check;
+    };
+    const std::vector<Case> cases{
+        {"nak:2@GIX",
+         [](const Collector& c) {
+             EXPECT_EQ(c.Count(K::Nak), 2u);
+             EXPECT_EQ(c.Stats.Naks, 2);
+             EXPECT_EQ(c.Stats.Retries, 2); // the command frame sent twice more
+         }},
+        {"crc:1@GIX",
+         [](const Collector& c) {
+             EXPECT_EQ(c.Count(K::BadFrame), 1u);
+             EXPECT_EQ(c.Stats.Naks, 1); // the host's NAK for it
+             // The damaged copy was never read: the good one that follows is the first.
+             EXPECT_EQ(c.Stats.Retries, 0);
+             for (const auto& e : c.Events) {
+                 if (e.What == K::BadFrame) {
+                     EXPECT_NE(e.Note.find("expected"), std::string::npos);
+                 }
+             }
+         }},
+        {"noise:3@GIX",
+         [](const Collector& c) {
+             ASSERT_EQ(c.Count(K::Stray), 1u);
+             for (const auto& e : c.Events) {
+                 if (e.What == K::Stray) {
+                     EXPECT_EQ(e.Unit.Raw.size(), 3u);
+                 }
+             }
+         }},
+        {"split:50@GIX",
+         [](const Collector& c) {
+             // The response came in three reads and is still one good frame.
+             size_t pieces = 0;
+             for (const auto& item : c.Items)
+                 pieces += item.What == RelayItem::Kind::Bytes && item.Dir == Direction::PinPadToHost;
+             EXPECT_GE(pieces, 5u); // ACK + response for OPN, GIX (ACK, three pieces) and DSP
+             EXPECT_EQ(c.Count(K::Response), c.Count(K::Command));
+             EXPECT_EQ(c.Stats.Strays + c.Stats.BadFrames, 0);
+         }},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Fault);
+        Tapped t;
+        t.sim.AddFault(test.Fault);
+        t.pinpad.Enable();
+        t.pinpad.OPN();
+        t.pinpad.GIX();
+        t.pinpad.DSP("after the fault", "");
+        t.pinpad.Disable();
+        t.ExpectTransparent();
+        test.Check(t.monitor.Out);
+        EXPECT_EQ(t.monitor.Out.Stats.Commands.at("DSP"), 1);
+    }
+}
+
+TEST(Relay, AHangUpIsReportedAndThePinPadPortOpenedAgain) {
+    TempDir dir;
+    SimulatorRunner sim;
+    sim.StartPty((dir / "sim").string());
+    InProcessMonitor monitor(PtyEnd(dir / "pos"), SerialEnd((dir / "sim").string()));
+    ASSERT_TRUE(WaitForPath(dir / "pos"));
+    TVexoAbecsPinPad pinpad;
+    pinpad.SetPort((dir / "pos").string());
+    pinpad.SetTimeOut(2000);
+    pinpad.Enable();
+    pinpad.OPN();
+    sim.AddFault("hangup@GIX");
+    EXPECT_ANY_THROW(pinpad.GIX());
+    ASSERT_TRUE(monitor.Out.WaitForNote("is back")) << "the port comes back as the simulator's link does";
+    pinpad.DSP("back again", ""); // the link works again through the same relay
+    pinpad.Disable();
+    monitor.Stop();
+
+    const auto& c = monitor.Out;
+    bool wentAway = false;
+    for (const auto& note : c.Notes)
+        wentAway |= note.find("the PIN pad's port") != std::string::npos &&
+                    note.find("went away") != std::string::npos;
+    EXPECT_TRUE(wentAway);
+    // Half a response, and then nothing: a frame that never ended.
+    bool cut = false;
+    for (const auto& e : c.Events)
+        cut |= e.What == K::Stray && e.Dir == Direction::PinPadToHost &&
+               e.Note.find("never ended") != std::string::npos;
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(c.Stats.Commands.at("DSP"), 1);
+    EXPECT_EQ(c.Stats.Errors.size(), 0u);
+}
+
+TEST(Relay, ThePosApplicationMayCloseAndOpenThePortAgain) {
+    TempDir dir;
+    SimulatorRunner sim;
+    InProcessMonitor monitor(PtyEnd(dir / "pos"), SerialEnd(sim.StartPty()));
+    ASSERT_TRUE(WaitForPath(dir / "pos"));
+    std::vector<std::string> ptys;
+    for (int round = 0; round < 3; ++round) {
+        const std::string pty = fs::read_symlink(dir / "pos").string();
+        ptys.push_back(pty);
+        TVexoAbecsPinPad pinpad;
+        pinpad.SetPort((dir / "pos").string());
+        pinpad.Enable();
+        pinpad.OPN();
+        pinpad.DSP("round " + std::to_string(round), "");
+        pinpad.Disable();
+        ASSERT_TRUE(monitor.Out.WaitForNote("waiting for the POS application"));
+        // Each close gives the link a fresh terminal, free of the last user's exclusive claim.
+        for (int i = 0; i < 100 && fs::read_symlink(dir / "pos").string() == pty; ++i)
+            std::this_thread::sleep_for(10ms);
+    }
+    monitor.Stop();
+    EXPECT_NE(ptys[0], ptys[1]);
+    EXPECT_NE(ptys[1], ptys[2]);
+    EXPECT_EQ(monitor.Out.Stats.Commands.at("OPN"), 3);
+    EXPECT_EQ(monitor.Out.Stats.Commands.at("DSP"), 3);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "pos"))) << "the link goes with the monitor";
+}
+
+TEST(Relay, TcpOnBothSidesAndAConnectionMadeAgain) {
+    SimulatorRunner sim;
+    const uint16_t simPort = sim.StartTcp();
+    InProcessMonitor monitor({EndOptions::Kind::Listen, "127.0.0.1:0", ""},
+                             {EndOptions::Kind::Connect, "127.0.0.1:" + std::to_string(simPort), ""});
+    ASSERT_TRUE(monitor.Out.WaitForNote("waiting for the POS application on TCP"));
+    // The note is where the listening port is told.
+    const std::string note = monitor.Out.NoteWith("on TCP 127.0.0.1:");
+    const std::string port = note.substr(note.rfind(':') + 1);
+    ASSERT_FALSE(port.empty());
+    TVexoAbecsPinPad pinpad;
+    pinpad.SetPort("TCP:127.0.0.1:" + port);
+    pinpad.Enable();
+    pinpad.OPN();
+    pinpad.GIX();
+    EXPECT_FALSE(pinpad.Response().GetResponseFromTagValue(vexo::PP_SERNUM).empty());
+    // The PIN pad's connection breaks: the monitor connects again by itself.
+    pinpad.SetTimeOut(1000);
+    sim.AddFault("hangup@DSP");
+    EXPECT_ANY_THROW(pinpad.DSP("cut", ""));
+    ASSERT_TRUE(monitor.Out.WaitForNote("connected to the PIN pad at 127.0.0.1:" + std::to_string(simPort) +
+                                        " again"));
+    pinpad.DSP("whole", "");
+    pinpad.Disable();
+    ASSERT_TRUE(monitor.Out.WaitForNote("the POS application disconnected"));
+    monitor.Stop();
+    EXPECT_GE(monitor.Out.Stats.Commands.at("GIX"), 1);
+    EXPECT_EQ(monitor.Out.Stats.Commands.at("DSP"), 2);
+}
+
+// A far end of the test's own: a pseudo-terminal whose master the test reads and writes.
+struct RawPeer {
+    RawPeer() {
+        char name[128];
+        int slave = -1;
+        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
+        termios tio{};
+        ::tcgetattr(slave, &tio);
+        ::cfmakeraw(&tio);
+        ::tcsetattr(slave, TCSANOW, &tio);
+        ::close(slave);
+        path = name;
+        ::fcntl(master, F_SETFL, O_NONBLOCK);
+    }
+    ~RawPeer() { ::close(master); }
+    // Reads until ASize bytes came or nothing came for a second.
+    ByteString Read(size_t ASize) {
+        ByteString got;
+        char buffer[65536];
+        while (got.size() < ASize) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 1000) <= 0) break;
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0) got.append(buffer, size_t(n));
+        }
+        return got;
+    }
+    int master = -1;
+    std::string path;
+};
+
+int OpenRaw(const fs::path& APath) {
+    const int fd = ::open(APath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios tio{};
+    ::tcgetattr(fd, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(fd, TCSANOW, &tio);
+    return fd;
+}
+
+TEST(Relay, NothingIsLostOrReorderedWhenTheFarSideReadsLate) {
+    TempDir dir;
+    RawPeer pinpad;
+    InProcessMonitor monitor(PtyEnd(dir / "pos"), SerialEnd(pinpad.path));
+    ASSERT_TRUE(WaitForPath(dir / "pos"));
+    const int host = OpenRaw(dir / "pos");
+    ASSERT_GE(host, 0);
+    // Far more than the terminals and the relay's own queue hold: the relay has to stop reading
+    // and let the line hold the sender back.
+    ByteString sent;
+    for (size_t i = 0; i < 1'000'000; ++i)
+        sent += static_cast<char>((i * 7919) >> 3);
+    std::thread writer([&] {
+        size_t at = 0;
+        const auto until = std::chrono::steady_clock::now() + 20s;
+        while (at < sent.size() && std::chrono::steady_clock::now() < until) {
+            const ssize_t n = ::write(host, sent.data() + at, std::min<size_t>(8192, sent.size() - at));
+            if (n > 0) at += size_t(n);
+            pollfd p{host, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+        }
+    });
+    // The PIN pad side reads late, and then in pieces with pauses between.
+    std::this_thread::sleep_for(300ms);
+    ByteString got;
+    for (int i = 0; i < 2000 && got.size() < sent.size(); ++i) {
+        const ByteString piece = pinpad.Read(std::min<size_t>(65536, sent.size() - got.size()));
+        if (piece.empty()) break;
+        got += piece;
+        if (i % 4 == 0) std::this_thread::sleep_for(20ms);
+    }
+    writer.join();
+    EXPECT_EQ(got.size(), sent.size());
+    EXPECT_TRUE(got == sent) << "the bytes came out changed or out of order";
+    ::close(host);
+    monitor.Stop();
+    EXPECT_EQ(monitor.Out.Stats.BytesToPinPad, sent.size());
+}
+
+TEST(Relay, BytesForAnAbsentPosApplicationAreNotedAsNotDelivered) {
+    TempDir dir;
+    RawPeer pinpad;
+    InProcessMonitor monitor(PtyEnd(dir / "pos"), SerialEnd(pinpad.path));
+    ASSERT_TRUE(WaitForPath(dir / "pos"));
+    ASSERT_EQ(::write(pinpad.master, "\x06\x15", 2), 2);
+    ASSERT_TRUE(monitor.Out.WaitForNote("the POS application is not connected"));
+    const int host = OpenRaw(dir / "pos");
+    ASSERT_TRUE(
+        monitor.Out.WaitForNote("2 byte(s) for the POS application were not delivered while it was away"));
+    ASSERT_EQ(::write(pinpad.master, "\x04", 1), 1);
+    char byte = 0;
+    pollfd p{host, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 2000), 1);
+    EXPECT_EQ(::read(host, &byte, 1), 1);
+    EXPECT_EQ(byte, '\x04') << "only what came after the POS application opened the port";
+    ::close(host);
+    monitor.Stop();
+    EXPECT_EQ(monitor.Out.Stats.BytesToHost, 3u);
+}
+
+} // namespace
+} // namespace kestrel::monitor::test

@@ -1,0 +1,67 @@
+#include "trace/LinkMask.h"
+
+#include "pinpad/VexoAbecsPacket.h"
+#include "trace/MessageDecoder.h"
+#include "trace/ValueText.h"
+
+namespace kestrel::trace {
+
+using namespace vexo;
+
+namespace {
+
+void Put(ByteString& AOut, size_t AAt, const ByteString& AValue) {
+    AOut.replace(AAt, AValue.size(), AValue);
+}
+
+} // namespace
+
+ByteString MaskDataField(std::string_view AData, bool AResponse) {
+    const DecodedMessage message = AResponse ? DecodeResponse(AData) : DecodeCommand(AData);
+    ByteString out(AData);
+    if (AData.size() < 3) return MaskLooseBytes(AData, true);
+    const bool media = message.Name == "MLR";
+    size_t at = AResponse && message.Status >= 0 ? 6 : 3;
+    for (const DecodedBlock& block : message.Blocks) {
+        at += 3; // the length digits
+        if (block.IsTLV) {
+            size_t item = at;
+            for (const DecodedTLV& tlv : block.Items) {
+                item += 4;
+                Put(out, item, MaskValue(tlv.Tag, AResponse, tlv.Value, media));
+                item += tlv.Value.size();
+            }
+        } else {
+            Put(out, at, MaskLooseBytes(block.Data, !media));
+        }
+        at += block.Data.size();
+    }
+    // What the decoder could not take apart (a broken length, a field cut short).
+    if (at < out.size()) Put(out, at, MaskLooseBytes(std::string_view(AData).substr(at), !media));
+    return out;
+}
+
+ByteString MaskLinkUnit(const LinkUnit& AUnit, bool AResponse) {
+    switch (AUnit.What) {
+    case LinkUnit::Kind::Stray:
+        return MaskLooseBytes(AUnit.Raw, true);
+    case LinkUnit::Kind::Frame:
+        break;
+    default:
+        return AUnit.Raw;
+    }
+    const ByteString data = MaskDataField(AUnit.Data, AResponse);
+    if (data == AUnit.Data) return AUnit.Raw;
+    // The CRC is linear: what the frame's CRC was off by, the rebuilt one is off by too.
+    const auto crc = static_cast<uint16_t>(
+        AUnit.CrcGot ^ AUnit.CrcWant ^
+        TVexoAbecsPacket::UpdateCRC(TVexoAbecsPacket::UpdateCRC(0, data), ByteString(1, char(ETB))));
+    ByteString frame(1, char(SYN));
+    frame += TVexoAbecsPacket::StuffData(data);
+    frame += char(ETB);
+    frame += static_cast<char>(crc >> 8);
+    frame += static_cast<char>(crc & 0xFF);
+    return frame;
+}
+
+} // namespace kestrel::trace
