@@ -56,6 +56,10 @@ void TfrConfiguraSerial::BuildControls() {
     cmbDataBits = Combo("cmbDataBits", {"5", "6", "7", "8"}, false);
     cmbParity = Combo("cmbParity", {"None", "Odd", "Even", "Mark", "Space"}, false);
     cmbStopBits = Combo("cmbStopBits", {"1", "1,5", "2"}, false);
+    lbStopBitsNote = new QLabel(QStringLiteral("1,5 stop bits need 5 data bits"));
+    lbStopBitsNote->setObjectName(QStringLiteral("lbStopBitsNote"));
+    lbStopBitsNote->setWordWrap(true);
+    lbStopBitsNote->hide();
     cmbHandShaking = Combo("cmbHandShaking", {"Nenhum", "XON/XOFF", "RTS/CTS", "DTR/DSR"}, false);
     chHardFlow = new QCheckBox(QStringLiteral("HardFlow"));
     chHardFlow->setObjectName(QStringLiteral("chHardFlow"));
@@ -81,6 +85,7 @@ void TfrConfiguraSerial::BuildControls() {
         label->setBuddy(box);
         layout->addWidget(label);
         layout->addWidget(box);
+        if (box == cmbStopBits) layout->addWidget(lbStopBitsNote);
     }
     layout->addWidget(chHardFlow);
     layout->addWidget(chSoftFlow);
@@ -99,13 +104,16 @@ void TfrConfiguraSerial::ConnectControls() {
     };
     connect(cmbPortaSerial, &QComboBox::editTextChanged, this, guarded([this] { cmbPortaSerialChange(); }));
     connect(cmbBaudRate, &QComboBox::editTextChanged, this, guarded([this] { cmbBaudRateChange(); }));
-    connect(cmbDataBits, &QComboBox::activated, this,
-            guarded([this] { fDevice->SetData(cmbDataBits->currentText().toInt()); }));
+    connect(cmbDataBits, &QComboBox::activated, this, guarded([this] {
+                fDevice->SetData(cmbDataBits->currentText().toInt());
+                RefreshStopBitsNote();
+            }));
     connect(cmbParity, &QComboBox::activated, this, guarded([this] {
                 fDevice->SetParity(static_cast<vexo::TVexoSerialParity>(cmbParity->currentIndex()));
             }));
     connect(cmbStopBits, &QComboBox::activated, this, guarded([this] {
                 fDevice->SetStop(static_cast<vexo::TVexoSerialStop>(cmbStopBits->currentIndex()));
+                RefreshStopBitsNote();
             }));
     connect(cmbHandShaking, &QComboBox::activated, this, guarded([this] {
                 fDevice->SetHandShake(static_cast<vexo::TVexoHandShake>(cmbHandShaking->currentIndex()));
@@ -147,7 +155,12 @@ void TfrConfiguraSerial::FillControls() {
     chHardFlow->setChecked(fDevice->HardFlow());
     chSoftFlow->setChecked(fDevice->SoftFlow());
     cmbHandShaking->setCurrentIndex(static_cast<int>(fDevice->HandShake()));
+    RefreshStopBitsNote();
     fFilling = false;
+}
+
+void TfrConfiguraSerial::RefreshStopBitsNote() {
+    lbStopBitsNote->setVisible(fDevice->Stop() == vexo::s1eMeio && fDevice->Data() != 5);
 }
 
 // The device keeps handshake and the two flow flags consistent; show what it made of the change.

@@ -6,6 +6,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QPushButton;
 
 namespace vexo {
@@ -35,6 +36,8 @@ public:
     QComboBox* cmbDataBits = nullptr;
     QComboBox* cmbParity = nullptr;
     QComboBox* cmbStopBits = nullptr;
+    // Shown while 1,5 stop bits are chosen with other than 5 data bits, which the port refuses.
+    QLabel* lbStopBitsNote = nullptr;
     QComboBox* cmbHandShaking = nullptr;
     QCheckBox* chHardFlow = nullptr;
     QCheckBox* chSoftFlow = nullptr;
@@ -49,6 +52,7 @@ private:
     void ConnectControls();
     void Guard(const std::function<void()>& AHandler);
     void RefreshFlowControls();
+    void RefreshStopBitsNote();
     void cmbPortaSerialChange();
     void cmbBaudRateChange();
 

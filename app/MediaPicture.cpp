@@ -18,13 +18,15 @@ void TMediaPicture::SetWithBytes(media::Picture AImage, media::MediaType AFormat
     OwnBytes = std::move(ABytes);
 }
 
-vexo::ByteString TMediaPicture::UploadBytes(media::MediaType& ADeclared) const {
+vexo::ByteString TMediaPicture::UploadBytes(media::MediaType& ADeclared, bool ATakesPNG,
+                                            bool ATakesJPEG) const {
     if (!OwnBytes.empty()) {
         ADeclared = Type;
         return OwnBytes;
     }
-    if (Type == media::MediaType::mtJPG) {
-        ADeclared = Type;
+    // PNG keeps every pixel; JPEG only for a PIN pad that takes nothing else of the two.
+    if (!ATakesPNG && ATakesJPEG) {
+        ADeclared = media::MediaType::mtJPG;
         return media::EncodeJpeg(Image);
     }
     ADeclared = media::MediaType::mtPNG;

@@ -22,8 +22,10 @@ struct TMediaPicture {
     void SetWithBytes(media::Picture AImage, media::MediaType AFormat, vexo::ByteString ABytes);
     void Clear() { SetPicture({}, Type); }
     // The bytes to upload and the type to declare for them. The picture's own bytes when it still has
-    // them; otherwise it is written afresh: JPEG as JPEG, anything else as PNG (there is no GIF writer).
-    vexo::ByteString UploadBytes(media::MediaType& ADeclared) const;
+    // them; otherwise (a bitmap, say) it is written afresh, as PNG unless the PIN pad takes JPEG and no
+    // PNG (there is no GIF writer).
+    vexo::ByteString UploadBytes(media::MediaType& ADeclared, bool ATakesPNG = true,
+                                 bool ATakesJPEG = true) const;
 };
 
 // The Multimedia page's state: the picture of "Image" and the QR picture of "QRCode".

@@ -19,10 +19,11 @@ constexpr int kPreviewSide = 200;
 // Each filter shows its caption as the operator knows it; the pattern group after it is what the
 // dialog matches (case-insensitively), as Qt reads only the last group and splits it on spaces.
 QStringList PictureFileFilters() {
-    return {QStringLiteral("All Compatible Image Types (*.png *.jpeg *.jpg *.gif)"),
+    return {QStringLiteral("All Compatible Image Types (*.png *.jpeg *.jpg *.gif *.bmp)"),
             QStringLiteral("PNG Files (*.png) (*.png)"),
             QStringLiteral("JPEG Files (*.jpeg;*.jpg;*.jpe;*.jfif) (*.jpeg *.jpg)"),
-            QStringLiteral("Graphics Interchange Format Files (*.gif) (*.gif)")};
+            QStringLiteral("Graphics Interchange Format Files (*.gif) (*.gif)"),
+            QStringLiteral("Bitmap Files (*.bmp) (*.bmp)")};
 }
 
 } // namespace

@@ -392,6 +392,7 @@ void TfrMain::SaveParams() {
     ini.WriteString("Serial", "ParamsString", VexoAbecsPinPad1->Device().ParamsString());
     ini.WriteString("Log", "File", Std(edLogFile->text()));
     ini.WriteInteger("Log", "Level", seLogLevel->value());
+    ini.WriteBool("Log", "MaskCardData", cbLogMaskCardData->isChecked());
     ini.WriteInteger("PinPad", "MsgAlign", cbxMsgAlign->currentIndex());
     ini.WriteBool("PinPad", "MsgWordWrap", cbMsgWordWrap->isChecked());
     ini.UpdateFile();
@@ -404,6 +405,7 @@ void TfrMain::ReadParams() {
     VexoAbecsPinPad1->Device().SetParamsString(ini.ReadString("Serial", "ParamsString", ""));
     edLogFile->setText(QString::fromStdString(ini.ReadString("Log", "File", "")));
     seLogLevel->setValue(ini.ReadInteger("Log", "Level", 2));
+    cbLogMaskCardData->setChecked(ini.ReadBool("Log", "MaskCardData", true));
     const int align = ini.ReadInteger("PinPad", "MsgAlign", 3);
     cbxMsgAlign->setCurrentIndex(align >= 0 && align < cbxMsgAlign->count() ? align : -1);
     cbMsgWordWrap->setChecked(ini.ReadBool("PinPad", "MsgWordWrap", true));
@@ -415,6 +417,7 @@ void TfrMain::ApplyParams() {
     const int level = seLogLevel->value();
     if (level < 0 || level > 255) throw vexo::ERangeError();
     pp.SetLogLevel(static_cast<uint8_t>(level));
+    pp.SetLogMaskCardData(cbLogMaskCardData->isChecked());
     pp.SetPort(Std(cbxPort->currentText()));
     // With no alignment chosen the component keeps the one it has.
     if (cbxMsgAlign->currentIndex() >= 0)

@@ -197,6 +197,7 @@ public:
     QLineEdit* edLogFile = nullptr;
     QPushButton* sbShowLogFile = nullptr;
     QSpinBox* seLogLevel = nullptr;
+    QCheckBox* cbLogMaskCardData = nullptr;
     QComboBox* cbxMsgAlign = nullptr;
     QCheckBox* cbMsgWordWrap = nullptr;
     QPushButton* btSaveParams = nullptr;

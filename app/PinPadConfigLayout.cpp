@@ -235,6 +235,11 @@ QWidget* TfrMain::BuildConfigPage() {
     logRow->addWidget(Labelled(QStringLiteral("File"), edLogFile), 1);
     logRow->addWidget(sbShowLogFile, 0, Qt::AlignBottom);
     logRow->addWidget(Labelled(QStringLiteral("Log.Level"), seLogLevel));
+    cbLogMaskCardData = Named(new QCheckBox(QStringLiteral("Mask card data")), "cbLogMaskCardData");
+    cbLogMaskCardData->setChecked(true);
+    cbLogMaskCardData->setToolTip(
+        QStringLiteral("Card numbers and tracks show in the log with only the first 6 and last 4 digits"));
+    logRow->addWidget(cbLogMaskCardData, 0, Qt::AlignBottom);
 
     cbxMsgAlign = Named(new QComboBox, "cbxMsgAlign");
     cbMsgWordWrap = Named(new QCheckBox(QStringLiteral("WordWrap")), "cbMsgWordWrap");

@@ -125,7 +125,11 @@ void TfrMain::btSearchSerialPorts1Click() {
     // The type declared to the PIN pad is the format of the bytes it receives. For a file named after
     // its format that is what the extension says; a PNG saved as .jpg still goes as PNG.
     const media::MediaType byName = media::MediaTypeFromFileName(Std(path));
-    if (file.Format != byName)
+    if (file.MustEncode)
+        AddToLog(QStringLiteral("- %1 holds a bitmap, which no PIN pad takes: it goes to the PIN pad as PNG, "
+                                "or as JPEG to one that takes no PNG")
+                     .arg(path));
+    else if (file.Format != byName)
         AddToLog(QStringLiteral("- %1 holds a %2 picture: it goes to the PIN pad as %2")
                      .arg(path, QString::fromLatin1(media::MediaTypeName(file.Format))));
     fMediaPage->Media.SetWithBytes(std::move(file.Image), file.Format, std::move(file.Bytes));
@@ -137,7 +141,13 @@ void TfrMain::btMediaLoadClick() {
     const TMediaPicture& picture = fMediaPage->Media;
     if (picture.Image.Empty()) throw vexo::Exception("No picture to load: pick a picture file first");
     media::MediaType declared = picture.Type;
-    const vexo::ByteString bytes = picture.UploadBytes(declared);
+    bool takesPNG = true, takesJPEG = true;
+    if (picture.OwnBytes.empty()) {
+        const auto capabilities = VexoAbecsPinPad1->GetPinPadCapabilities();
+        takesPNG = capabilities.MediaPNGisSupported;
+        takesJPEG = capabilities.MediaJPGisSupported;
+    }
+    const vexo::ByteString bytes = picture.UploadBytes(declared, takesPNG, takesJPEG);
     UploadMedia(edMediaLoad->text(), bytes, declared);
 }
 
@@ -205,11 +215,8 @@ void TfrMain::EndMediaLoad() {
 }
 
 void TfrMain::MediaLoadProgress(int APacketsDone, int APacketsTotal) {
-    // MLI and MLE are one packet each; the file's bytes travel in the MLR packets.
-    if (VexoAbecsPinPad1->Command().ID() == "MLR" && APacketsTotal > 0) {
-        pbMediaLoad->setRange(0, APacketsTotal);
-        pbMediaLoad->setValue(APacketsDone);
-    }
+    pbMediaLoad->setRange(0, APacketsTotal);
+    pbMediaLoad->setValue(APacketsDone);
     // Paint, but take no clicks: the upload is not a command the operator can cancel, and no other
     // command may start while it runs.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

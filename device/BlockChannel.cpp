@@ -28,6 +28,11 @@ void TBlockChannel::SetError(int ACode) {
     fLastErrorDesc = ErrorText(ACode);
 }
 
+void TBlockChannel::SetError(int ACode, const std::string& ADetail) {
+    fLastError = ACode;
+    fLastErrorDesc = ErrorText(ACode) + ": " + ADetail;
+}
+
 void TBlockChannel::ExceptCheck() {
     if (RaiseExcept && fLastError != 0) RaiseError();
 }

@@ -85,6 +85,8 @@ protected:
     virtual void BandwidthWaiting(int /*AMs*/) {}
 
     void SetError(int ACode);
+    // The code's own text with a detail that says what was wrong.
+    void SetError(int ACode, const std::string& ADetail);
     void ClearError() { SetError(0); }
     // Raises the transport's own error class when RaiseExcept is set and LastError is not 0.
     void ExceptCheck();

@@ -222,6 +222,13 @@ void TBlockSerial::Config(int ABaud, int ABits, char AParity, int AStop, bool AS
         ExceptCheck();
         return;
     }
+    // termios has one flag for "more than one stop bit": the line sends one and a half with 5 data
+    // bits and two with more. Taking 1.5 with 6 to 8 bits would quietly give 2.
+    if (AStop == 1 && ABits != 5) {
+        SetError(ErrWrongParameter, "1.5 stop bits need 5 data bits");
+        ExceptCheck();
+        return;
+    }
     termios tio{};
     if (::tcgetattr(fHandle, &tio) != 0) {
         SetError(errno);
@@ -265,7 +272,7 @@ void TBlockSerial::Config(int ABaud, int ABits, char AParity, int AStop, bool AS
         tio.c_cflag |= oldParity; // an unknown character keeps the port's parity
     }
     if (tio.c_cflag & PARENB) tio.c_iflag |= INPCK;
-    if (AStop >= 1) tio.c_cflag |= CSTOPB; // with 5 data bits the line gives one and a half
+    if (AStop >= 1) tio.c_cflag |= CSTOPB;
     tio.c_cc[VSTART] = 17;
     tio.c_cc[VSTOP] = 19;
     if (ASoftFlow) tio.c_iflag |= IXON | IXOFF;

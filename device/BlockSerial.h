@@ -68,6 +68,11 @@ public:
     // COMn names /dev/ttyS(n-1), \\.\name names /dev/name; anything else is opened as given.
     static std::string NomeDispositivo(const std::string& AComPort);
     static std::string ErrorDescription(int ACode);
+    // A byte received damaged (framing, overrun, parity: a BREAK, a device powering up or down). The
+    // line is still there; only that byte is in doubt.
+    static bool IsLineError(int ACode) noexcept {
+        return ACode == ErrFrame || ACode == ErrOverrun || ACode == ErrRxOver || ACode == ErrRxParity;
+    }
 
     void Connect(const std::string& AComPort);
     void Config(int ABaud, int ABits, char AParity, int AStop, bool ASoftFlow, bool AHardFlow);

@@ -1,5 +1,5 @@
 #include "media/MediaType.h"
-#include "util/Strings.h"
+#include "util/MediaName.h"
 
 namespace kestrel::media {
 
@@ -14,10 +14,6 @@ std::string_view FileNamePart(std::string_view APath) {
 std::string_view::size_type ExtensionStart(std::string_view AName) {
     const auto dot = AName.rfind('.');
     return dot == std::string_view::npos ? AName.size() : dot;
-}
-
-bool IsAsciiAlnum(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
 } // namespace
@@ -55,10 +51,7 @@ std::string MediaFileBaseName(std::string_view APath) {
 }
 
 std::string MediaNameFromFileName(std::string_view APath) {
-    std::string kept;
-    for (char c : MediaFileBaseName(APath))
-        if (IsAsciiAlnum(c)) kept += c;
-    return vexo::CompletarDireita(vexo::UpperCase(kept), 8);
+    return vexo::FormatMediaName(MediaFileBaseName(APath));
 }
 
 MediaType MediaTypeFromFileName(std::string_view APath) {

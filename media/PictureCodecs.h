@@ -13,6 +13,11 @@ Picture DecodeJpeg(std::string_view ABytes, std::size_t AMaxPixels = kMaxPicture
 // transparent colour index are fully transparent.
 Picture DecodeGif(std::string_view ABytes, std::size_t AMaxPixels = kMaxPicturePixels);
 
+// Windows bitmaps (1, 4, 8, 16, 24 and 32 bits, RLE8, RLE4, bit fields). No PIN pad takes them as
+// media files: a bitmap goes to the PIN pad written afresh as PNG or JPEG.
+bool IsBmp(std::string_view ABytes) noexcept;
+Picture DecodeBmp(std::string_view ABytes, std::size_t AMaxPixels = kMaxPicturePixels);
+
 // 8-bit PNG: RGB when every pixel is opaque, RGBA otherwise. Pure black and white stay exact.
 vexo::ByteString EncodePng(const Picture& APicture);
 // Baseline JPEG (AQuality 1 to 100); transparent pixels are laid over white, as JPEG has no alpha.

@@ -26,7 +26,8 @@ Picture DecodePicture(std::string_view ABytes, std::size_t AMaxPixels) {
     const auto format = DetectMediaType(ABytes);
     if (!format) {
         if (ABytes.empty()) throw EMediaError("The picture data is empty");
-        throw EMediaError("The data is not a PNG, JPEG or GIF picture");
+        if (IsBmp(ABytes)) return DecodeBmp(ABytes, AMaxPixels);
+        throw EMediaError("The data is not a PNG, JPEG, GIF or BMP picture");
     }
     switch (*format) {
     case MediaType::mtPNG:
@@ -42,8 +43,12 @@ Picture DecodePicture(std::string_view ABytes, std::size_t AMaxPixels) {
 PictureFile ReadPictureBytes(vexo::ByteString ABytes, std::size_t AMaxPixels) {
     PictureFile file;
     file.Image = DecodePicture(ABytes, AMaxPixels);
-    file.Format = *DetectMediaType(ABytes);
-    file.Bytes = std::move(ABytes);
+    if (const auto format = DetectMediaType(ABytes)) {
+        file.Format = *format;
+        file.Bytes = std::move(ABytes);
+    } else {
+        file.MustEncode = true;
+    }
     return file;
 }
 

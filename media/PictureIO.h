@@ -9,14 +9,16 @@
 namespace kestrel::media {
 
 // A picture as read from a file or buffer: the decoded pixels, the format its bytes are in (read from
-// their content) and the bytes themselves.
+// their content) and the bytes themselves. A file in a format no PIN pad takes (BMP) has no Bytes and
+// MustEncode set: it goes to the PIN pad written afresh, and Format is PNG, the form it takes by default.
 struct PictureFile {
     Picture Image;
     MediaType Format = MediaType::mtPNG;
     vexo::ByteString Bytes;
+    bool MustEncode = false;
 };
 
-// Decodes PNG, JPEG or GIF, whichever the bytes' signature names. EMediaError for anything else.
+// Decodes PNG, JPEG, GIF or BMP, whichever the bytes' signature names. EMediaError for anything else.
 Picture DecodePicture(std::string_view ABytes, std::size_t AMaxPixels = kMaxPicturePixels);
 PictureFile ReadPictureBytes(vexo::ByteString ABytes, std::size_t AMaxPixels = kMaxPicturePixels);
 // Reads and decodes a picture file; the message of any failure names the file.

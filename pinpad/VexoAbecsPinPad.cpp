@@ -138,7 +138,8 @@ void TVexoAbecsPinPad::ExecCommand(bool AEvaluateResponse) {
 
 void TVexoAbecsPinPad::RunPackets(bool AEvaluateResponse) {
     if (fLogLevel >= 4) LogApplicationLayer(*fCommand);
-    const int total = fOnProgress ? CountPackets() : 0;
+    const bool report = fReportProgress && fOnProgress;
+    const int total = report ? CountPackets() : 0;
     int done = 0;
     int32_t blockStart = -1;
     while (blockStart < fCommand->Blocks().Count()) {
@@ -157,7 +158,7 @@ void TVexoAbecsPinPad::RunPackets(bool AEvaluateResponse) {
         }
         WaitForResponse();
         if (AEvaluateResponse) EvaluateResponse();
-        if (fOnProgress) fOnProgress(this, ++done, total);
+        if (report && fOnProgress) fOnProgress(this, ++done, total);
         blockStart += blocksRead;
     }
 }
@@ -267,16 +268,24 @@ void TVexoAbecsPinPad::WaitForSYN() {
 }
 
 // One read slice of the wait for SYN. A port that failed (gone, peer closed) must not read as
-// silence: that would keep a blocking command waiting, or spinning, on a dead link for ever.
+// silence: that would keep a blocking command waiting, or spinning, on a dead link for ever. A byte
+// that came in damaged is no failure of the port: before SYN it is noise like any other, and the
+// wait goes on.
 uint8_t TVexoAbecsPinPad::ReadWaitingByte() {
     const Clock::time_point start = Clock::now();
     const uint8_t b = fDevice->LeByte(kReadSlice);
     if (b != 0) return b;
     if (TBlockChannel* channel = ActiveChannel()) {
         const int error = channel->LastError();
-        const int timeoutCode = fDevice->IsSerialPort() ? static_cast<int>(ErrTimeout) : WSAETIMEDOUT;
+        const bool serial = fDevice->IsSerialPort();
+        const int timeoutCode = serial ? static_cast<int>(ErrTimeout) : WSAETIMEDOUT;
+        if (serial && TBlockSerial::IsLineError(error)) {
+            const ESerialPortError damaged(error, channel->LastErrorDesc());
+            LogText(std::string("    ") + damaged.ClassName() + ": " + damaged.Message(), 3);
+            return b;
+        }
         if (error != 0 && error != timeoutCode) {
-            if (fDevice->IsSerialPort()) DoException(ESerialPortError(error, channel->LastErrorDesc()));
+            if (serial) DoException(ESerialPortError(error, channel->LastErrorDesc()));
             DoException(ESocketError(error, channel->LastErrorDesc()));
         }
         if (error == 0) return b; // a real 00h byte

@@ -204,7 +204,9 @@ using TVexoNotifyEvent = std::function<void(TComponent* Sender)>;
 using TVexoAbecsExecEvent = std::function<void(bool& Cancel)>;
 // ALogLine is UTF-8 text; Tratado arrives true, a handler sets it false to have the line go to LogFile too.
 using TVexoGravarLog = std::function<void(const std::string& ALogLine, bool& Tratado)>;
-// Fired after each packet that was acknowledged and answered successfully.
+// The progress of a media file's bytes going to the PIN pad (the MLR packets, of LoadMedia or of MLR
+// alone): fired after each of those packets was acknowledged and answered successfully, with the
+// packets done so far and the packets of the whole transfer. No other command fires it.
 using TVexoAbecsProgressEvent = std::function<void(TComponent* Sender, int APacketsDone, int APacketsTotal)>;
 
 // The PIN-pad component: one ABECS link over an owned device, the command set, the log.
@@ -235,6 +237,10 @@ public:
     void SetLogLevel(uint8_t AValue) { fLogLevel = AValue; }
     bool LogTranslate() const { return fLogTranslate; }
     void SetLogTranslate(bool AValue) { fLogTranslate = AValue; }
+    // Card numbers and tracks in log lines masked (first 6 and last 4 digits of a card number kept);
+    // the bytes on the wire are never touched. On unless the host asks for clear card data.
+    bool LogMaskCardData() const { return fLogMaskCardData; }
+    void SetLogMaskCardData(bool AValue) { fLogMaskCardData = AValue; }
     TVexoAbecsMsgAlign MsgAlign() const { return fMsgAlign; }
     void SetMsgAlign(TVexoAbecsMsgAlign AValue) { fMsgAlign = AValue; }
     bool MsgWordWrap() const { return fMsgWordWrap; }
@@ -358,7 +364,9 @@ private:
     uint8_t fLogLevel = 2;
     std::string fLogFile;
     bool fLogTranslate = true;
+    bool fLogMaskCardData = true;
     bool fIsBusy = false;
+    bool fReportProgress = false; // the running command carries a media file's bytes
     int32_t fTimeOut = 10000;
     std::string fSPEKmod;
     std::string fSPEKpub;

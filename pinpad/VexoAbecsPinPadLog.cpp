@@ -1,6 +1,7 @@
 #include "pinpad/VexoAbecsPinPad.h"
 
 #include "pinpad/VexoAbecsApplicationLayer.h"
+#include "pinpad/VexoAbecsCardData.h"
 #include "pinpad/VexoAbecsErrors.h"
 #include "pinpad/VexoAbecsMsgFormat.h"
 #include "pinpad/VexoAbecsTLV.h"
@@ -55,7 +56,9 @@ void TVexoAbecsPinPad::DoException(const std::string& AMessage) {
 
 void TVexoAbecsPinPad::WriteLog(const ByteString& ALine, bool AWithTime) {
     if (fLogFile.empty() && !fOnWriteLog) return;
-    ByteString line = fLogTranslate ? EscaparNaoImprimiveis(ALine) : ALine;
+    // Masked before the rendering of non-printable bytes, which would turn bytes into digits.
+    const ByteString text = fLogMaskCardData ? MaskCardData(ALine) : ALine;
+    ByteString line = fLogTranslate ? EscaparNaoImprimiveis(text) : text;
     if (AWithTime) line = "-- " + LogTimeStamp() + " - " + line;
     bool tratado = true;
     if (fOnWriteLog) fOnWriteLog(AnsiToText(line), tratado);
@@ -80,7 +83,10 @@ void TVexoAbecsPinPad::LogApplicationLayer(const TVexoAbecsApplicationLayer& ALa
         for (int j = 0; j < items.Count(); ++j) {
             const TVexoAbecsTLV& tlv = items.Items(j);
             const std::string name = isCommand ? SPEParamName(tlv.ID()) : PPParamName(tlv.ID());
-            Log(5, Format("      %s, Size: %d, Data: ", name.c_str(), tlv.Size()) + tlv.Data());
+            // An item line has no tag bytes for the line's masking to find: its value is masked here.
+            const ByteString data =
+                fLogMaskCardData && !isCommand ? MaskCardItem(tlv.ID(), tlv.Data()) : tlv.Data();
+            Log(5, Format("      %s, Size: %d, Data: ", name.c_str(), tlv.Size()) + data);
         }
     }
 }

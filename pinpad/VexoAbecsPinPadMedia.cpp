@@ -5,6 +5,7 @@
 #include "pinpad/VexoAbecsPacket.h"
 #include "pinpad/VexoAbecsTables.h"
 #include "util/CodePage.h"
+#include "util/MediaName.h"
 #include "util/Strings.h"
 
 #include <iterator>
@@ -13,16 +14,11 @@
 namespace vexo {
 namespace {
 
-constexpr size_t kMediaNameSize = 8;
 constexpr size_t kMediaInfoSize = 10;
 
 void Reset(TVexoAbecsCommand& ACommand, const char* AID) {
     ACommand.Clear();
     ACommand.SetID(AID);
-}
-
-bool IsAsciiAlnum(char AChar) {
-    return (AChar >= 'A' && AChar <= 'Z') || (AChar >= 'a' && AChar <= 'z') || (AChar >= '0' && AChar <= '9');
 }
 
 ByteString BigEndian(uint64_t AValue, size_t ACount) {
@@ -59,10 +55,7 @@ std::string JoinNames(std::span<const std::string> ANames) {
 } // namespace
 
 std::string TVexoAbecsPinPad::FormatSPE_MFNAME(const std::string& ASPE_MFNAME) const {
-    std::string name;
-    for (char c : ASPE_MFNAME)
-        if (IsAsciiAlnum(c)) name += c;
-    return CompletarDireita(UpperCase(name), static_cast<int>(kMediaNameSize), ' ');
+    return FormatMediaName(ASPE_MFNAME);
 }
 
 void TVexoAbecsPinPad::MLI(const std::string& ASPE_MFNAME, const ByteString& ASPE_MFINFO) {
@@ -90,7 +83,14 @@ void TVexoAbecsPinPad::MLR(std::iostream& ASPE_DATAIN) {
     LogText(Format("MLR( %lld Bytes )", static_cast<long long>(StreamSize(ASPE_DATAIN))));
     Reset(*fCommand, "MLR");
     fCommand->AddParamFromTagValue(SPE_DATAIN, ASPE_DATAIN);
-    ExecCommand(true);
+    fReportProgress = true;
+    try {
+        ExecCommand(true);
+    } catch (...) {
+        fReportProgress = false;
+        throw;
+    }
+    fReportProgress = false;
 }
 
 void TVexoAbecsPinPad::MLE() {

@@ -180,8 +180,4 @@ bool IsDeviceInfoTag(uint16_t ATag) {
            ATag == PP_DEVTYPE || ATag == PP_TLRMEM || (ATag >= PP_KSNTDESP00 && ATag <= PP_TABVER63);
 }
 
-bool IsCardDataTag(uint16_t ATag) {
-    return (ATag >= PP_TRK1INC && ATag <= PP_TRACK3) || ATag == PP_PAN || ATag == PP_CHNAME;
-}
-
 } // namespace kestrel::trace

@@ -1,4 +1,5 @@
 #pragma once
+#include "pinpad/VexoAbecsCardData.h"
 #include "util/Types.h"
 #include <cstdint>
 #include <string>
@@ -42,8 +43,9 @@ bool IsBlockingCommand(std::string_view AName);
 // A few words on what an ABECS command does ("get information"), or empty for an unknown name.
 std::string CommandDescription(std::string_view AName);
 
-// Card data: items that carry a track, a card number or a cardholder name.
-bool IsCardDataTag(uint16_t ATag);
+// Card data: items that carry a track, a card number or a cardholder name (the PIN-pad log masks by
+// the same rule).
+using vexo::IsCardDataTag;
 // Items that describe the PIN pad itself (serial and part numbers, model, versions, display and
 // media sizes, key serial numbers, table versions): never card data, however many digits they hold.
 bool IsDeviceInfoTag(uint16_t ATag);

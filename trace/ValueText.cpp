@@ -1,5 +1,6 @@
 #include "trace/ValueText.h"
 
+#include "pinpad/VexoAbecsCardData.h"
 #include "pinpad/VexoAbecsTables.h"
 #include "trace/MessageDecoder.h"
 #include "util/CardMask.h"
@@ -47,17 +48,6 @@ std::string Meaning(uint16_t ATag, std::string_view AValue) {
     default:
         return "";
     }
-}
-
-ByteString MaskCardItem(uint16_t ATag, std::string_view AValue) {
-    if (ATag == PP_PAN) return MaskPAN(AValue);
-    if (ATag == PP_CHNAME) {
-        ByteString name(AValue);
-        for (char& c : name)
-            if (c != ' ' && c != '/') c = '*';
-        return name;
-    }
-    return MaskTrackData(AValue);
 }
 
 } // namespace

@@ -11,23 +11,40 @@ namespace {
 
 const char* ControlName(unsigned char b) {
     switch (b) {
-    case 0: return "[NUL]";
-    case 1: return "[SOH]";
-    case 2: return "[STX]";
-    case 3: return "[ETX]";
-    case 5: return "[ENQ]";
-    case 6: return "[ACK]";
-    case 8: return "[BS]";
-    case 9: return "[TAB]";
-    case 10: return "[LF]";
-    case 12: return "[FF]";
-    case 13: return "[CR]";
-    case 17: return "[WAK]";
-    case 21: return "[NAK]";
-    case 27: return "[ESC]";
-    case 28: return "[FS]";
-    case 29: return "[GS]";
-    default: return nullptr;
+    case 0:
+        return "[NUL]";
+    case 1:
+        return "[SOH]";
+    case 2:
+        return "[STX]";
+    case 3:
+        return "[ETX]";
+    case 5:
+        return "[ENQ]";
+    case 6:
+        return "[ACK]";
+    case 8:
+        return "[BS]";
+    case 9:
+        return "[TAB]";
+    case 10:
+        return "[LF]";
+    case 12:
+        return "[FF]";
+    case 13:
+        return "[CR]";
+    case 17:
+        return "[WAK]";
+    case 21:
+        return "[NAK]";
+    case 27:
+        return "[ESC]";
+    case 28:
+        return "[FS]";
+    case 29:
+        return "[GS]";
+    default:
+        return nullptr;
     }
 }
 
@@ -45,7 +62,8 @@ size_t PrefixBytes(std::string_view AText, size_t ACount) {
     size_t i = 0;
     for (size_t n = 0; n < ACount && i < AText.size(); ++n) {
         ++i;
-        while (i < AText.size() && (static_cast<unsigned char>(AText[i]) & 0xC0) == 0x80) ++i;
+        while (i < AText.size() && (static_cast<unsigned char>(AText[i]) & 0xC0) == 0x80)
+            ++i;
     }
     return i;
 }
@@ -94,7 +112,8 @@ std::string EscaparNaoImprimiveis(std::string_view AData) {
 ByteString InteiroParaBytes(int32_t AValue, int ACount) {
     ByteString out(ACount > 0 ? static_cast<size_t>(ACount) : 0, '\0');
     auto v = static_cast<uint32_t>(AValue);
-    for (size_t i = out.size(); i-- > 0 && v != 0; v >>= 8) out[i] = static_cast<char>(v & 0xFF);
+    for (size_t i = out.size(); i-- > 0 && v != 0; v >>= 8)
+        out[i] = static_cast<char>(v & 0xFF);
     return out;
 }
 
@@ -102,7 +121,8 @@ int32_t BytesParaInteiro(std::string_view ABytes) {
     uint64_t v = 0;
     for (unsigned char b : ABytes) {
         v = (v << 8) | b;
-        if (v > 0xFFFFFFFFull) throw EConvertError("'" + BytesParaHex(ABytes) + "' is not a valid integer value");
+        if (v > 0xFFFFFFFFull)
+            throw EConvertError("'" + BytesParaHex(ABytes) + "' is not a valid integer value");
     }
     return static_cast<int32_t>(static_cast<uint32_t>(v));
 }
@@ -145,17 +165,21 @@ std::string BytesParaHex(std::string_view ABytes) {
     return out;
 }
 
-std::string CompletarDireita(std::string_view AText, int AWidth, char AFill) { return Pad(AText, AWidth, AFill, 0); }
+std::string CompletarDireita(std::string_view AText, int AWidth, char AFill) {
+    return Pad(AText, AWidth, AFill, 0);
+}
 
 std::string CompletarEsquerda(std::string_view AText, int AWidth, char AFill) {
     const size_t len = TextLength(AText);
-    const size_t left = AWidth > 0 && len < static_cast<size_t>(AWidth) ? static_cast<size_t>(AWidth) - len : 0;
+    const size_t left =
+        AWidth > 0 && len < static_cast<size_t>(AWidth) ? static_cast<size_t>(AWidth) - len : 0;
     return Pad(AText, AWidth, AFill, left);
 }
 
 std::string Centralizar(std::string_view AText, int AWidth, char AFill) {
     const size_t len = TextLength(AText);
-    const size_t left = AWidth > 0 && len < static_cast<size_t>(AWidth) ? (static_cast<size_t>(AWidth) - len) / 2 : 0;
+    const size_t left =
+        AWidth > 0 && len < static_cast<size_t>(AWidth) ? (static_cast<size_t>(AWidth) - len) / 2 : 0;
     return Pad(AText, AWidth, AFill, left);
 }
 
@@ -166,10 +190,21 @@ bool EhNumerico(std::string_view AText) {
     return true;
 }
 
+static bool IsAsciiAlnum(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
 bool EhAlfanumerico(std::string_view AText) {
     for (char c : AText)
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+        if (!IsAsciiAlnum(c)) return false;
     return true;
+}
+
+std::string SomenteAlfaNumericos(std::string_view AText) {
+    std::string out;
+    for (char c : AText)
+        if (IsAsciiAlnum(c)) out += c;
+    return out;
 }
 
 bool EhHexadecimal(std::string_view AText) {
@@ -188,8 +223,10 @@ std::string UpperCase(std::string_view AText) {
 std::string Trim(std::string_view AText) {
     auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
     size_t b = 0, e = AText.size();
-    while (b < e && blank(AText[b])) ++b;
-    while (e > b && blank(AText[e - 1])) --e;
+    while (b < e && blank(AText[b]))
+        ++b;
+    while (e > b && blank(AText[e - 1]))
+        --e;
     return std::string(AText.substr(b, e - b));
 }
 

@@ -26,6 +26,8 @@ std::string Centralizar(std::string_view AText, int AWidth, char AFill = ' ');
 bool EhNumerico(std::string_view AText);
 bool EhAlfanumerico(std::string_view AText);
 bool EhHexadecimal(std::string_view AText);
+// The ASCII letters and digits of AText, in order; everything else (accented letters too) dropped.
+std::string SomenteAlfaNumericos(std::string_view AText);
 
 // Tiny helpers shared by every layer.
 std::string UpperCase(std::string_view AText); // ASCII letters only

@@ -10,6 +10,7 @@
 #include "media/Scaling.h"
 #include "pinpad/VexoAbecsPinPad.h"
 #include "sim/SimulatorRunner.h"
+#include <QBuffer>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -51,6 +52,15 @@ Picture Noise(int AWidth, int AHeight) {
     for (std::size_t i = 3; i < picture.Pixels.size(); i += 4)
         picture.Pixels[i] = 255;
     return picture;
+}
+
+// A Windows bitmap as Qt writes it, which is what other programs on the desktop make too.
+std::string QtBmp(const QImage& AImage) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    AImage.save(&buffer, "BMP");
+    return bytes.toStdString();
 }
 
 bool BlackAndWhiteOnly(const Picture& APicture) {
@@ -266,6 +276,10 @@ private slots:
         QTest::newRow("PNG named .jpg") << "renamed.jpg"
                                         << "png"
                                         << "RENAMED " << int(MediaType::mtPNG);
+        // A bitmap no PIN pad takes: it will go as PNG.
+        QTest::newRow("real .bmp") << "Scan 2.BMP"
+                                   << "bmp"
+                                   << "SCAN2   " << int(MediaType::mtPNG);
     }
 
     void pickingPictureFiles() {
@@ -276,6 +290,7 @@ private slots:
         const Picture noise = Noise(40, 30);
         const std::string bytes = content == QLatin1String("png")    ? media::EncodePng(noise)
                                   : content == QLatin1String("jpeg") ? media::EncodeJpeg(noise)
+                                  : content == QLatin1String("bmp")  ? QtBmp(ToQImage(noise))
                                                                      : kGif;
         NewWindow();
         Pick(Write(file, bytes));
@@ -293,9 +308,12 @@ private slots:
         const auto dialog = MakePictureFileDialog(fWindow.get());
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Open Image File"));
         const QStringList filters = dialog->nameFilters();
-        QCOMPARE(filters.size(), 4);
+        QCOMPARE(filters.size(), 5);
         QVERIFY(filters[0].startsWith(QStringLiteral("All Compatible Image Types (")));
         QVERIFY(filters[2].startsWith(QStringLiteral("JPEG Files (*.jpeg;*.jpg;*.jpe;*.jfif)")));
+        // Every pattern the dialog offers is one the window can load.
+        QVERIFY(filters[0].contains(QStringLiteral("*.bmp")));
+        QVERIFY(filters[4].startsWith(QStringLiteral("Bitmap Files (*.bmp)")));
 
         auto* preview = dialog->findChild<QLabel*>(QStringLiteral("imgPreview"));
         QVERIFY(preview);
@@ -394,6 +412,31 @@ private slots:
         for (const QString& line : written) {
             at = shown.indexOf(line, at);
             QVERIFY2(at >= 0, qPrintable(line));
+        }
+    }
+
+    // Bitmaps as Qt writes them (24 bits; 8 bits with a colour table) load with the same pixels Qt reads,
+    // and go to the PIN pad as PNG, or as JPEG to a PIN pad that takes no PNG.
+    void bitmapsLoadAndGoAsPngOrJpeg() {
+        Profile jpegOnly = Profile::Graphic();
+        jpegOnly.Png = false;
+        for (const Profile& profile : {Profile::GraphicGif(), jpegOnly}) {
+            Connect(profile);
+            const QImage colour = ToQImage(Noise(33, 17));
+            for (const QImage& image : {colour, colour.convertToFormat(QImage::Format_Indexed8)}) {
+                Pick(Write(QStringLiteral("photo.bmp"), QtBmp(image)));
+                QVERIFY2(!ErrorShown(), qPrintable(Log()));
+                QVERIFY(Log().contains(QStringLiteral("holds a bitmap")));
+                const QImage byQt = image.convertToFormat(QImage::Format_RGBA8888);
+                QCOMPARE(ToQImage(W().MediaPicture()), byQt);
+                C<QPushButton>("btMediaLoad")->click();
+                const int type = profile.Png ? 1 : 2;
+                CheckUploaded(QStringLiteral("PHOTO   "), type);
+                const Picture sent = media::DecodePicture(fSim->Media("PHOTO   ")->Data);
+                if (profile.Png) QCOMPARE(sent.Pixels, W().MediaPicture().Pixels);
+                QCOMPARE(sent.Width, 33);
+            }
+            cleanup();
         }
     }
 

@@ -138,6 +138,28 @@ private slots:
         QCOMPARE(Find<QCheckBox>(w.get(), "cbMsgWordWrap")->isChecked(), wrap);
     }
 
+    // Masking card data in the log is on unless the operator turns it off; the choice is kept in the
+    // settings file and handed to the component at activation.
+    void cardDataMaskingIsOnByDefaultAndKept() {
+        auto w = NewWindow();
+        auto* mask = Find<QCheckBox>(w.get(), "cbLogMaskCardData");
+        QVERIFY(mask->isChecked());
+        mask->setChecked(false);
+        Find<QPushButton>(w.get(), "btSaveParams")->click();
+        QVERIFY(ReadFile(Ini()).contains(QStringLiteral("MaskCardData=0")));
+        mask->setChecked(true);
+        Find<QPushButton>(w.get(), "btReadParms")->click();
+        QVERIFY(!mask->isChecked());
+        QVERIFY(w->PinPad().LogMaskCardData());            // not yet handed over
+        Find<QPushButton>(w.get(), "btActivate")->click(); // no port: fails after handing the settings over
+        QVERIFY(!w->PinPad().IsEnabled());
+        QVERIFY(!w->PinPad().LogMaskCardData());
+
+        WriteFile(Ini(), "[Log]\nMaskCardData=x\n");
+        auto fresh = NewWindow();
+        QVERIFY(Find<QCheckBox>(fresh.get(), "cbLogMaskCardData")->isChecked());
+    }
+
     void unwritableSettingsShowTheErrorDisplay() {
         const QString path = fDir->filePath(QStringLiteral("missing/folder/kestrel.ini"));
         TfrMain w(path);
@@ -340,6 +362,30 @@ private slots:
         dialog.FillControls();
         QCOMPARE(dialog.cmbBaudRate->currentText(), QString());
         QCOMPARE(dialog.Device().Baud(), 230400);
+    }
+
+    void dialogSaysOneAndAHalfStopBitsNeedFiveDataBits() {
+        TfrConfiguraSerial dialog;
+        dialog.FillControls();
+        QLabel* note = dialog.lbStopBitsNote;
+        QVERIFY(note && note->isHidden());
+        auto choose = [](QComboBox* ABox, const QString& AText) {
+            ABox->setCurrentIndex(ABox->findText(AText));
+            emit ABox->activated(ABox->currentIndex());
+        };
+        choose(dialog.cmbStopBits, QStringLiteral("1,5"));
+        QVERIFY(!note->isHidden());
+        QVERIFY(note->text().contains(QStringLiteral("5 data bits")));
+        choose(dialog.cmbDataBits, QStringLiteral("5"));
+        QVERIFY(note->isHidden());
+        choose(dialog.cmbDataBits, QStringLiteral("7"));
+        QVERIFY(!note->isHidden());
+        choose(dialog.cmbStopBits, QStringLiteral("2"));
+        QVERIFY(note->isHidden());
+        // A setting read from the file is flagged as soon as the dialog shows it.
+        dialog.Device().SetParamsString("DATA=6 STOP=1,5");
+        dialog.FillControls();
+        QVERIFY(!note->isHidden());
     }
 
     void dialogOkCopiesBackAndCancelChangesNothing() {

@@ -73,6 +73,36 @@ TEST_F(PinPadTest, LoadMediaDeclaresTypeSizeAndCrcAndStopsAtTheFirstError) {
     EXPECT_EQ(peer.Finish(), ""); // no MLR or MLE after the refused MLI
 }
 
+// The progress of an upload is that of the file's bytes: the MLR packets alone, counted from 1 to
+// their total; MLI, MLE and every other command report none, so a window shows the numbers as they come.
+TEST_F(PinPadTest, ProgressCountsTheMediaDataPacketsAlone) {
+    const Bytes data = Pattern(2500);
+    const auto piece = [&](size_t AFrom, size_t ASize) {
+        return Block(Tlv(SPE_DATAIN, data.substr(AFrom, ASize)));
+    };
+    const uint16_t crc = TVexoAbecsPacket::UpdateCRC(0, data);
+    const Bytes info = Bytes("\x00\x00\x09\xC4", 4) + static_cast<char>(crc >> 8) +
+                       static_cast<char>(crc & 0xFF) + Bytes("\x01\x00\x00\x00", 4);
+    Answer("LMF", "LMF000");
+    Answer("MLI" + Block(Mfname("LOGO    ") + Tlv(SPE_MFINFO, info)), "MLI000");
+    Answer("MLR" + piece(0, 995) + piece(995, 995), "MLR000");
+    Answer("MLR" + piece(1990, 510), "MLR000");
+    Answer("MLE", "MLE000");
+    Answer("MLR" + piece(0, 995) + piece(995, 995), "MLR102");
+    Go();
+    std::vector<std::pair<int, int>> progress;
+    pinpad.SetOnProgress([&](TComponent*, int ADone, int ATotal) { progress.emplace_back(ADone, ATotal); });
+    pinpad.LMF();
+    EXPECT_TRUE(progress.empty());
+    std::stringstream file(data);
+    EXPECT_NO_THROW(pinpad.LoadMedia("logo", file, TVexoAbecsPinPadMediaType::mtPNG));
+    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}}));
+    progress.clear();
+    EXPECT_THROW(pinpad.MLR(file), EVexoAbecsPinPadError);
+    EXPECT_TRUE(progress.empty()); // the refused first packet is no progress
+    EXPECT_EQ(peer.Finish(), "");
+}
+
 TEST_F(PinPadTest, NameCommandsSendFormattedNames) {
     Answer("DMF" + Block(Mfname("LOGO    ") + Mfname("QR1     ")), "DMF000");
     Answer("DMF", "DMF000");

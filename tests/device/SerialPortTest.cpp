@@ -156,6 +156,29 @@ TEST_F(SerialFixture, ParametersReachTheLineAtOnce) {
     EXPECT_EQ(pty.Read(2), "ok");
 }
 
+// termios cannot give one and a half stop bits with more than 5 data bits; asking for it must fail at
+// activation rather than quietly run the line with two.
+TEST(SerialPort, OneAndAHalfStopBitsNeedFiveDataBits) {
+    devtest::Pty pty;
+    TVexoDevice device;
+    device.SetPorta(pty.Name());
+    device.SetParamsString("DATA=8 STOP=1,5");
+    const std::string refused =
+        "Communication error 9993: Wrong parameter at call: 1.5 stop bits need 5 data bits";
+    EXPECT_EQ(ErrorOf([&] { device.Ativar(); }), "Exception: " + refused);
+    EXPECT_FALSE(device.Ativo());
+
+    device.SetParamsString("DATA=5 STOP=1,5");
+    device.Ativar();
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(pty.Master(), &tio), 0);
+    EXPECT_TRUE(tio.c_cflag & CSTOPB);
+    // Reconfiguring the open port is refused the same way, and the line keeps what it had.
+    EXPECT_EQ(SerialErrorOf([&] { device.SetData(7); }), std::make_pair(9993, refused));
+    device.EnviaString("ok");
+    EXPECT_EQ(pty.Read(2), "ok");
+}
+
 TEST_F(SerialFixture, ModemLinesOfAPseudoTerminalReadAsAbsent) {
     EXPECT_TRUE(device.DeviceSerial().EmLinha(50));
     device.SetHandShake(hsRTS_CTS);

@@ -249,7 +249,45 @@ TEST_F(PinPadTest, ThreeBlockCommandGoesInTwoPacketsAndStopsOnAnError) {
             EXPECT_THROW(pinpad.ExecCommand(true), EVexoAbecsPinPadError);
     }
     EXPECT_EQ(peer.Finish(), "");
-    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}}));
+    EXPECT_TRUE(progress.empty()); // progress is the media upload's alone
+}
+
+// Tracks and card numbers reach the log masked, whatever the level; the response keeps them as the
+// PIN pad sent them. The second track's card number has 12 digits, so only its tag marks it.
+TEST_F(PinPadTest, CardDataIsMaskedInTheLogButNotInTheResponse) {
+    const Bytes track1 = "B4111111111111111^DOE/JOHN^2512101";
+    const Bytes track2 = "412345678901=2512101";
+    const Bytes response =
+        "CEX000" + Block(Tlv(PP_EVENT, "01") + Tlv(PP_TRK1INC, track1) + Tlv(PP_TRK2INC, track2));
+    const Bytes command = "CEX" + Block(Tlv(SPE_CEXOPT, "010000"));
+    Answer(command, response);
+    Answer(command, response);
+    EXPECT_TRUE(TVexoAbecsPinPad().LogMaskCardData());
+    pinpad.SetLogLevel(5);
+    Go();
+    auto joined = [this] {
+        std::string all;
+        for (const auto& line : log)
+            all += line + "\n";
+        return all;
+    };
+    pinpad.CEX("010000", 0, "");
+    EXPECT_EQ(pinpad.Response().GetResponseFromTagValue(PP_TRK1INC), track1);
+    EXPECT_EQ(pinpad.Response().GetResponseFromTagValue(PP_TRK2INC), track2);
+    const std::string masked = joined();
+    for (const char* clear : {"4111111111111111", "DOE/JOHN", "2512101", "345678901"})
+        EXPECT_EQ(masked.find(clear), std::string::npos) << clear << " in\n" << masked;
+    EXPECT_EQ(Count(log, "      PP_TRK2INC, Size: 20, Data: 412345**8901=*******"), 1u) << masked;
+    EXPECT_EQ(Count(log, "      PP_TRK1INC, Size: 34, Data: B411111******1111^***/****^*******"), 1u);
+    EXPECT_NE(masked.find("  DataPacket: CEX000"), std::string::npos);
+
+    // Asked for, the log shows them in clear.
+    pinpad.SetLogMaskCardData(false);
+    log.clear();
+    pinpad.CEX("010000", 0, "");
+    EXPECT_NE(joined().find(track1), std::string::npos);
+    EXPECT_EQ(Count(log, "      PP_TRK2INC, Size: 20, Data: " + track2), 1u);
+    EXPECT_EQ(peer.Finish(), "");
 }
 
 TEST_F(PinPadTest, ClosedPortIsRefusedAndLogged) {

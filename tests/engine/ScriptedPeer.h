@@ -80,6 +80,11 @@ public:
         fSteps.push_back({TStep::Pause, {}, AMs});
         return *this;
     }
+    // A BREAK on the line from the PIN pad's side (tcsendbreak on the master).
+    ScriptedPeer& Break() {
+        fSteps.push_back({TStep::Break, {}, 0});
+        return *this;
+    }
     // Closes the master side: the link is dead from the component's point of view.
     ScriptedPeer& Hangup() {
         fSteps.push_back({TStep::Hangup, {}, 0});
@@ -116,7 +121,7 @@ public:
 
 private:
     struct TStep {
-        enum Kind { Expect, Send, Pause, Hangup } kind;
+        enum Kind { Expect, Send, Pause, Break, Hangup } kind;
         Bytes bytes;
         int ms;
     };
@@ -181,6 +186,10 @@ private:
                 if (!got.empty()) fError = where + "unexpected bytes: " + vexo::EscaparNaoImprimiveis(got);
                 break;
             }
+            case TStep::Break:
+                if (::tcsendbreak(fMaster, 0) != 0)
+                    fError = where + "tcsendbreak failed: " + std::strerror(errno);
+                break;
             case TStep::Hangup:
                 ::close(fMaster);
                 fMaster = -1;

@@ -122,8 +122,8 @@ TEST(PictureFiles, DamagedTruncatedAndForeignDataFailClearly) {
         const char* Expect;
     } cases[] = {
         {"empty", "", "empty"},
-        {"text", "hello, this is not a picture", "not a PNG, JPEG or GIF"},
-        {"bitmap", std::string("BM\x36\0\0\0\0\0", 8), "not a PNG, JPEG or GIF"},
+        {"text", "hello, this is not a picture", "not a PNG, JPEG, GIF or BMP"},
+        {"bitmap header cut short", std::string("BM\x36\0\0\0\0\0", 8), "Cannot read the BMP picture"},
         {"png signature only", png.substr(0, 8), "PNG"},
         {"png half", png.substr(0, png.size() / 2), "PNG"},
         {"png cut in its last data chunk", png.substr(0, png.size() - 16), "PNG"},
@@ -192,7 +192,7 @@ TEST(PictureFiles, FileErrorsNameTheFile) {
     WriteMediaFile(dir.File("notes.png"), "just some text");
     const std::string message = ErrorOf([&] { ReadPictureFile(dir.File("notes.png")); });
     EXPECT_NE(message.find("notes.png"), std::string::npos) << message;
-    EXPECT_NE(message.find("not a PNG, JPEG or GIF"), std::string::npos) << message;
+    EXPECT_NE(message.find("not a PNG, JPEG, GIF or BMP"), std::string::npos) << message;
     EXPECT_NE(ErrorOf([&] { SavePng(Gradient(2, 2, false), dir.File("no/such/folder.png")); }), "");
     Picture inconsistent = Gradient(4, 4, false);
     inconsistent.Height = 5;

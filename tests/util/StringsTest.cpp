@@ -1,5 +1,6 @@
 #include "util/Strings.h"
 #include "util/Exception.h"
+#include "util/MediaName.h"
 
 #include <gtest/gtest.h>
 
@@ -83,4 +84,14 @@ TEST(CharacterClasses, EmptyTextIsNotNumericButIsAlphanumericAndHex) {
     EXPECT_FALSE(EhAlfanumerico("é"));
     EXPECT_TRUE(EhHexadecimal("09afAF"));
     EXPECT_FALSE(EhHexadecimal("0g"));
+}
+
+TEST(MediaName, AsciiLettersAndDigitsInCapitalsPaddedOrCutToEight) {
+    EXPECT_EQ(SomenteAlfaNumericos("a-1 é_Z9"), "a1Z9");
+    const std::pair<const char*, const char*> cases[] = {
+        {"logo.png", "LOGOPNG "}, {"QRCODE1234", "QRCODE12"}, {"Promoção", "PROMOO  "},
+        {"", "        "},         {"---", "        "},        {"\x80\xFFx", "X       "},
+    };
+    for (const auto& [name, wire] : cases)
+        EXPECT_EQ(FormatMediaName(name), wire) << name;
 }
