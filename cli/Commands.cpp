@@ -51,9 +51,8 @@ enum class Masking { None, CardItems, CardNumbers };
 
 ByteString Masked(uint16_t ATag, std::string_view AValue, Masking AMasking) {
     if (AMasking == Masking::None) return ByteString(AValue);
-    if (kestrel::trace::IsCardDataTag(ATag) || AMasking == Masking::CardNumbers)
-        return kestrel::trace::MaskCardItem(ATag, AValue);
-    return ByteString(AValue);
+    if (AMasking == Masking::CardItems && !kestrel::trace::IsCardDataTag(ATag)) return ByteString(AValue);
+    return kestrel::trace::MaskValue(ATag, true, AValue);
 }
 
 Masking ResponseMasking(bool AMask) {
@@ -144,9 +143,7 @@ void Upload(CommandContext& AContext, CommandResult& AResult, const std::string&
             const ByteString& ABytes, vexo::TVexoAbecsPinPadMediaType AType, bool AShow) {
     TVexoAbecsPinPad& pinpad = AContext.PinPad;
     ProgressBar bar(AContext.ShowProgress, "upload " + vexo::Trim(pinpad.FormatSPE_MFNAME(AName)));
-    pinpad.SetOnProgress([&](vexo::TComponent*, int ADone, int ATotal) {
-        if (pinpad.Command().ID() == "MLR") bar.Show(ADone, ATotal);
-    });
+    pinpad.SetOnProgress([&](vexo::TComponent*, int ADone, int ATotal) { bar.Show(ADone, ATotal); });
     const auto start = std::chrono::steady_clock::now();
     try {
         std::stringstream file(ABytes);

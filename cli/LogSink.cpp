@@ -11,6 +11,7 @@ namespace kestrel::cli {
 
 void AttachLog(vexo::TVexoAbecsPinPad& APinPad, const std::string& AFile, uint8_t ALevel, bool AMask) {
     APinPad.SetLogLevel(ALevel);
+    APinPad.SetLogMaskCardData(AMask);
     // The component would write its own file unmasked: it gets none, the handler writes instead.
     APinPad.SetLogFile({});
     if (AFile.empty()) {

@@ -40,10 +40,10 @@ std::string Meaning(uint16_t ATag, std::string_view AValue) {
     case SPE_MSGIDX:
         return AValue.size() <= 2 ? BigEndian(AValue) : "";
     case SPE_MFINFO:
-        // type, size (4 bytes), CRC (2 bytes)
-        if (AValue.size() == 7)
-            return "type " + BigEndian(AValue.substr(0, 1)) + ", " + BigEndian(AValue.substr(1, 4)) +
-                   " bytes, CRC " + SpacedHex(AValue.substr(5, 2));
+        // size (4 bytes), CRC (2 bytes), type (1 byte), 3 bytes reserved
+        if (AValue.size() == 10)
+            return BigEndian(AValue.substr(0, 4)) + " bytes, CRC " + SpacedHex(AValue.substr(4, 2)) +
+                   ", type " + BigEndian(AValue.substr(6, 1));
         return "";
     default:
         return "";

@@ -109,6 +109,8 @@ TEST(CardDataInTraces, ValuesAreTextWhenPrintableAndHexOtherwise) {
     EXPECT_EQ(RenderValue(PP_BIGRAND, true, "\x00\x01\x7F"s, true), "00 01 7F");
     EXPECT_EQ(RenderValue(SPE_TIMEOUT, false, "\x3C", true), "3C [60 s]");
     EXPECT_EQ(RenderValue(SPE_IDLIST, false, "\x80"s, true), "80 [odd length]");
+    EXPECT_EQ(RenderValue(SPE_MFINFO, false, "\x00\x00\x04\xD2\x31\xC3\x01\x00\x00\x00"s, true),
+              "00 00 04 D2 31 C3 01 00 00 00 [1234 bytes, CRC 31 C3, type 1]");
 }
 
 TEST(CardDataInTraces, ValuesComeInPiecesForOutputsThatKeepTextAndHexApart) {
