@@ -392,15 +392,7 @@ void Simulator::ServeCardholder(Clock::time_point ANow) {
             fWalkedAway = true;
             return;
         }
-        std::string note;
-        const std::string waiting = fModel.WaitingFor();
-        const auto reply = fModel.Offer(*action, note);
-        if (reply) {
-            Trace("   cardholder: " + action->Describe() + " ends " + waiting);
-            SendReply(*reply);
-            return;
-        }
-        Trace("   cardholder: " + note);
+        if (OfferAction(*action)) return;
     }
 }
 
@@ -412,16 +404,22 @@ void Simulator::ServeLive() {
             Trace("   cardholder: " + action->Describe() + " only makes sense in a script; ignored");
             continue;
         }
-        std::string note;
-        const std::string waiting = fModel.WaitingFor();
-        const auto reply = fModel.Offer(*action, note);
-        if (reply) {
-            Trace("   cardholder: " + action->Describe() + " ends " + waiting);
-            SendReply(*reply);
-            continue;
-        }
-        Trace("   cardholder: " + note);
+        OfferAction(*action);
     }
+}
+
+// True when the action ended the command that waited for the cardholder, and its response went.
+bool Simulator::OfferAction(const CardholderAction& AAction) {
+    std::string note;
+    const std::string waiting = fModel.WaitingFor();
+    const auto reply = fModel.Offer(AAction, note);
+    if (!reply) {
+        Trace("   cardholder: " + note);
+        return false;
+    }
+    Trace("   cardholder: " + AAction.Describe() + " ends " + waiting);
+    SendReply(*reply);
+    return true;
 }
 
 void Simulator::CountCommand() {
