@@ -133,10 +133,15 @@ public:
         EXPECT_EQ(HexOf(Host().ReadUntilQuiet(AFor, AFor)), "");
     }
     // Sends a command that waits for the cardholder and takes its ACK; the response is left to come.
+    // The simulator thread starts the wait and then takes down the processing indicator, so both are
+    // waited for before the display is looked at.
     void Begin(const ByteString& AData) {
         Host().Write(Frame(AData));
         ASSERT_EQ(HexOf(Host().Read(1, 2000ms)), "06 ");
-        ASSERT_TRUE(Eventually([&] { return Sim().WaitingFor() == AData.substr(0, 3); }));
+        ASSERT_TRUE(Eventually([&] {
+            return Sim().WaitingFor() == AData.substr(0, 3) &&
+                   Sim().Display().What != VirtualDisplay::Mode::Processing;
+        }));
     }
     // The response to a command begun with Begin, whose ACK was taken already.
     std::string Response(std::chrono::milliseconds ATimeout = 3000ms) {
