@@ -1,4 +1,4 @@
-#include "media/MediaError.h"
+#include "MediaTestSupport.h"
 #include "media/PictureIO.h"
 #include <functional>
 #include <gtest/gtest.h>
@@ -6,14 +6,7 @@
 namespace kestrel::media {
 namespace {
 
-template <typename F> std::string ErrorOf(F AAction) {
-    try {
-        AAction();
-    } catch (const EMediaError& e) {
-        return e.Message();
-    }
-    return "";
-}
+using test::ErrorOf;
 
 void Put(std::string& AOut, uint32_t AValue, int ABytes) {
     for (int i = 0; i < ABytes; ++i)
