@@ -1,7 +1,7 @@
 #pragma once
-#include "cli/Json.h"
 #include "cli/Result.h"
 #include "cli/Runner.h"
+#include "util/Json.h"
 #include <string>
 #include <vector>
 

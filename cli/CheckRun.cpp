@@ -104,10 +104,10 @@ PinPadFacts Discover(const LinkOptions& ALink, std::string& ADescription) {
         pinpad.OPN();
         facts.Caps = pinpad.GetPinPadCapabilities();
         facts.Known = true;
-        char spec[16];
-        std::snprintf(spec, sizeof spec, "%.2f", facts.Caps.SpecificationVersion);
+        char version[16];
+        std::snprintf(version, sizeof version, "%.2f", facts.Caps.SpecificationVersion);
         ADescription = facts.Caps.Manufacturer + " " + facts.Caps.Model + ", serial " +
-                       facts.Caps.SerialNumber + ", ABECS " + spec + ", text display " +
+                       facts.Caps.SerialNumber + ", ABECS " + version + ", text display " +
                        std::to_string(facts.Caps.DisplayTextModeDimensions.Rows) + "x" +
                        std::to_string(facts.Caps.DisplayTextModeDimensions.Cols);
         if (facts.Caps.DisplayIsGraphic)

@@ -144,16 +144,16 @@ void CheckCloThenCommand(CheckEnv& AEnv) {
     if (!AEnv.Expect(AEnv.Ask(Cmd("CLO")), "CLO", ST_OK, "CLO")) return;
     const Answer answer = AEnv.Ask(Cmd("DSP").Block("KESTREL CHECK   SESSION CLOSED  "));
     const double version = AEnv.PinPad().Caps.SpecificationVersion;
-    char spec[32];
-    std::snprintf(spec, sizeof spec, "%.2f", version);
+    char versionText[32];
+    std::snprintf(versionText, sizeof versionText, "%.2f", version);
     // From 2.03 on, a command outside a session opens one by itself; before, it is refused.
     if (version >= 2.03 - 1e-9)
         AEnv.Expect(answer, "DSP", ST_OK,
-                    std::string("DSP after CLO (the PIN pad reports ABECS ") + spec +
+                    std::string("DSP after CLO (the PIN pad reports ABECS ") + versionText +
                         ", so it opens a session itself)");
     else
         AEnv.Expect(answer, "DSP", ST_INVCALL,
-                    std::string("DSP after CLO (the PIN pad reports ABECS ") + spec +
+                    std::string("DSP after CLO (the PIN pad reports ABECS ") + versionText +
                         ", before implicit sessions)");
     AEnv.Raw().SetRecording(false);
     AEnv.Ask(Cmd("OPN"));

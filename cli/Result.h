@@ -1,12 +1,14 @@
 #pragma once
 #include "cli/ExitCodes.h"
-#include "cli/Json.h"
+#include "util/Json.h"
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace kestrel::cli {
+
+using vexo::JsonValue;
 
 // What one command gave: the PIN pad's answer, the results read from it and how it ended. One
 // result is one line of JSON, or a few lines of text.

@@ -1,9 +1,9 @@
 #include "monitor/Outputs.h"
 
-#include "monitor/Json.h"
 #include "trace/TraceText.h"
 #include "trace/ValueText.h"
 #include "util/FilesIO.h"
+#include "util/Json.h"
 
 #include <cerrno>
 #include <cstring>
@@ -12,6 +12,7 @@
 namespace kestrel::monitor {
 
 using namespace kestrel::trace;
+using vexo::JsonValue;
 
 namespace {
 
@@ -21,38 +22,44 @@ std::string Hex4(uint16_t AValue) {
     return text;
 }
 
-std::string ValueJson(const ValueView& AView, JsonObject AObject) {
-    AObject.Add(AView.IsText ? "text" : "hex", AView.Shown);
-    if (!AView.Meaning.empty()) AObject.Add("meaning", AView.Meaning);
-    return AObject.Text();
+// \u001F and the replacement character itself, as the JSON Lines have always been written.
+constexpr vexo::JsonStyle kJsonLines{true, true};
+
+JsonValue ValueJson(const ValueView& AView, JsonValue AObject) {
+    AObject.Set(AView.IsText ? "text" : "hex", AView.Shown);
+    if (!AView.Meaning.empty()) AObject.Set("meaning", AView.Meaning);
+    return AObject;
 }
 
-std::string BlocksJson(const DecodedMessage& AMessage) {
-    JsonArray blocks;
+JsonValue BlocksJson(const DecodedMessage& AMessage) {
+    JsonValue blocks = JsonValue::Array();
     for (const DecodedBlock& block : AMessage.Blocks) {
-        JsonObject object;
-        object.Add("size", static_cast<uint64_t>(block.Data.size()));
+        JsonValue object = JsonValue::Object();
+        object.Set("size", static_cast<uint64_t>(block.Data.size()));
         if (!block.IsTLV) {
-            blocks.AddRaw(ValueJson(ViewRaw(block.Data, false), object));
+            blocks.Push(ValueJson(ViewRaw(block.Data, false), std::move(object)));
             continue;
         }
-        JsonArray items;
+        JsonValue items = JsonValue::Array();
         for (const DecodedTLV& item : block.Items) {
-            JsonObject tlv;
-            tlv.Add("tag", Hex4(item.Tag))
-                .Add("name", item.Name)
-                .Add("size", static_cast<uint64_t>(item.Value.size()));
-            items.AddRaw(ValueJson(ViewValue(item.Tag, AMessage.IsResponse, item.Value, false), tlv));
+            JsonValue tlv = JsonValue::Object();
+            tlv.Set("tag", Hex4(item.Tag));
+            tlv.Set("name", item.Name);
+            tlv.Set("size", static_cast<uint64_t>(item.Value.size()));
+            items.Push(
+                ValueJson(ViewValue(item.Tag, AMessage.IsResponse, item.Value, false), std::move(tlv)));
         }
-        object.AddRaw("items", items.Text());
-        blocks.AddRaw(object.Text());
+        object.Set("items", std::move(items));
+        blocks.Push(std::move(object));
     }
-    return blocks.Text();
+    return blocks;
 }
 
-JsonObject Stamped(TraceClock::time_point AAt, const char* AEvent) {
-    JsonObject object;
-    object.Add("time", IsoTime(AAt)).Add("stamp", vexo::LogTimeStamp(AAt)).Add("event", AEvent);
+JsonValue Stamped(TraceClock::time_point AAt, const char* AEvent) {
+    JsonValue object = JsonValue::Object();
+    object.Set("time", IsoTime(AAt));
+    object.Set("stamp", vexo::LogTimeStamp(AAt));
+    object.Set("event", AEvent);
     return object;
 }
 
@@ -78,63 +85,70 @@ std::string IsoTime(TraceClock::time_point AAt) {
 
 std::string EventJson(const TraceEvent& AEvent) {
     using K = TraceEvent::Kind;
-    JsonObject object = Stamped(AEvent.At, KindName(AEvent.What));
+    JsonValue object = Stamped(AEvent.At, KindName(AEvent.What));
     const bool link = AEvent.What == K::Aborted || AEvent.What == K::Timeout;
-    if (!link) object.Add("dir", AEvent.Dir == Direction::HostToPinPad ? "to-pinpad" : "to-host");
+    if (!link) object.Set("dir", AEvent.Dir == Direction::HostToPinPad ? "to-pinpad" : "to-host");
     const DecodedMessage& m = AEvent.Message;
     if (AEvent.What == K::Command || AEvent.What == K::Response) {
-        object.Add("name", m.Name);
+        object.Set("name", m.Name);
         if (AEvent.What == K::Command) {
             const std::string description = CommandDescription(m.Name);
-            if (!description.empty()) object.Add("description", description);
+            if (!description.empty()) object.Set("description", description);
         } else if (m.Status >= 0) {
-            object.Add("status", m.Status).Add("status_text", m.StatusText);
+            object.Set("status", m.Status);
+            object.Set("status_text", m.StatusText);
         }
-        object.AddRaw("blocks", BlocksJson(m));
-        if (!m.Ok()) object.Add("error", m.Error);
+        object.Set("blocks", BlocksJson(m));
+        if (!m.Ok()) object.Set("error", m.Error);
     }
-    if (AEvent.Retry) object.Add("retry", true);
-    if (AEvent.Took) object.Add("took_ms", static_cast<int64_t>(AEvent.Took->count()));
-    if (!AEvent.Command.empty()) object.Add("command", AEvent.Command);
-    if (!AEvent.Note.empty()) object.Add("note", AEvent.Note);
+    if (AEvent.Retry) object.Set("retry", true);
+    if (AEvent.Took) object.Set("took_ms", static_cast<int64_t>(AEvent.Took->count()));
+    if (!AEvent.Command.empty()) object.Set("command", AEvent.Command);
+    if (!AEvent.Note.empty()) object.Set("note", AEvent.Note);
     if (AEvent.Unit.What == LinkUnit::Kind::Frame && !link) {
-        object.Add("crc_ok", AEvent.Unit.CrcOk);
-        if (!AEvent.Unit.CrcOk)
-            object.Add("crc", Hex4(AEvent.Unit.CrcGot)).Add("crc_expected", Hex4(AEvent.Unit.CrcWant));
+        object.Set("crc_ok", AEvent.Unit.CrcOk);
+        if (!AEvent.Unit.CrcOk) {
+            object.Set("crc", Hex4(AEvent.Unit.CrcGot));
+            object.Set("crc_expected", Hex4(AEvent.Unit.CrcWant));
+        }
     }
-    if (!AEvent.Unit.Raw.empty()) object.Add("bytes", SpacedHex(AEvent.Unit.Raw));
-    return object.Text();
+    if (!AEvent.Unit.Raw.empty()) object.Set("bytes", SpacedHex(AEvent.Unit.Raw));
+    return object.Serialize(kJsonLines);
 }
 
 std::string NoteJson(TraceClock::time_point AAt, const std::string& AText) {
-    return Stamped(AAt, "relay").Add("note", AText).Text();
+    JsonValue object = Stamped(AAt, "relay");
+    object.Set("note", AText);
+    return object.Serialize(kJsonLines);
 }
 
 std::string SummaryJson(TraceClock::time_point AAt, const TraceStats& AStats) {
-    JsonObject commands, errors;
+    JsonValue commands = JsonValue::Object(), errors = JsonValue::Object();
     for (const auto& [name, count] : AStats.Commands)
-        commands.Add(name, count);
+        commands.Set(name, count);
     for (const auto& [code, count] : AStats.Errors) {
         char text[8];
         std::snprintf(text, sizeof text, "%03d", code);
-        errors.Add(text, count);
+        errors.Set(text, count);
     }
-    JsonObject object = Stamped(AAt, "summary");
-    object.AddRaw("commands", commands.Text())
-        .AddRaw("errors", errors.Text())
-        .Add("retries", AStats.Retries)
-        .Add("naks", AStats.Naks)
-        .Add("bad_frames", AStats.BadFrames)
-        .Add("aborts", AStats.Aborts)
-        .Add("timeouts", AStats.Timeouts)
-        .Add("strays", AStats.Strays);
-    if (!AStats.SlowestCommand.empty())
-        object.AddRaw("slowest", JsonObject()
-                                     .Add("command", AStats.SlowestCommand)
-                                     .Add("ms", static_cast<int64_t>(AStats.SlowestTime.count()))
-                                     .Text());
-    object.Add("bytes_to_pinpad", AStats.BytesToPinPad).Add("bytes_to_host", AStats.BytesToHost);
-    return object.Text();
+    JsonValue object = Stamped(AAt, "summary");
+    object.Set("commands", std::move(commands));
+    object.Set("errors", std::move(errors));
+    object.Set("retries", AStats.Retries);
+    object.Set("naks", AStats.Naks);
+    object.Set("bad_frames", AStats.BadFrames);
+    object.Set("aborts", AStats.Aborts);
+    object.Set("timeouts", AStats.Timeouts);
+    object.Set("strays", AStats.Strays);
+    if (!AStats.SlowestCommand.empty()) {
+        JsonValue slowest = JsonValue::Object();
+        slowest.Set("command", AStats.SlowestCommand);
+        slowest.Set("ms", static_cast<int64_t>(AStats.SlowestTime.count()));
+        object.Set("slowest", std::move(slowest));
+    }
+    object.Set("bytes_to_pinpad", AStats.BytesToPinPad);
+    object.Set("bytes_to_host", AStats.BytesToHost);
+    return object.Serialize(kJsonLines);
 }
 
 std::string NoteLine(TraceClock::time_point AAt, const std::string& AText) {

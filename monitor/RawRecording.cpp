@@ -1,4 +1,5 @@
 #include "monitor/RawRecording.h"
+#include "util/Strings.h"
 
 #include <cerrno>
 #include <cstring>
@@ -67,16 +68,11 @@ bool ParseRawTime(std::string_view AText, TraceClock::time_point& AAt) {
 }
 
 std::string FormatRawRecord(const RelayItem& AItem) {
-    static const char digits[] = "0123456789ABCDEF";
     std::string line = FormatRawTime(AItem.At);
     switch (AItem.What) {
     case RelayItem::Kind::Bytes:
         line += AItem.Dir == Direction::HostToPinPad ? " -> " : " <- ";
-        line.reserve(line.size() + AItem.Bytes.size() * 2);
-        for (const char c : AItem.Bytes) {
-            line += digits[static_cast<uint8_t>(c) >> 4];
-            line += digits[static_cast<uint8_t>(c) & 15];
-        }
+        line += vexo::BytesParaHex(AItem.Bytes);
         break;
     case RelayItem::Kind::Note:
         line += " == " + OneLine(AItem.Text);

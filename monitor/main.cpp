@@ -5,6 +5,7 @@
 #include "monitor/RawRecording.h"
 #include "monitor/Relay.h"
 #include "monitor/Session.h"
+#include "util/Signals.h"
 
 #include <CLI/CLI.hpp>
 #include <csignal>
@@ -12,7 +13,6 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 using namespace kestrel::monitor;
@@ -71,16 +71,6 @@ const char* kFooter =
     "  SIGINT, SIGTERM and SIGHUP stop the relay: the summary is written and the link removed.\n"
     "  Exit status 0 when all went well, 1 when an end could not start, a recording could not be\n"
     "  read or an output could not be written, 2 for a bad command line.";
-
-int BlockSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    return signalfd(-1, &set, SFD_CLOEXEC);
-}
 
 // The one end the options name on one side.
 std::optional<EndOptions> EndOf(const std::string& APty, const std::string& ASerial,
@@ -171,7 +161,7 @@ int Replay(const Options& AOptions, bool ATimeoutGiven) {
 }
 
 int Live(const Options& AOptions, const EndOptions& AHost, const EndOptions& APinPad) {
-    const int signals = BlockSignals();
+    const int signals = vexo::BlockStopSignals();
     try {
         std::unique_ptr<End> host = MakeEnd(AHost, "the POS application");
         std::unique_ptr<End> pinpad = MakeEnd(APinPad, "the PIN pad");

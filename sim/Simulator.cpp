@@ -2,12 +2,14 @@
 #include "pinpad/VexoAbecsErrors.h"
 #include "pinpad/VexoAbecsPacket.h"
 #include "pinpad/VexoAbecsTables.h"
+#include "trace/ValueText.h"
 #include "util/Strings.h"
 #include <thread>
 
 namespace kestrel::sim {
 
 using namespace vexo;
+using kestrel::trace::SpacedHex;
 
 namespace {
 
@@ -16,17 +18,6 @@ constexpr size_t kMaxPacket = 2048;                 // data field of one packet
 constexpr size_t kMaxEscapedFrame = 2 * kMaxPacket; // every byte escaped
 constexpr Millis kIdlePoll{250};
 const ByteString kNoise("\x00\xFF\x41\x06\x33\x80\x7E", 7);
-
-std::string Hex(std::string_view ABytes) {
-    std::string text;
-    for (unsigned char c : ABytes) {
-        static const char digits[] = "0123456789ABCDEF";
-        if (!text.empty()) text += ' ';
-        text += digits[c >> 4];
-        text += digits[c & 15];
-    }
-    return text;
-}
 
 } // namespace
 
@@ -158,7 +149,7 @@ void Simulator::OnControlByte(unsigned char AByte) {
         OnNak();
         break;
     default:
-        Trace("<- noise " + Hex(std::string(1, static_cast<char>(AByte))));
+        Trace("<- noise " + SpacedHex(std::string(1, static_cast<char>(AByte))));
         break;
     }
 }
@@ -171,16 +162,16 @@ void Simulator::OnFrame() {
     try {
         packet.SetAsString(frame);
     } catch (const Exception& e) {
-        Trace("<- bad frame (" + e.Message() + "): " + Hex(frame));
+        Trace("<- bad frame (" + e.Message() + "): " + SpacedHex(frame));
         SendByte(NAK, "NAK");
         return;
     }
-    Trace("<- " + EscaparNaoImprimiveis(packet.Data()) + "  [" + Hex(frame) + "]");
+    Trace("<- " + EscaparNaoImprimiveis(packet.Data()) + "  [" + SpacedHex(frame) + "]");
     OnCommand(packet.Data());
 }
 
 void Simulator::OnBadFrame(const std::string& AWhy) {
-    Trace("<- bad frame (" + AWhy + "): " + Hex(fRx));
+    Trace("<- bad frame (" + AWhy + "): " + SpacedHex(fRx));
     fRx.clear();
     fRxState = RxState::Hunting;
     SendByte(NAK, "NAK");
@@ -273,7 +264,7 @@ void Simulator::Transmit(const ByteString& AData, bool AFirst) {
         ByteString noise;
         for (int i = 0; i < fCurrent.Noise; ++i)
             noise += kNoise[size_t(i) % kNoise.size()];
-        WriteRaw(noise, "-> noise " + Hex(noise));
+        WriteRaw(noise, "-> noise " + SpacedHex(noise));
     }
     if (fCurrent.Hangup) {
         fCurrent.Hangup = false;
@@ -296,7 +287,7 @@ void Simulator::Transmit(const ByteString& AData, bool AFirst) {
         }
         return;
     }
-    WriteRaw(frame, what + "  [" + Hex(frame) + "]");
+    WriteRaw(frame, what + "  [" + SpacedHex(frame) + "]");
 }
 
 void Simulator::WriteRaw(const ByteString& ABytes, const std::string& AWhat) {
@@ -392,15 +383,7 @@ void Simulator::ServeCardholder(Clock::time_point ANow) {
             fWalkedAway = true;
             return;
         }
-        std::string note;
-        const std::string waiting = fModel.WaitingFor();
-        const auto reply = fModel.Offer(*action, note);
-        if (reply) {
-            Trace("   cardholder: " + action->Describe() + " ends " + waiting);
-            SendReply(*reply);
-            return;
-        }
-        Trace("   cardholder: " + note);
+        if (OfferAction(*action)) return;
     }
 }
 
@@ -412,16 +395,22 @@ void Simulator::ServeLive() {
             Trace("   cardholder: " + action->Describe() + " only makes sense in a script; ignored");
             continue;
         }
-        std::string note;
-        const std::string waiting = fModel.WaitingFor();
-        const auto reply = fModel.Offer(*action, note);
-        if (reply) {
-            Trace("   cardholder: " + action->Describe() + " ends " + waiting);
-            SendReply(*reply);
-            continue;
-        }
-        Trace("   cardholder: " + note);
+        OfferAction(*action);
     }
+}
+
+// True when the action ended the command that waited for the cardholder, and its response went.
+bool Simulator::OfferAction(const CardholderAction& AAction) {
+    std::string note;
+    const std::string waiting = fModel.WaitingFor();
+    const auto reply = fModel.Offer(AAction, note);
+    if (!reply) {
+        Trace("   cardholder: " + note);
+        return false;
+    }
+    Trace("   cardholder: " + AAction.Describe() + " ends " + waiting);
+    SendReply(*reply);
+    return true;
 }
 
 void Simulator::CountCommand() {

@@ -63,6 +63,7 @@ private:
     void OnNak();
     void ServeCardholder(Clock::time_point ANow);
     void ServeLive();
+    bool OfferAction(const CardholderAction& AAction);
     bool Send(std::string_view ABytes);
     void NotifyIfChanged();
     void UpdateProcessing();

@@ -2,14 +2,13 @@
 #include "sim/ControlLine.h"
 #include "sim/SimulatorRunner.h"
 #include "util/FilesIO.h"
+#include "util/Signals.h"
 #include <CLI/CLI.hpp>
-#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <poll.h>
 #include <sstream>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 using namespace kestrel::sim;
@@ -42,18 +41,6 @@ std::pair<std::string, uint16_t> HostPort(const std::string& AText) {
         std::stoul(port) > 65535)
         throw std::runtime_error("--tcp takes [HOST:]PORT, PORT from 0 to 65535");
     return {host.empty() ? "127.0.0.1" : host, static_cast<uint16_t>(std::stoul(port))};
-}
-
-// Signals arrive on a descriptor so that the main loop waits on stdin and signals together and
-// leaves through the normal path, which removes the link.
-int BlockSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    return signalfd(-1, &set, SFD_CLOEXEC);
 }
 
 void ControlLoop(SimulatorRunner& ARunner, int ASignals) {
@@ -140,7 +127,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    const int signals = BlockSignals();
+    // Signals arrive on a descriptor so that the main loop waits on stdin and signals together and
+    // leaves through the normal path, which removes the link.
+    const int signals = vexo::BlockStopSignals();
     try {
         Profile profile = Profile::Load(o.ProfileName);
         for (const auto& setting : o.Settings) {

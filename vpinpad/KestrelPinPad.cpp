@@ -1,32 +1,17 @@
 // kestrel-pinpad: a simulated ABECS PIN pad that a person sees and presses.
+#include "util/Signals.h"
 #include "vpinpad/PinPadWindow.h"
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
-#include <sys/signalfd.h>
-
-namespace {
-
-// SIGINT and SIGTERM end the program through the normal path, so the pty link is removed. Blocked before
-// any thread starts, so every thread leaves them to the descriptor.
-int BlockSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    return signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
-    const int signalFd = BlockSignals();
+    // SIGINT, SIGTERM and SIGHUP end the program through the normal path, so the pty link is removed.
+    // Blocked before any thread starts, so every thread leaves them to the descriptor.
+    const int signalFd = vexo::BlockStopSignals(true);
     QApplication app(argc, argv);
     if (signalFd >= 0) {
         auto* notifier = new QSocketNotifier(signalFd, QSocketNotifier::Read, &app);

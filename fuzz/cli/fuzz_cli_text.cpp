@@ -2,8 +2,8 @@
 // with a line number, never anything else; and any bytes quoted for JSON come out as valid UTF-8
 // with no raw control character, so every object the program prints parses.
 #include "cli/Commands.h"
-#include "cli/Json.h"
 #include "cli/Session.h"
+#include "util/Json.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
     } catch (const BadArguments& e) {
         if (std::string(e.what()).find("line ") == std::string::npos) std::abort();
     }
-    const std::string quoted = JsonQuote(text);
+    const std::string quoted = vexo::JsonQuote(text);
     if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"') std::abort();
     for (size_t i = 0; i < quoted.size();) {
         const size_t length = Sequence(quoted, i);

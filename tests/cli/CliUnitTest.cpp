@@ -1,56 +1,14 @@
-// The pieces of kestrel-cli that need no PIN pad: the JSON writer, the session script's words, the
-// exit statuses, the progress bar and the argument checks.
+// The pieces of kestrel-cli that need no PIN pad: the session script's words, the exit statuses,
+// the progress bar and the argument checks.
 #include "CliTestSupport.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
-#include "cli/Json.h"
 #include "cli/Progress.h"
 #include "cli/Session.h"
 #include "pinpad/VexoAbecsTables.h"
 
-#include <limits>
-
 namespace kestrel::cli::test {
 namespace {
-
-TEST(CliJson, WhatPythonReadsBackIsWhatWasWritten) {
-    JsonValue object = JsonValue::Object();
-    object.Set("quote", "say \"hi\" \\ back");
-    object.Set("controls", std::string("tab\tnew\nline\r\x01\x1f\x7f", 16));
-    object.Set("utf8", "ação ✓");
-    object.Set("int", int64_t{-12345678901});
-    object.Set("real", 2.12);
-    object.Set("none", nullptr);
-    object.Set("yes", true);
-    JsonValue list = JsonValue::Array();
-    list.Push(1).Push(JsonValue::Object());
-    object.Set("list", list);
-    object.Set("quote", "replaced in place"); // keeps its first position
-    const std::string json = object.Serialize();
-    EXPECT_EQ(json.find('\n'), std::string::npos);
-    EXPECT_EQ(JsonGet(json, "list(d.keys())"),
-              "['quote', 'controls', 'utf8', 'int', 'real', 'none', 'yes', 'list']");
-    EXPECT_EQ(JsonGet(json, "d['quote']"), "replaced in place");
-    EXPECT_EQ(JsonGet(json, "repr(d['controls'])"), "'tab\\tnew\\nline\\r\\x01\\x1f\\x7f'");
-    EXPECT_EQ(JsonGet(json, "d['utf8'] == 'a\\u00e7\\u00e3o \\u2713'"), "True");
-    EXPECT_EQ(JsonGet(json, "d['int'], d['real'], d['none'], d['yes'], d['list']"),
-              "-12345678901 2.12 None True [1, {}]");
-}
-
-TEST(CliJson, BytesThatAreNotUtf8BecomeReplacementCharacters) {
-    // A lone continuation byte, a cut sequence, an overlong form, a surrogate, a code page byte.
-    const std::string bad = "a\x80"
-                            "b\xE2\x82"
-                            "c\xC0\xAF"
-                            "d\xED\xA0\x80"
-                            "e\xE7";
-    const std::string json = JsonValue(bad).Serialize();
-    EXPECT_EQ(JsonGet("[" + json + "]",
-                      "d[0] == 'a\\ufffdb\\ufffd\\ufffdc\\ufffd\\ufffdd\\ufffd\\ufffd\\ufffde\\ufffd'"),
-              "True")
-        << json;
-    EXPECT_EQ(JsonValue(std::numeric_limits<double>::infinity()).Serialize(), "null");
-}
 
 TEST(CliScript, WordsSplitAsAShellSplitsThem) {
     const auto lines = ParseScript("# a comment line\n"

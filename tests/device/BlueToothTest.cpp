@@ -8,10 +8,7 @@
 #include "util/CodePage.h"
 
 #ifdef KESTREL_TEST_WITH_SIM
-#include "pinpad/VexoAbecsApplicationLayer.h"
-#include "pinpad/VexoAbecsPinPad.h"
-#include "pinpad/VexoAbecsTables.h"
-#include "sim/SimulatorRunner.h"
+#include "PinPadSessionSupport.h"
 #endif
 
 #include <gtest/gtest.h>
@@ -365,14 +362,7 @@ TEST_F(BlueTooth, APinPadSessionThroughItsBluetoothName) {
     pinpad.Device().PedirPermissoesBlueTooth();
     pinpad.SetPort("BTH:Gertec MOBI");
     pinpad.Enable();
-    pinpad.OPN();
-    EXPECT_TRUE(sim.SessionOpen());
-    pinpad.GIX({PP_SERNUM, PP_MODEL});
-    std::vector<std::string> values;
-    pinpad.Response().GetResponseAsValues(values);
-    EXPECT_EQ(values.size(), 2u);
-    pinpad.CLO("Fim", "");
-    EXPECT_FALSE(sim.SessionOpen());
+    devtest::ExpectAShortSession(pinpad, sim);
     pinpad.Disable();
 }
 #endif

@@ -32,6 +32,30 @@ inline std::string ErrorOf(const std::function<void()>& AAction) {
     return "<no error>";
 }
 
+// The same with the error's class before the message ("ESerialPortError: ...").
+inline std::string ClassAndErrorOf(const std::function<void()>& AAction) {
+    try {
+        AAction();
+    } catch (const vexo::Exception& e) {
+        return std::string(e.ClassName()) + ": " + e.Message();
+    }
+    return "<no error>";
+}
+
+// Collects bytes from AFd until ACount arrived or ATimeOutMs passed without any.
+inline std::string ReadSome(int AFd, size_t ACount, int ATimeOutMs = 2000) {
+    std::string out;
+    char buf[4096];
+    while (out.size() < ACount) {
+        pollfd p{AFd, POLLIN, 0};
+        if (::poll(&p, 1, ATimeOutMs) <= 0) break;
+        const ssize_t n = ::read(AFd, buf, std::min(sizeof buf, ACount - out.size()));
+        if (n <= 0) break;
+        out.append(buf, static_cast<size_t>(n));
+    }
+    return out;
+}
+
 // Code and message of the transport error of class E that AAction raises; {0, ""} when none.
 template <class E> std::pair<int, std::string> CodedErrorOf(const std::function<void()>& AAction) {
     try {
@@ -77,16 +101,7 @@ public:
 
     // Collects bytes from the master until ACount arrived or ATimeOutMs passed without any.
     std::string Read(size_t ACount, int ATimeOutMs = 2000) const {
-        std::string out;
-        char buf[4096];
-        while (out.size() < ACount) {
-            pollfd p{fMaster, POLLIN, 0};
-            if (::poll(&p, 1, ATimeOutMs) <= 0) break;
-            const ssize_t n = ::read(fMaster, buf, std::min(sizeof buf, ACount - out.size()));
-            if (n <= 0) break;
-            out.append(buf, static_cast<size_t>(n));
-        }
-        return out;
+        return ReadSome(fMaster, ACount, ATimeOutMs);
     }
 
     // Reads once whatever arrives within ATimeOutMs: one burst as the far end sees it.

@@ -12,14 +12,7 @@ using namespace vexo;
 
 namespace {
 
-std::string ErrorOf(const std::function<void()>& AAction) {
-    try {
-        AAction();
-    } catch (const Exception& e) {
-        return std::string(e.ClassName()) + ": " + e.Message();
-    }
-    return "<no error>";
-}
+const auto ErrorOf = devtest::ClassAndErrorOf;
 
 std::string Contents(const std::string& AFile) {
     std::ifstream in(AFile, std::ios::binary);
@@ -47,16 +40,7 @@ public:
     }
     ~FifoReader() { Close(); }
     std::string Read(size_t ACount, int ATimeOutMs = 2000) const {
-        std::string out;
-        char buf[4096];
-        while (out.size() < ACount) {
-            pollfd p{fFd, POLLIN, 0};
-            if (::poll(&p, 1, ATimeOutMs) <= 0) break;
-            const ssize_t n = ::read(fFd, buf, std::min(sizeof buf, ACount - out.size()));
-            if (n <= 0) break;
-            out.append(buf, static_cast<size_t>(n));
-        }
-        return out;
+        return devtest::ReadSome(fFd, ACount, ATimeOutMs);
     }
     void Close() {
         if (fFd >= 0) ::close(fFd);

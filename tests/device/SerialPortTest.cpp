@@ -10,14 +10,7 @@ namespace {
 
 const auto SerialErrorOf = devtest::CodedErrorOf<ESerialPortError>;
 
-std::string ErrorOf(const std::function<void()>& AAction) {
-    try {
-        AAction();
-    } catch (const Exception& e) {
-        return std::string(e.ClassName()) + ": " + e.Message();
-    }
-    return "<no error>";
-}
+const auto ErrorOf = devtest::ClassAndErrorOf;
 
 struct SerialFixture : ::testing::Test {
     devtest::Pty pty;

@@ -1,10 +1,7 @@
 // A PIN-pad session through the USB name of a mocked Gertec PPC-930, with the simulated PIN pad
 // standing behind its serial node. Runs under umockdev with the "WithDevices" descriptions.
+#include "PinPadSessionSupport.h"
 #include "device/VexoDevice.h"
-#include "pinpad/VexoAbecsApplicationLayer.h"
-#include "pinpad/VexoAbecsPinPad.h"
-#include "pinpad/VexoAbecsTables.h"
-#include "sim/SimulatorRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -31,18 +28,11 @@ TEST(WithDevicesSession, APinPadThroughItsUSBName) {
     pinpad.SetPort("USB:Gertec");
     pinpad.Enable();
     EXPECT_EQ(pinpad.Device().DeviceType(), dtUSB);
-    pinpad.OPN();
-    EXPECT_TRUE(sim.SessionOpen());
-
-    pinpad.GIX({PP_SERNUM, PP_MODEL});
-    std::vector<std::string> values;
-    pinpad.Response().GetResponseAsValues(values);
-    EXPECT_EQ(values.size(), 2u);
-    EXPECT_FALSE(pinpad.PinPadCapabilities().SerialNumber.empty());
-    pinpad.DSP("USB\rGertec");
-    EXPECT_EQ(sim.Display().Lines[1], "     Gertec     ");
-    pinpad.CLO("Fim", "");
-    EXPECT_FALSE(sim.SessionOpen());
+    devtest::ExpectAShortSession(pinpad, sim, [&] {
+        EXPECT_FALSE(pinpad.PinPadCapabilities().SerialNumber.empty());
+        pinpad.DSP("USB\rGertec");
+        EXPECT_EQ(sim.Display().Lines[1], "     Gertec     ");
+    });
     pinpad.Disable();
     EXPECT_FALSE(pinpad.Device().Ativo());
 }

@@ -1,4 +1,4 @@
-#include "media/MediaError.h"
+#include "MediaTestSupport.h"
 #include "media/PictureIO.h"
 #include <functional>
 #include <gtest/gtest.h>
@@ -6,14 +6,7 @@
 namespace kestrel::media {
 namespace {
 
-template <typename F> std::string ErrorOf(F AAction) {
-    try {
-        AAction();
-    } catch (const EMediaError& e) {
-        return e.Message();
-    }
-    return "";
-}
+using test::ErrorOf;
 
 void Put(std::string& AOut, uint32_t AValue, int ABytes) {
     for (int i = 0; i < ABytes; ++i)
@@ -22,7 +15,7 @@ void Put(std::string& AOut, uint32_t AValue, int ABytes) {
 
 // A bitmap file as a writer would lay it out: file header, info header (12 for the OS/2 core header,
 // 40 for version 3, 108 or 124 for versions 4 and 5), masks, colour table, pixels.
-struct BmpSpec {
+struct BmpLayout {
     uint32_t InfoSize = 40;
     int32_t Width = 0, Height = 0;
     int Bits = 24;
@@ -33,7 +26,7 @@ struct BmpSpec {
     std::string Pixels = {};
 };
 
-std::string MakeBmp(const BmpSpec& A) {
+std::string MakeBmp(const BmpLayout& A) {
     std::string info;
     Put(info, A.InfoSize, 4);
     if (A.InfoSize == 12) {
@@ -98,9 +91,9 @@ TEST(BmpFiles, DirectColourRowsComeOutTopFirstWithoutPadding) {
         return static_cast<uint32_t>(0x100000 * (x + 1) + 0x0100 * (y + 3) + 7);
     };
     for (bool topDown : {false, true}) {
-        BmpSpec spec{.Width = 3, .Height = topDown ? -2 : 2, .Bits = 24};
-        spec.Pixels = Rows(3, 2, 24, colour, topDown);
-        const Picture picture = DecodePicture(MakeBmp(spec));
+        BmpLayout layout{.Width = 3, .Height = topDown ? -2 : 2, .Bits = 24};
+        layout.Pixels = Rows(3, 2, 24, colour, topDown);
+        const Picture picture = DecodePicture(MakeBmp(layout));
         ASSERT_EQ(picture.Width, 3);
         ASSERT_EQ(picture.Height, 2);
         for (int y = 0; y < 2; ++y)
@@ -112,25 +105,26 @@ TEST(BmpFiles, DirectColourRowsComeOutTopFirstWithoutPadding) {
 
 TEST(BmpFiles, SixteenAndThirtyTwoBitsFollowTheirMasks) {
     // 16 bits without masks are 5-5-5; with masks 5-6-5. Full channels stretch to 255.
-    BmpSpec rgb555{.Width = 2, .Height = 1, .Bits = 16};
+    BmpLayout rgb555{.Width = 2, .Height = 1, .Bits = 16};
     rgb555.Pixels = Rows(2, 1, 16, [](int x, int) { return x == 0 ? 0x7C00u : 0x03FFu; });
     Picture p = DecodePicture(MakeBmp(rgb555));
     EXPECT_EQ(Rgba(p, 0, 0), 0xFF0000FFu);
     EXPECT_EQ(Rgba(p, 1, 0), 0x00FFFFFFu);
-    BmpSpec rgb565{.Width = 1, .Height = 1, .Bits = 16, .Compression = 3, .Masks = {0xF800, 0x07E0, 0x001F}};
+    BmpLayout rgb565{
+        .Width = 1, .Height = 1, .Bits = 16, .Compression = 3, .Masks = {0xF800, 0x07E0, 0x001F}};
     rgb565.Pixels = Rows(1, 1, 16, [](int, int) { return 0x07E0u; });
     EXPECT_EQ(Rgba(DecodePicture(MakeBmp(rgb565)), 0, 0), 0x00FF00FFu);
 
     // 32 bits plain: the fourth byte is unused. Version 5 with an alpha mask: it is the alpha.
-    BmpSpec plain{.Width = 1, .Height = 1, .Bits = 32};
+    BmpLayout plain{.Width = 1, .Height = 1, .Bits = 32};
     plain.Pixels = Rows(1, 1, 32, [](int, int) { return 0x10203040u; });
     EXPECT_EQ(Rgba(DecodePicture(MakeBmp(plain)), 0, 0), 0x203040FFu);
-    BmpSpec v5{.InfoSize = 124,
-               .Width = 2,
-               .Height = 1,
-               .Bits = 32,
-               .Compression = 3,
-               .Masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}};
+    BmpLayout v5{.InfoSize = 124,
+                 .Width = 2,
+                 .Height = 1,
+                 .Bits = 32,
+                 .Compression = 3,
+                 .Masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}};
     v5.Pixels = Rows(2, 1, 32, [](int x, int) { return x == 0 ? 0x80112233u : 0x00445566u; });
     p = DecodePicture(MakeBmp(v5));
     EXPECT_EQ(Rgba(p, 0, 0), 0x11223380u);
@@ -145,24 +139,24 @@ TEST(BmpFiles, IndexedPicturesUseTheirColourTable) {
     const std::vector<uint32_t> palette = {0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00};
     for (int bits : {1, 4, 8}) {
         const int colours = bits == 1 ? 2 : 4;
-        BmpSpec spec{.Width = 13, .Height = 3, .Bits = bits};
-        spec.Palette.assign(palette.begin(), palette.begin() + colours);
-        spec.ColoursUsed = static_cast<uint32_t>(colours);
+        BmpLayout layout{.Width = 13, .Height = 3, .Bits = bits};
+        layout.Palette.assign(palette.begin(), palette.begin() + colours);
+        layout.ColoursUsed = static_cast<uint32_t>(colours);
         auto index = [colours](int x, int y) { return static_cast<uint32_t>((x + 2 * y) % colours); };
-        spec.Pixels = Rows(13, 3, bits, index);
-        const Picture picture = DecodePicture(MakeBmp(spec));
+        layout.Pixels = Rows(13, 3, bits, index);
+        const Picture picture = DecodePicture(MakeBmp(layout));
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 13; ++x)
                 ASSERT_EQ(Rgba(picture, x, y), palette[index(x, y)] << 8 | 0xFF)
                     << bits << " bits at " << x << "," << y;
     }
     // An index past the table shows as black; the OS/2 header has 3-byte table entries.
-    BmpSpec beyond{.Width = 2, .Height = 1, .Bits = 8, .Palette = {0x123456}, .ColoursUsed = 1};
+    BmpLayout beyond{.Width = 2, .Height = 1, .Bits = 8, .Palette = {0x123456}, .ColoursUsed = 1};
     beyond.Pixels = Rows(2, 1, 8, [](int x, int) { return x == 0 ? 0u : 200u; });
     const Picture p = DecodePicture(MakeBmp(beyond));
     EXPECT_EQ(Rgba(p, 0, 0), 0x123456FFu);
     EXPECT_EQ(Rgba(p, 1, 0), 0x000000FFu);
-    BmpSpec core{.InfoSize = 12, .Width = 2, .Height = 1, .Bits = 1, .Palette = {0x0000FF, 0xFFFF00}};
+    BmpLayout core{.InfoSize = 12, .Width = 2, .Height = 1, .Bits = 1, .Palette = {0x0000FF, 0xFFFF00}};
     core.Pixels = Rows(2, 1, 1, [](int x, int) { return static_cast<uint32_t>(x); });
     const Picture os2 = DecodePicture(MakeBmp(core));
     EXPECT_EQ(Rgba(os2, 0, 0), 0x0000FFFFu);
@@ -173,7 +167,7 @@ TEST(BmpFiles, IndexedPicturesUseTheirColourTable) {
 // never reaches stays transparent.
 TEST(BmpFiles, RunLengthCompressionsDecode) {
     const std::vector<uint32_t> palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
-    BmpSpec rle8{.Width = 6, .Height = 3, .Bits = 8, .Compression = 1, .Palette = palette};
+    BmpLayout rle8{.Width = 6, .Height = 3, .Bits = 8, .Compression = 1, .Palette = palette};
     // Bottom row: 3 x red, literal green blue black; next row: jump 2 right, 1 up; top row: 2 x blue.
     rle8.Pixels = std::string("\x03\x01"
                               "\x00\x03\x02\x03\x00\x00"
@@ -193,7 +187,7 @@ TEST(BmpFiles, RunLengthCompressionsDecode) {
     EXPECT_EQ(Rgba(p, 3, 0), 0x0000FFFFu);
     EXPECT_EQ(Rgba(p, 1, 0), 0u);
 
-    BmpSpec rle4{.Width = 5, .Height = 1, .Bits = 4, .Compression = 2, .Palette = palette};
+    BmpLayout rle4{.Width = 5, .Height = 1, .Bits = 4, .Compression = 2, .Palette = palette};
     // Two pixels alternating 1 and 2, then a literal run of three: 3 0 1.
     rle4.Pixels = std::string("\x02\x12"
                               "\x00\x03\x30\x10"
@@ -206,12 +200,12 @@ TEST(BmpFiles, RunLengthCompressionsDecode) {
 }
 
 TEST(BmpFiles, DamagedOrUnsupportedFilesFailClearly) {
-    BmpSpec good{.Width = 4, .Height = 4, .Bits = 24};
+    BmpLayout good{.Width = 4, .Height = 4, .Bits = 24};
     good.Pixels = Rows(4, 4, 24, [](int, int) { return 0x808080u; });
     const std::string bmp = MakeBmp(good);
-    auto with = [](BmpSpec ASpec, auto AChange) {
-        AChange(ASpec);
-        return MakeBmp(ASpec);
+    auto with = [](BmpLayout ALayout, auto AChange) {
+        AChange(ALayout);
+        return MakeBmp(ALayout);
     };
     struct Case {
         const char* Name;
@@ -221,17 +215,17 @@ TEST(BmpFiles, DamagedOrUnsupportedFilesFailClearly) {
         {"signature only", "BM", "BMP"},
         {"pixels cut short", bmp.substr(0, bmp.size() - 1), "cut short"},
         {"header cut short", bmp.substr(0, 30), "cut short"},
-        {"no width", with(good, [](BmpSpec& s) { s.Width = 0; }), "no pixels"},
-        {"two bits", with(good, [](BmpSpec& s) { s.Bits = 2; }), "2 bits per pixel"},
-        {"embedded JPEG", with(good, [](BmpSpec& s) { s.Compression = 4; }), "compression 4"},
-        {"RLE8 at 24 bits", with(good, [](BmpSpec& s) { s.Compression = 1; }), "do not match"},
-        {"RLE top first", with(good, [](BmpSpec& s) { s.Compression = 1, s.Bits = 8, s.Height = -4; }),
+        {"no width", with(good, [](BmpLayout& s) { s.Width = 0; }), "no pixels"},
+        {"two bits", with(good, [](BmpLayout& s) { s.Bits = 2; }), "2 bits per pixel"},
+        {"embedded JPEG", with(good, [](BmpLayout& s) { s.Compression = 4; }), "compression 4"},
+        {"RLE8 at 24 bits", with(good, [](BmpLayout& s) { s.Compression = 1; }), "do not match"},
+        {"RLE top first", with(good, [](BmpLayout& s) { s.Compression = 1, s.Bits = 8, s.Height = -4; }),
          "top to bottom"},
-        {"unknown header", with(good, [](BmpSpec& s) { s.InfoSize = 20; }), "header size 20"},
-        {"huge", with(good, [](BmpSpec& s) { s.Width = 100000, s.Height = -100000; }), "too large"},
+        {"unknown header", with(good, [](BmpLayout& s) { s.InfoSize = 20; }), "header size 20"},
+        {"huge", with(good, [](BmpLayout& s) { s.Width = 100000, s.Height = -100000; }), "too large"},
         {"RLE without end",
          with(good,
-              [](BmpSpec& s) {
+              [](BmpLayout& s) {
                   s.Compression = 1, s.Bits = 8, s.Palette = {0xFFFFFF}, s.ColoursUsed = 1;
                   s.Pixels = "\x02\x00";
               }),
@@ -245,9 +239,9 @@ TEST(BmpFiles, DamagedOrUnsupportedFilesFailClearly) {
 
 // No PIN pad takes a bitmap: read as a picture file it has no bytes of its own to send and goes as PNG.
 TEST(BmpFiles, ABitmapFileGoesToThePinPadWrittenAfresh) {
-    BmpSpec spec{.Width = 5, .Height = 2, .Bits = 24};
-    spec.Pixels = Rows(5, 2, 24, [](int x, int y) { return static_cast<uint32_t>(x * 40 + y * 0x4000); });
-    const PictureFile file = ReadPictureBytes(MakeBmp(spec));
+    BmpLayout layout{.Width = 5, .Height = 2, .Bits = 24};
+    layout.Pixels = Rows(5, 2, 24, [](int x, int y) { return static_cast<uint32_t>(x * 40 + y * 0x4000); });
+    const PictureFile file = ReadPictureBytes(MakeBmp(layout));
     EXPECT_TRUE(file.MustEncode);
     EXPECT_TRUE(file.Bytes.empty());
     EXPECT_EQ(file.Format, MediaType::mtPNG);

@@ -1,4 +1,5 @@
 #pragma once
+#include "media/MediaError.h"
 #include "media/Picture.h"
 #include <filesystem>
 #include <optional>
@@ -19,6 +20,16 @@ public:
 private:
     std::filesystem::path fPath;
 };
+
+// Runs AAction and returns the EMediaError message it raised ("" when it raised none).
+template <typename F> std::string ErrorOf(F AAction) {
+    try {
+        AAction();
+    } catch (const EMediaError& e) {
+        return e.Message();
+    }
+    return "";
+}
 
 // A picture whose every pixel differs from its neighbours (colour ramps, alpha varying when AAlpha).
 Picture Gradient(int AWidth, int AHeight, bool AAlpha);

@@ -8,18 +8,9 @@
 namespace kestrel::media {
 namespace {
 
+using test::ErrorOf;
 using test::Gradient;
 using test::MakeGif;
-
-// Runs AAction and returns the EMediaError message it raised ("" when it raised none).
-template <typename F> std::string ErrorOf(F AAction) {
-    try {
-        AAction();
-    } catch (const EMediaError& e) {
-        return e.Message();
-    }
-    return "";
-}
 
 double MeanAbsoluteError(const Picture& A, const Picture& B) {
     double sum = 0;

@@ -1,9 +1,7 @@
 // The pieces between the relay and the outputs: the raw recording's format, the masking queue
-// that holds a chunk until its frame is whole, the session's independence from when it is called,
-// and the JSON it writes.
+// that holds a chunk until its frame is whole and the session's independence from when it is called.
 #include "MonitorTestSupport.h"
 
-#include "monitor/Json.h"
 #include "monitor/MaskingQueue.h"
 #include "monitor/RawRecording.h"
 #include "pinpad/VexoAbecsPacket.h"
@@ -38,23 +36,6 @@ ByteString Block(const ByteString& AData) {
 
 const ByteString kTrack2 = "4761739001010010=30122011000000000000";
 const ByteString kSwipe = Frame("CEX000" + Block(Tlv(vexo::PP_EVENT, "90") + Tlv(vexo::PP_TRK2INC, kTrack2)));
-
-// The output of python3 given AScript and AInput on standard input.
-std::string Python(const std::string& AScript, const std::string& AInput) {
-    TempDir dir;
-    std::ofstream(dir / "in", std::ios::binary) << AInput;
-    std::ofstream(dir / "script.py") << AScript;
-    const std::string command = "python3 " + (dir / "script.py").string() + " < " + (dir / "in").string();
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return out;
-}
 
 TEST(RawRecording, RecordsReadBackAsTheyWereWritten) {
     const std::vector<RelayItem> items{
@@ -271,39 +252,6 @@ TEST(Session, WhatItReportsDependsOnTheItemsAloneNotOnWhenItIsCalled) {
             EXPECT_EQ(Trace(often), reference) << "round " << round;
         }
     }
-}
-
-TEST(Json, StringsAreEscapedIntoValidJsonWhateverTheBytes) {
-    const std::vector<std::string> samples{
-        "plain", "quote \" backslash \\ slash /", "\n\r\t\b\x01\x1F\x7F",        "ção ü €", "\xFF\xFE bad",
-        "\xC3",  "\xED\xA0\x80 surrogate",        "\xF0\x9F\x99\x82 four bytes",
-    };
-    std::string input;
-    for (const auto& s : samples)
-        input += JsonObject().Add("s", s).Add("n", int64_t(-5)).Add("b", true).Text() + "\n";
-    const std::string out = Python("import sys, json\n"
-                                   "for line in sys.stdin.buffer.read().decode('utf-8').splitlines():\n"
-                                   "    v = json.loads(line)\n"
-                                   "    print(v['s'].encode('utf-8').hex(), v['n'], v['b'])\n",
-                                   input);
-    const auto lines = Lines(out);
-    ASSERT_EQ(lines.size(), samples.size()) << out;
-    const auto hex = [](const std::string& AText) {
-        std::string h;
-        char pair[3];
-        for (const char c : AText) {
-            std::snprintf(pair, sizeof pair, "%02x", static_cast<uint8_t>(c));
-            h += pair;
-        }
-        return h;
-    };
-    EXPECT_EQ(lines[0], hex("plain") + " -5 True");
-    EXPECT_EQ(lines[1].substr(0, lines[1].find(' ')), hex(samples[1]));
-    EXPECT_EQ(lines[2].substr(0, lines[2].find(' ')), hex(samples[2]));
-    EXPECT_EQ(lines[3].substr(0, lines[3].find(' ')), hex(samples[3]));
-    EXPECT_EQ(lines[4].substr(0, lines[4].find(' ')), hex("\xEF\xBF\xBD\xEF\xBF\xBD bad"));
-    EXPECT_EQ(lines[5].substr(0, lines[5].find(' ')), hex("\xEF\xBF\xBD"));
-    EXPECT_EQ(lines[7].substr(0, lines[7].find(' ')), hex(samples[7]));
 }
 
 } // namespace

@@ -7,17 +7,7 @@ namespace {
 
 using namespace vexo;
 
-ByteString U16(uint16_t AValue) {
-    return ByteString{static_cast<char>(AValue >> 8), static_cast<char>(AValue & 0xFF)};
-}
-
-class SimCardholder : public SimLinkFixture {
-protected:
-    void SetUp() override {
-        SimLinkFixture::SetUp();
-        ASSERT_EQ(Command("OPN"), "OPN000");
-    }
-};
+class SimCardholder : public SimSessionFixture {};
 
 TEST_F(SimCardholder, GkyAnswersWithTheKeyCode) {
     for (int code : {0, 4, 5, 6, 7, 8, 13}) {

@@ -15,10 +15,6 @@ struct Case {
     ByteString Expected;
 };
 
-ByteString U16(uint16_t AValue) {
-    return ByteString{static_cast<char>(AValue >> 8), static_cast<char>(AValue & 0xFF)};
-}
-
 const std::string kSerial = Profile::Graphic().Item(PP_SERNUM);
 
 class SimCommands : public ::testing::TestWithParam<Case> {};

@@ -11,49 +11,13 @@ namespace {
 using namespace vexo;
 using Mode = VirtualDisplay::Mode;
 
-ByteString U16(uint16_t AValue) {
-    return ByteString{static_cast<char>(AValue >> 8), static_cast<char>(AValue & 0xFF)};
-}
-
-// Polls until ACondition holds; false when two seconds passed first.
-template <class F> bool Eventually(F ACondition) {
-    const auto deadline = std::chrono::steady_clock::now() + 2s;
-    while (!ACondition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
-
-class SimLive : public SimLinkFixture {
+class SimLive : public SimSessionFixture {
 protected:
-    void SetUp() override {
-        SimLinkFixture::SetUp();
-        ASSERT_EQ(Command("OPN"), "OPN000");
-    }
-    // Sends a blocking command and takes its ACK; the response is left to come.
-    void Begin(const ByteString& AData) {
-        Host().Write(Frame(AData));
-        ASSERT_EQ(HexOf(Host().Read(1, 2000ms)), "06 ");
-        ASSERT_TRUE(Eventually([&] { return Sim().WaitingFor() == AData.substr(0, 3); }));
-    }
     // Live input is taken by the simulator thread; then its effects can be seen.
     void Settle() {
         ASSERT_TRUE(Eventually([&] { return Sim().LiveLeft() == 0; }));
     }
 };
-
-// ReadAnswer expects the ACK first; a response alone is read here.
-std::string ReadResponse(MemoryChannel::HostEnd& AHost) {
-    ByteString got;
-    const auto deadline = std::chrono::steady_clock::now() + 2s;
-    while (std::chrono::steady_clock::now() < deadline) {
-        got += AHost.Read(1, 100ms);
-        const auto etb = got.find('\x17');
-        if (etb != std::string::npos && got.size() >= etb + 3) break;
-    }
-    return SimLinkFixture::Unwrap("\x06" + got);
-}
 
 TEST(SimKeys, NamesAndCodesOfTheKeypad) {
     EXPECT_EQ(AllKeys().size(), 19u);
@@ -98,7 +62,7 @@ TEST_F(SimLive, GkyTakesAPressedKeyAtOnceAndIgnoresDigitsAndArrows) {
         Settle();
         EXPECT_EQ(Sim().WaitingFor(), "GKY");
         Sim().Press(key);
-        EXPECT_EQ(ReadResponse(Host()), expected);
+        EXPECT_EQ(Response(), expected);
     }
 }
 
@@ -113,7 +77,7 @@ TEST_F(SimLive, KeyPressedWhileNothingWaitsIsDroppedAndTheScriptStaysQueued) {
     Begin("GKY");
     ExpectSilence();
     Sim().Press(Key::F3);
-    EXPECT_EQ(ReadResponse(Host()), "GKY006");
+    EXPECT_EQ(Response(), "GKY006");
 }
 
 TEST_F(SimLive, GcdTakesDigitsOneByOneWithClearAndTheLimits) {
@@ -137,12 +101,12 @@ TEST_F(SimLive, GcdTakesDigitsOneByOneWithClearAndTheLimits) {
     Settle();
     EXPECT_EQ(Sim().Display().Typed, "1345"); // the sixth digit did not fit
     Sim().Press(Key::Enter);
-    EXPECT_EQ(ReadResponse(Host()), "GCD000" + Block(TLV(PP_VALUE, "1345")));
+    EXPECT_EQ(Response(), "GCD000" + Block(TLV(PP_VALUE, "1345")));
 
     Begin("GCD" + Block(TLV(SPE_MSGIDX, U16(1))));
     Sim().Press(Key::Digit9);
     Sim().Press(Key::Cancel);
-    EXPECT_EQ(ReadResponse(Host()), "GCD013");
+    EXPECT_EQ(Response(), "GCD013");
 }
 
 TEST_F(SimLive, MenuMovesItsHighlightAndChoosesByEnterOrDigit) {
@@ -163,7 +127,7 @@ TEST_F(SimLive, MenuMovesItsHighlightAndChoosesByEnterOrDigit) {
     Settle();
     EXPECT_EQ(Sim().Display().Highlight, 1);
     Sim().Press(Key::Enter);
-    EXPECT_EQ(ReadResponse(Host()).substr(0, 6), "MNU000");
+    EXPECT_EQ(Response().substr(0, 6), "MNU000");
 
     // A digit chooses the option that begins with it; a digit no option begins with does nothing.
     Begin(mnu);
@@ -171,13 +135,13 @@ TEST_F(SimLive, MenuMovesItsHighlightAndChoosesByEnterOrDigit) {
     Settle();
     EXPECT_EQ(Sim().WaitingFor(), "MNU");
     Sim().Press(Key::Digit2);
-    const std::string chosen = ReadResponse(Host());
+    const std::string chosen = Response();
     EXPECT_EQ(chosen.substr(0, 6), "MNU000");
     EXPECT_EQ(Sim().Display().Highlight, 1);
 
     Begin(mnu);
     Sim().Press(Key::Cancel);
-    EXPECT_EQ(ReadResponse(Host()), "MNU013");
+    EXPECT_EQ(Response(), "MNU013");
 }
 
 TEST_F(SimLive, CardActionsAreLiveToo) {
@@ -187,14 +151,14 @@ TEST_F(SimLive, CardActionsAreLiveToo) {
     EXPECT_TRUE(Sim().CardInserted());
     Begin("CEX" + Block(TLV(SPE_CEXOPT, "012100")));
     Sim().Act(CardholderAction::Tap());
-    EXPECT_EQ(ReadResponse(Host()), "CEX000" + Block(TLV(PP_EVENT, "94")));
+    EXPECT_EQ(Response(), "CEX000" + Block(TLV(PP_EVENT, "94")));
     Begin("CEX" + Block(TLV(SPE_CEXOPT, "002000")));
     Sim().Act(CardholderAction::Remove());
-    EXPECT_EQ(ReadResponse(Host()), "CEX000" + Block(TLV(PP_EVENT, "91")));
+    EXPECT_EQ(Response(), "CEX000" + Block(TLV(PP_EVENT, "91")));
     EXPECT_FALSE(Sim().CardInserted());
     Begin("CEX" + Block(TLV(SPE_CEXOPT, "110000")));
     Sim().Press(Key::F2);
-    EXPECT_EQ(ReadResponse(Host()), "CEX000" + Block(TLV(PP_EVENT, "05")));
+    EXPECT_EQ(Response(), "CEX000" + Block(TLV(PP_EVENT, "05")));
 }
 
 TEST_F(SimLive, DisplayModesFollowTheCommands) {
@@ -220,7 +184,7 @@ TEST_F(SimLive, DisplayModesFollowTheCommands) {
     EXPECT_EQ(Sim().Display().Busy, "GIN");
     EXPECT_EQ(Sim().Display().Beneath, Mode::Text);
     EXPECT_EQ(Sim().Display().Lines[0], "BYE");
-    EXPECT_EQ(ReadResponse(Host()).substr(0, 6), "GIN000");
+    EXPECT_EQ(Response().substr(0, 6), "GIN000");
     EXPECT_TRUE(Eventually([&] { return Sim().Display().What == Mode::Text; }));
     EXPECT_EQ(Sim().Display().Busy, "");
 }

@@ -25,12 +25,8 @@ ByteString Info(size_t ASize, uint16_t ACRC, int AType) {
     return info;
 }
 
-class SimMedia : public SimLinkFixture {
+class SimMedia : public SimSessionFixture {
 protected:
-    void SetUp() override {
-        SimLinkFixture::SetUp();
-        ASSERT_EQ(Command("OPN"), "OPN000");
-    }
     // MLI, the MLR packets as a host splits them (two 995-byte pieces a packet), MLE; the first
     // answer that is not a success, or MLE's.
     std::string Load(const std::string& AName, const ByteString& AFile, int AType,

@@ -97,6 +97,18 @@ private:
     std::string fBuffer;
 };
 
+// A TCP connection to APort on the loopback address; -1 when none is made.
+int ConnectLoopback(const std::string& APort) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(uint16_t(std::stoi(APort)));
+    peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&peer), sizeof peer) == 0) return fd;
+    close(fd);
+    return -1;
+}
+
 TEST(SimProgram, HelpNamesEveryOptionFaultAndControlLine) {
     Program program({"--help"});
     const std::string help = program.AllOutput();
@@ -116,12 +128,8 @@ TEST(SimProgram, TcpServesAHostAndTakesControlLines) {
     Program program({"--tcp", "127.0.0.1:0", "--quiet"});
     const std::string address = program.Line();
     ASSERT_EQ(address.rfind("127.0.0.1:", 0), 0u) << address;
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    peer.sin_port = htons(uint16_t(std::stoi(address.substr(10))));
-    peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&peer), sizeof peer), 0);
+    const int fd = ConnectLoopback(address.substr(10));
+    ASSERT_GE(fd, 0);
     const auto take = [fd](size_t ACount) {
         ByteString got;
         for (int i = 0; i < 200 && got.size() < ACount; ++i) {
@@ -186,12 +194,8 @@ TEST(SimProgram, RulesAreBrokenOnRequestOnly) {
     Program program({"--tcp", "0", "--quiet", "--break", "no_eot", "--set", "session=strict"});
     const std::string address = program.Line();
     ASSERT_EQ(address.rfind("127.0.0.1:", 0), 0u) << address;
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    peer.sin_port = htons(uint16_t(std::stoi(address.substr(10))));
-    peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&peer), sizeof peer), 0);
+    const int fd = ConnectLoopback(address.substr(10));
+    ASSERT_GE(fd, 0);
     const auto send = [fd](const ByteString& ABytes) {
         EXPECT_EQ(write(fd, ABytes.data(), ABytes.size()), ssize_t(ABytes.size()));
         ByteString got;

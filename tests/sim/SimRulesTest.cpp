@@ -2,7 +2,6 @@
 // session, aborting by a new command, CEX events, GIX lists, bare error answers and the PPC-930.
 #include "SimTestSupport.h"
 #include "pinpad/VexoAbecsTables.h"
-#include <thread>
 
 namespace kestrel::sim::test {
 namespace {
@@ -10,24 +9,11 @@ namespace {
 using namespace vexo;
 using Mode = VirtualDisplay::Mode;
 
-ByteString U16(uint16_t AValue) {
-    return ByteString{static_cast<char>(AValue >> 8), static_cast<char>(AValue & 0xFF)};
-}
-
 ByteString Ids(std::initializer_list<uint16_t> AIds) {
     ByteString list;
     for (uint16_t id : AIds)
         list += U16(id);
     return "GIX" + Block(TLV(SPE_IDLIST, list));
-}
-
-template <class F> bool Eventually(F ACondition) {
-    const auto deadline = std::chrono::steady_clock::now() + 3s;
-    while (!ACondition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
 }
 
 // The values of the TLV items of a response, in order, as tag=value.
@@ -45,28 +31,7 @@ std::vector<std::string> Items(const std::string& AResponse) {
     return items;
 }
 
-class SimRules : public SimLinkFixture {
-protected:
-    void SetUp() override {
-        SimLinkFixture::SetUp();
-        ASSERT_EQ(Command("OPN"), "OPN000");
-    }
-    void Begin(const ByteString& AData) {
-        Host().Write(Frame(AData));
-        ASSERT_EQ(HexOf(Host().Read(1, 2000ms)), "06 ");
-        ASSERT_TRUE(Eventually([&] { return Sim().WaitingFor() == AData.substr(0, 3); }));
-    }
-    std::string Response(std::chrono::milliseconds ATimeout = 3000ms) {
-        ByteString got;
-        const auto deadline = std::chrono::steady_clock::now() + ATimeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            got += Host().Read(1, 50ms);
-            const auto etb = got.find('\x17');
-            if (etb != std::string::npos && got.size() >= etb + 3) break;
-        }
-        return Unwrap("\x06" + got);
-    }
-};
+class SimRules : public SimSessionFixture {};
 
 TEST_F(SimRules, MenuAnswersTwoDigitsAndADigitKeyChoosesTheOptionBeginningWithIt) {
     ByteString options;

@@ -4,8 +4,10 @@
 #include "pinpad/VexoAbecsTLV.h"
 #include "sim/MemoryChannel.h"
 #include "sim/PinPadModel.h"
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 namespace kestrel::sim::test {
 
@@ -47,16 +49,35 @@ inline std::string Exec(PinPadModel& AModel, const ByteString& AData) {
     return reply ? reply->DataField() : std::string();
 }
 
+inline ByteString U16(uint16_t AValue) {
+    return ByteString{static_cast<char>(AValue >> 8), static_cast<char>(AValue & 0xFF)};
+}
+
+// Polls until ACondition holds; false when AFor passed first.
+template <class F> bool Eventually(F ACondition, std::chrono::milliseconds AFor = 3000ms) {
+    const auto deadline = std::chrono::steady_clock::now() + AFor;
+    while (!ACondition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+// Adds to AGot what comes until it holds a whole frame (ETB and the CRC after it), or ATimeout passed.
+inline void ReadFrame(MemoryChannel::HostEnd& AHost, ByteString& AGot, std::chrono::milliseconds ATimeout) {
+    const auto deadline = std::chrono::steady_clock::now() + ATimeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        AGot += AHost.Read(1, 100ms);
+        const auto etb = AGot.find('\x17');
+        if (etb != std::string::npos && AGot.size() >= etb + 3) break;
+    }
+}
+
 // Reads the answer to one command frame: the ACK byte and a whole response frame.
 inline ByteString ReadAnswer(MemoryChannel::HostEnd& AHost, std::chrono::milliseconds ATimeout = 2000ms) {
     ByteString got = AHost.Read(1, ATimeout);
     if (got != "\x06") return got;
-    const auto deadline = std::chrono::steady_clock::now() + ATimeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        got += AHost.Read(1, 100ms);
-        const auto etb = got.find('\x17');
-        if (etb != std::string::npos && got.size() >= etb + 3) break;
-    }
+    ReadFrame(AHost, got, ATimeout);
     return got;
 }
 
@@ -111,9 +132,35 @@ public:
     void ExpectSilence(std::chrono::milliseconds AFor = 150ms) {
         EXPECT_EQ(HexOf(Host().ReadUntilQuiet(AFor, AFor)), "");
     }
+    // Sends a command that waits for the cardholder and takes its ACK; the response is left to come.
+    // The simulator thread starts the wait and then takes down the processing indicator, so both are
+    // waited for before the display is looked at.
+    void Begin(const ByteString& AData) {
+        Host().Write(Frame(AData));
+        ASSERT_EQ(HexOf(Host().Read(1, 2000ms)), "06 ");
+        ASSERT_TRUE(Eventually([&] {
+            return Sim().WaitingFor() == AData.substr(0, 3) &&
+                   Sim().Display().What != VirtualDisplay::Mode::Processing;
+        }));
+    }
+    // The response to a command begun with Begin, whose ACK was taken already.
+    std::string Response(std::chrono::milliseconds ATimeout = 3000ms) {
+        ByteString got;
+        ReadFrame(Host(), got, ATimeout);
+        return Unwrap("\x06" + got);
+    }
 
     std::unique_ptr<SimulatorRunner> fRunner;
     std::optional<MemoryChannel::HostEnd> fHost;
+};
+
+// The same with a session open.
+class SimSessionFixture : public SimLinkFixture {
+protected:
+    void SetUp() override {
+        SimLinkFixture::SetUp();
+        ASSERT_EQ(Command("OPN"), "OPN000");
+    }
 };
 
 } // namespace kestrel::sim::test

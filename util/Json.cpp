@@ -1,10 +1,10 @@
-#include "cli/Json.h"
+#include "util/Json.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
-namespace kestrel::cli {
+namespace vexo {
 
 namespace {
 
@@ -41,7 +41,7 @@ size_t Utf8Sequence(std::string_view AText, size_t i) {
 
 } // namespace
 
-std::string JsonQuote(std::string_view AText) {
+std::string JsonQuote(std::string_view AText, const JsonStyle& AStyle) {
     std::string out;
     out.reserve(AText.size() + 2);
     out += '"';
@@ -49,7 +49,7 @@ std::string JsonQuote(std::string_view AText) {
         const auto c = static_cast<unsigned char>(AText[i]);
         const size_t length = Utf8Sequence(AText, i);
         if (length == 0) {
-            out += "\\ufffd";
+            out += AStyle.LiteralReplacement ? "\xEF\xBF\xBD" : "\\ufffd";
             ++i;
             continue;
         }
@@ -77,7 +77,7 @@ std::string JsonQuote(std::string_view AText) {
         default:
             if (c < 0x20 || c == 0x7F) {
                 char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", c);
+                std::snprintf(escape, sizeof escape, AStyle.UpperCaseHex ? "\\u%04X" : "\\u%04x", c);
                 out += escape;
             } else {
                 out += static_cast<char>(c);
@@ -117,13 +117,13 @@ const JsonValue* JsonValue::Find(std::string_view AName) const {
     return nullptr;
 }
 
-std::string JsonValue::Serialize() const {
+std::string JsonValue::Serialize(const JsonStyle& AStyle) const {
     std::string out;
-    Write(out);
+    Write(out, AStyle);
     return out;
 }
 
-void JsonValue::Write(std::string& AOut) const {
+void JsonValue::Write(std::string& AOut, const JsonStyle& AStyle) const {
     switch (fKind) {
     case Kind::Null:
         AOut += "null";
@@ -133,6 +133,9 @@ void JsonValue::Write(std::string& AOut) const {
         break;
     case Kind::Int:
         AOut += std::to_string(fInt);
+        break;
+    case Kind::Unsigned:
+        AOut += std::to_string(fUnsigned);
         break;
     case Kind::Real: {
         // JSON has no NaN or infinity.
@@ -147,13 +150,13 @@ void JsonValue::Write(std::string& AOut) const {
         break;
     }
     case Kind::String:
-        AOut += JsonQuote(fString);
+        AOut += JsonQuote(fString, AStyle);
         break;
     case Kind::Array:
         AOut += '[';
         for (size_t i = 0; i < fItems.size(); ++i) {
             if (i) AOut += ',';
-            fItems[i].Write(AOut);
+            fItems[i].Write(AOut, AStyle);
         }
         AOut += ']';
         break;
@@ -161,13 +164,13 @@ void JsonValue::Write(std::string& AOut) const {
         AOut += '{';
         for (size_t i = 0; i < fMembers.size(); ++i) {
             if (i) AOut += ',';
-            AOut += JsonQuote(fMembers[i].first);
+            AOut += JsonQuote(fMembers[i].first, AStyle);
             AOut += ':';
-            fMembers[i].second.Write(AOut);
+            fMembers[i].second.Write(AOut, AStyle);
         }
         AOut += '}';
         break;
     }
 }
 
-} // namespace kestrel::cli
+} // namespace vexo
