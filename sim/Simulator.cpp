@@ -9,13 +9,14 @@
 namespace kestrel::sim {
 
 using namespace vexo;
+using kestrel::trace::FrameDecoder;
+using kestrel::trace::LinkUnit;
 using kestrel::trace::SpacedHex;
 
 namespace {
 
 constexpr int kMaxSends = 3;
-constexpr size_t kMaxPacket = 2048;                 // data field of one packet
-constexpr size_t kMaxEscapedFrame = 2 * kMaxPacket; // every byte escaped
+constexpr size_t kMaxPacket = 2048; // data field of one packet
 constexpr Millis kIdlePoll{250};
 const ByteString kNoise("\x00\xFF\x41\x06\x33\x80\x7E", 7);
 
@@ -59,7 +60,7 @@ void Simulator::Receive(const ByteString& ABytes) {
 
 void Simulator::Serve() {
     const auto now = Clock::now();
-    if (fRxState != RxState::Hunting && now - fLastRx > fInterByte) OnBadFrame("incomplete frame");
+    if (fDecoder.InFrame() && now - fLastRx > fInterByte) EndIncompleteFrame();
     while (!fScheduled.empty() && now >= fScheduled.front().first) {
         const ByteString data = std::move(fScheduled.front().second);
         fScheduled.pop_front();
@@ -94,7 +95,7 @@ void Simulator::UpdateProcessing() {
 
 Simulator::Clock::time_point Simulator::NextWake(Clock::time_point ANow) const {
     auto wake = ANow + kIdlePoll;
-    if (fRxState != RxState::Hunting) wake = std::min(wake, fLastRx + fInterByte + Millis(1));
+    if (fDecoder.InFrame()) wake = std::min(wake, fLastRx + fInterByte + Millis(1));
     if (!fScheduled.empty()) wake = std::min(wake, fScheduled.front().first);
     if (fAnswering) wake = std::min(wake, fAnswering->Due);
     if (fDelayUntil) wake = std::min(wake, *fDelayUntil);
@@ -103,78 +104,67 @@ Simulator::Clock::time_point Simulator::NextWake(Clock::time_point ANow) const {
 }
 
 void Simulator::Feed(const ByteString& ABytes) {
-    for (char c : ABytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        fLastRx = Clock::now();
-        switch (fRxState) {
-        case RxState::Hunting:
-            if (byte == SYN) {
-                fRx.assign(1, c);
-                fRxState = RxState::Data;
-            } else {
-                OnControlByte(byte);
-            }
-            break;
-        case RxState::Data:
-            if (byte == SYN) {
-                // A SYN cannot occur inside escaped data: the host started over.
-                Trace("<- frame restarted after " + std::to_string(fRx.size()) + " bytes");
-                fRx.assign(1, c);
-                break;
-            }
-            fRx += c;
-            if (byte == ETB) {
-                fEtbAt = fRx.size() - 1;
-                fRxState = RxState::Crc;
-            } else if (fRx.size() > kMaxEscapedFrame + 1)
-                OnBadFrame("frame longer than a packet");
-            break;
-        case RxState::Crc:
-            // The two CRC bytes are never escaped: any value, SYN and ETB included.
-            fRx += c;
-            if (fRx.size() == fEtbAt + 3) OnFrame();
-            break;
-        }
-    }
+    fLastRx = Clock::now();
+    std::vector<LinkUnit> units;
+    fDecoder.Feed(ABytes, units);
+    for (const LinkUnit& unit : units)
+        OnUnit(unit);
 }
 
-void Simulator::OnControlByte(unsigned char AByte) {
-    switch (AByte) {
-    case CAN:
+void Simulator::OnUnit(const LinkUnit& AUnit) {
+    switch (AUnit.What) {
+    case LinkUnit::Kind::Frame:
+        OnFrame(AUnit.Raw);
+        break;
+    case LinkUnit::Kind::Can:
         Trace("<- CAN");
         OnCan();
         break;
-    case NAK:
+    case LinkUnit::Kind::Nak:
         Trace("<- NAK");
         OnNak();
         break;
-    default:
-        Trace("<- noise " + SpacedHex(std::string(1, static_cast<char>(AByte))));
+    case LinkUnit::Kind::Stray:
+        if (!AUnit.Raw.empty() && static_cast<unsigned char>(AUnit.Raw[0]) == SYN) {
+            // The decoder gives up on a frame for two reasons: a new SYN (the host started over,
+            // nothing to answer) or a length no packet can have (damaged: NAK).
+            if (AUnit.Raw.size() > FrameDecoder::kMaxFrame)
+                OnBadFrame("frame longer than a packet", AUnit.Raw);
+            else
+                Trace("<- frame restarted after " + std::to_string(AUnit.Raw.size()) + " bytes");
+            break;
+        }
+        [[fallthrough]];
+    default: // ACK, EOT and anything outside a frame mean nothing to a PIN pad
+        Trace("<- noise " + SpacedHex(AUnit.Raw));
         break;
     }
 }
 
-void Simulator::OnFrame() {
-    const ByteString frame = std::move(fRx);
-    fRx.clear();
-    fRxState = RxState::Hunting;
+void Simulator::OnFrame(const ByteString& AFrame) {
     TVexoAbecsPacket packet;
     try {
-        packet.SetAsString(frame);
+        packet.SetAsString(AFrame);
     } catch (const Exception& e) {
-        Trace("<- bad frame (" + e.Message() + "): " + SpacedHex(frame));
+        Trace("<- bad frame (" + e.Message() + "): " + SpacedHex(AFrame));
         SendByte(NAK, "NAK");
         return;
     }
-    Trace("<- " + EscaparNaoImprimiveis(packet.Data()) + "  [" + SpacedHex(frame) + "]");
+    Trace("<- " + EscaparNaoImprimiveis(packet.Data()) + "  [" + SpacedHex(AFrame) + "]");
     OnCommand(packet.Data());
 }
 
-void Simulator::OnBadFrame(const std::string& AWhy) {
-    Trace("<- bad frame (" + AWhy + "): " + SpacedHex(fRx));
-    fRx.clear();
-    fRxState = RxState::Hunting;
+void Simulator::OnBadFrame(const std::string& AWhy, const ByteString& AFrame) {
+    Trace("<- bad frame (" + AWhy + "): " + SpacedHex(AFrame));
     SendByte(NAK, "NAK");
+}
+
+// The host stopped in the middle of a frame: what it sent is damaged.
+void Simulator::EndIncompleteFrame() {
+    std::vector<LinkUnit> units;
+    fDecoder.Flush(units);
+    for (const LinkUnit& unit : units)
+        OnBadFrame("incomplete frame", unit.Raw);
 }
 
 void Simulator::OnCommand(const ByteString& AData) {

@@ -3,6 +3,7 @@
 #include "sim/Channel.h"
 #include "sim/Faults.h"
 #include "sim/PinPadModel.h"
+#include "trace/FrameDecoder.h"
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -51,13 +52,13 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    enum class RxState { Hunting, Data, Crc };
 
     void Feed(const ByteString& ABytes);
     void Serve(); // timers: frame gaps, late responses, the cardholder
-    void OnControlByte(unsigned char AByte);
-    void OnFrame();
-    void OnBadFrame(const std::string& AWhy);
+    void OnUnit(const trace::LinkUnit& AUnit);
+    void OnFrame(const ByteString& AFrame);
+    void OnBadFrame(const std::string& AWhy, const ByteString& AFrame);
+    void EndIncompleteFrame();
     void OnCommand(const ByteString& AData);
     void OnCan();
     void OnNak();
@@ -89,9 +90,7 @@ private:
     const std::atomic<bool>* fStop = &kNeverStop;
     static inline const std::atomic<bool> kNeverStop{false};
 
-    RxState fRxState = RxState::Hunting;
-    ByteString fRx;
-    size_t fEtbAt = 0;
+    trace::FrameDecoder fDecoder;
     Clock::time_point fLastRx{};
 
     ActiveFaults fCurrent;           // faults of the command being served

@@ -64,7 +64,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFrame{"CrcOverEscapedBytes",
                                Hex("16 41 13 33 17") +
                                    [] { return TVexoAbecsPacket::CalcCRC(Hex("41 13 33 17")); }()},
-                      BadFrame{"NoEtb", Hex("16 4F 50 4E 30 30")}),
+                      BadFrame{"NoEtb", Hex("16 4F 50 4E 30 30")},
+                      // No packet escapes to this length: refused at once, the rest is noise.
+                      BadFrame{"LongerThanAnyPacket", "\x16" + ByteString(5000, 'A')}),
     [](const auto& AInfo) { return std::string(AInfo.param.Name); });
 
 TEST_F(SimLink, NoiseBeforeSynAndAnAbandonedFrameAreDropped) {
