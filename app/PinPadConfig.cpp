@@ -167,7 +167,7 @@ void TfrMain::StartUp() {
     pgMedia->setCurrentIndex(0);
 
     QStringList ports;
-    FindSerialPorts(ports);
+    FindPorts(ports);
     RefillPortBox(ports);
     cbxPort->setEditText(QString());
 
@@ -226,6 +226,16 @@ void TfrMain::FindSerialPorts(QStringList& AList) {
     std::vector<std::string> ports;
     VexoAbecsPinPad1->Device().AcharPortasSeriais(ports, kLastSerialPort);
     for (const auto& port : ports)
+        AList << QString::fromStdString(port);
+}
+
+// What the port box offers: the serial ports that open, then the USB devices by name. A PIN pad on USB
+// is one of those serial ports too; its USB name says which one it is.
+void TfrMain::FindPorts(QStringList& AList) {
+    FindSerialPorts(AList);
+    std::vector<std::string> usb;
+    VexoAbecsPinPad1->Device().AcharPortasUSB(usb);
+    for (const auto& port : usb)
         AList << QString::fromStdString(port);
 }
 
@@ -327,7 +337,7 @@ void TfrMain::btSerialClick() {
 
 void TfrMain::btSearchSerialPortsClick() {
     QStringList ports;
-    FindSerialPorts(ports);
+    FindPorts(ports);
     RefillPortBox(ports);
     if (cbxPort->currentIndex() < 0 && cbxPort->count() > 0) cbxPort->setCurrentIndex(0);
 }
@@ -335,6 +345,7 @@ void TfrMain::btSearchSerialPortsClick() {
 void TfrMain::btDetectPinPadClick() {
     auto& pp = *VexoAbecsPinPad1;
     if (pp.IsBusy()) return;
+    // Serial ports only: a USB name may be a printer, which would print the probe.
     QStringList ports;
     FindSerialPorts(ports);
     QString found;
@@ -360,6 +371,7 @@ void TfrMain::btDetectPinPadClick() {
         return;
     }
     fMessageBox(QStringLiteral("PinPad Found on ") + found);
+    FindPorts(ports);
     RefillPortBox(ports);
     cbxPort->setEditText(found);
 }

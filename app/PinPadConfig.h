@@ -101,6 +101,7 @@ private:
     bool IsActivatedFlag() const;
     void ShowResponseStatus();
     void FindSerialPorts(QStringList& AList);
+    void FindPorts(QStringList& AList);
     void ListMediaFiles();
     void RefillPortBox(const QStringList& AItems);
 

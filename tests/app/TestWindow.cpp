@@ -14,6 +14,8 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QUrl>
+#include <pty.h>
+#include <unistd.h>
 
 using namespace kestrel;
 using namespace kestrel::test;
@@ -303,6 +305,33 @@ private slots:
         TfrMain w;
         QCOMPARE(w.ParamsFileName(),
                  QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("TestWindow.ini")));
+    }
+
+    // Run by ctest under umockdev with a USB printer and a USB PIN pad described (TestWindow.USBDevices).
+    void portBoxOffersUSBDevicesAfterTheSerialPorts() {
+        if (qEnvironmentVariableIsEmpty("KESTREL_TEST_USB_DEVICES"))
+            QSKIP("needs the USB devices that umockdev describes");
+        int master = -1;
+        int slave = -1;
+        char name[128] = {};
+        QCOMPARE(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        ProbedPorts() = {name};
+        const QStringList expected{QString::fromLatin1(name), QStringLiteral("USB:Epson, TM-T20"),
+                                   QStringLiteral("USB:Gertec, PPC930")};
+        const auto items = [](QComboBox* ABox) {
+            QStringList all;
+            for (int i = 0; i < ABox->count(); ++i)
+                all << ABox->itemText(i);
+            return all;
+        };
+        auto w = NewWindow();
+        auto* port = Find<QComboBox>(w.get(), "cbxPort");
+        QCOMPARE(items(port), expected);
+        Find<QToolButton>(w.get(), "btSearchSerialPorts")->click();
+        QCOMPARE(items(port), expected);
+        QCOMPARE(port->currentText(), QString::fromLatin1(name));
+        close(master);
+        close(slave);
     }
 
     void portSearchWithoutPortsKeepsTheText() {
