@@ -9,7 +9,6 @@
 namespace kestrel::sim {
 
 using namespace vexo;
-using kestrel::trace::FrameDecoder;
 using kestrel::trace::LinkUnit;
 using kestrel::trace::SpacedHex;
 
@@ -125,13 +124,13 @@ void Simulator::OnUnit(const LinkUnit& AUnit) {
         OnNak();
         break;
     case LinkUnit::Kind::Stray:
-        if (!AUnit.Raw.empty() && static_cast<unsigned char>(AUnit.Raw[0]) == SYN) {
-            // The decoder gives up on a frame for two reasons: a new SYN (the host started over,
-            // nothing to answer) or a length no packet can have (damaged: NAK).
-            if (AUnit.Raw.size() > FrameDecoder::kMaxFrame)
-                OnBadFrame("frame longer than a packet", AUnit.Raw);
-            else
-                Trace("<- frame restarted after " + std::to_string(AUnit.Raw.size()) + " bytes");
+        if (AUnit.Abandoned == LinkUnit::Cut::TooLong) {
+            OnBadFrame("frame longer than a packet", AUnit.Raw);
+            break;
+        }
+        if (AUnit.Abandoned == LinkUnit::Cut::Restarted) {
+            // A SYN cannot occur inside escaped data: the host started over, nothing to answer.
+            Trace("<- frame restarted after " + std::to_string(AUnit.Raw.size()) + " bytes");
             break;
         }
         [[fallthrough]];

@@ -71,7 +71,7 @@ void FrameDecoder::Feed(std::string_view ABytes, std::vector<LinkUnit>& AOut) {
         case State::Data:
             if (byte == SYN) {
                 // SYN never occurs escaped: the sender started over, and what came before is lost.
-                AbandonFrame(AOut);
+                AbandonFrame(AOut, LinkUnit::Cut::Restarted);
                 fFrame.assign(1, c);
                 fState = State::Data;
                 break;
@@ -81,7 +81,7 @@ void FrameDecoder::Feed(std::string_view ABytes, std::vector<LinkUnit>& AOut) {
                 fCrcBytes = 0;
                 fState = State::Crc;
             } else if (fFrame.size() > kMaxFrame)
-                AbandonFrame(AOut);
+                AbandonFrame(AOut, LinkUnit::Cut::TooLong);
             break;
         case State::Crc:
             // The CRC bytes travel unescaped and may take any value, SYN and ETB included.
@@ -94,7 +94,7 @@ void FrameDecoder::Feed(std::string_view ABytes, std::vector<LinkUnit>& AOut) {
 }
 
 void FrameDecoder::Flush(std::vector<LinkUnit>& AOut) {
-    if (fState != State::Idle) AbandonFrame(AOut);
+    if (fState != State::Idle) AbandonFrame(AOut, LinkUnit::Cut::Unfinished);
     EndStray(AOut);
 }
 
@@ -107,10 +107,11 @@ void FrameDecoder::EndStray(std::vector<LinkUnit>& AOut) {
     AOut.push_back(std::move(unit));
 }
 
-void FrameDecoder::AbandonFrame(std::vector<LinkUnit>& AOut) {
+void FrameDecoder::AbandonFrame(std::vector<LinkUnit>& AOut, LinkUnit::Cut AWhy) {
     EndStray(AOut);
     LinkUnit unit;
     unit.What = LinkUnit::Kind::Stray;
+    unit.Abandoned = AWhy;
     unit.Raw = std::move(fFrame);
     fFrame.clear();
     fState = State::Idle;

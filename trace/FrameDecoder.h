@@ -24,6 +24,9 @@ struct LinkUnit {
     bool CrcOk = true;   // Frame: the CRC matches the data field
     uint16_t CrcGot = 0; // Frame: the CRC the frame carried
     uint16_t CrcWant = 0;
+    // Stray: why a frame that had begun was given up; None for bytes that were outside any frame.
+    enum class Cut { None, Restarted, TooLong, Unfinished };
+    Cut Abandoned = Cut::None;
 };
 
 const char* KindName(LinkUnit::Kind AKind); // "frame", "ACK", "NAK", "CAN", "EOT", "stray"
@@ -47,7 +50,7 @@ private:
 
     void EndStray(std::vector<LinkUnit>& AOut);
     void EndFrame(std::vector<LinkUnit>& AOut);
-    void AbandonFrame(std::vector<LinkUnit>& AOut);
+    void AbandonFrame(std::vector<LinkUnit>& AOut, LinkUnit::Cut AWhy);
 
     State fState = State::Idle;
     ByteString fFrame; // raw bytes of the frame in progress

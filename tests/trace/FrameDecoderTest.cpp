@@ -84,11 +84,15 @@ TEST(FrameDecoder, StrayBytesRestartsAndUnfinishedFramesKeepEveryByte) {
     ASSERT_EQ(units.size(), 5u);
     EXPECT_EQ(units[0].What, K::Stray);
     EXPECT_EQ(units[0].Raw, "\x00\xFF\x41"s);
+    EXPECT_EQ(units[0].Abandoned, LinkUnit::Cut::None);
     EXPECT_EQ(units[1].What, K::Stray); // the frame that a SYN broke off
     EXPECT_EQ(units[1].Raw, cut);
+    EXPECT_EQ(units[1].Abandoned, LinkUnit::Cut::Restarted);
     EXPECT_EQ(units[2].Data, "OPN");
     EXPECT_EQ(units[3].Raw, "\x33");
+    EXPECT_EQ(units[3].Abandoned, LinkUnit::Cut::None);
     EXPECT_EQ(units[4].Raw, "\x16GK"); // flushed at the end
+    EXPECT_EQ(units[4].Abandoned, LinkUnit::Cut::Unfinished);
     EXPECT_EQ(Joined(units), stream);
 }
 
@@ -116,5 +120,7 @@ TEST(FrameDecoder, AnEndlessFrameIsCutOffAsStray) {
     const auto units = DecodeInChunks(stream, 1000);
     ASSERT_GE(units.size(), 2u);
     EXPECT_EQ(units[0].What, K::Stray);
+    EXPECT_EQ(units[0].Abandoned, LinkUnit::Cut::TooLong);
+    EXPECT_EQ(units[1].Abandoned, LinkUnit::Cut::None); // what followed was never a frame
     EXPECT_EQ(Joined(units), stream);
 }
