@@ -1,5 +1,6 @@
 #pragma once
 #include "util/Types.h"
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -13,6 +14,10 @@ constexpr uint8_t ACK = 0x06; // frame accepted
 constexpr uint8_t NAK = 0x15; // frame rejected
 constexpr uint8_t CAN = 0x18; // host aborts a running command
 constexpr uint8_t EOT = 0x04; // PIN pad confirms the abort
+
+// The protocol's limit on one packet: data bytes between SYN and ETB counted before escaping, so a
+// receiver may collect up to twice as many bytes on the wire (every byte escaped), plus ETB and the CRC.
+constexpr std::size_t MaxPacketData = 2048;
 
 // One frame: SYN, escaped data field, ETB, CRC-16/XMODEM of data + ETB (high byte first).
 class TVexoAbecsPacket {
