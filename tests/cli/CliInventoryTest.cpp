@@ -90,8 +90,9 @@ TEST_F(Bench, CheckAllGivesOneSuiteEachAndTheRuleBreakerFailsAlone) {
     EXPECT_EQ(JsonGet(run.Out, "[p['port'] for p in d['not_answering']]"), "['" + fSilent.Path() + "']");
     EXPECT_EQ(JsonGet(run.Out, "[p['port'] for p in d['pinpads'] if p['failed'] + p['errors']]"),
               "['" + BreakerPort() + "']");
-    EXPECT_EQ(JsonGet(run.Out, "[c['id'] for p in d['pinpads'] for c in p['checks'] if c['result'] == 'fail']"),
-              "['dsp-limits']");
+    EXPECT_EQ(
+        JsonGet(run.Out, "[c['id'] for p in d['pinpads'] for c in p['checks'] if c['result'] == 'fail']"),
+        "['dsp-limits']");
     // One suite a PIN pad, named by its port; only the rule breaker's has a failure.
     EXPECT_EQ(Python("import sys, xml.etree.ElementTree as ET\n"
                      "root = ET.fromstring(sys.stdin.buffer.read())\n"
