@@ -34,7 +34,7 @@ TfrConfiguraSerial::TfrConfiguraSerial(QWidget* AParent, TErrorDisplay AErrorDis
     : QDialog(AParent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       fDevice(std::make_unique<vexo::TVexoDevice>()), fErrorDisplay(std::move(AErrorDisplay)) {
     setObjectName(QStringLiteral("frConfiguraSerial"));
-    setWindowTitle(QStringLiteral("Porta Serial"));
+    setWindowTitle(tr("Porta Serial"));
     resize(200, 391);
     setMinimumSize(180, 350);
     BuildControls();
@@ -54,34 +54,34 @@ void TfrConfiguraSerial::BuildControls() {
                         true);
     cmbBaudRate->setCurrentIndex(cmbBaudRate->findText(QStringLiteral("9600")));
     cmbDataBits = Combo("cmbDataBits", {"5", "6", "7", "8"}, false);
-    cmbParity = Combo("cmbParity", {"None", "Odd", "Even", "Mark", "Space"}, false);
+    cmbParity = Combo("cmbParity", {tr("None"), tr("Odd"), tr("Even"), tr("Mark"), tr("Space")}, false);
     cmbStopBits = Combo("cmbStopBits", {"1", "1,5", "2"}, false);
-    lbStopBitsNote = new QLabel(QStringLiteral("1,5 stop bits need 5 data bits"));
+    lbStopBitsNote = new QLabel(tr("1,5 stop bits need 5 data bits"));
     lbStopBitsNote->setObjectName(QStringLiteral("lbStopBitsNote"));
     lbStopBitsNote->setWordWrap(true);
     lbStopBitsNote->hide();
-    cmbHandShaking = Combo("cmbHandShaking", {"Nenhum", "XON/XOFF", "RTS/CTS", "DTR/DSR"}, false);
-    chHardFlow = new QCheckBox(QStringLiteral("HardFlow"));
+    cmbHandShaking = Combo("cmbHandShaking", {tr("Nenhum"), "XON/XOFF", "RTS/CTS", "DTR/DSR"}, false);
+    chHardFlow = new QCheckBox(tr("HardFlow"));
     chHardFlow->setObjectName(QStringLiteral("chHardFlow"));
-    chSoftFlow = new QCheckBox(QStringLiteral("SoftFlow"));
+    chSoftFlow = new QCheckBox(tr("SoftFlow"));
     chSoftFlow->setObjectName(QStringLiteral("chSoftFlow"));
-    btOK = new QPushButton(QStringLiteral("OK"));
+    btOK = new QPushButton(tr("OK"));
     btOK->setObjectName(QStringLiteral("btOK"));
     btOK->setDefault(true);
-    btCancel = new QPushButton(QStringLiteral("Cancel"));
+    btCancel = new QPushButton(tr("Cancel"));
     btCancel->setObjectName(QStringLiteral("btCancel"));
 
     auto* layout = new QVBoxLayout(this);
     const std::pair<const char*, QComboBox*> labelled[] = {
-        {"&Porta Serial", cmbPortaSerial},
-        {"&Baud rate (Bits por Segundo)", cmbBaudRate},
-        {"&Data Bits (Bits de Dados)", cmbDataBits},
-        {"&Parity (Paridade)", cmbParity},
-        {"&Stop Bits (Bits de Parada)", cmbStopBits},
-        {"&Handshaking (Controle de Fluxo)", cmbHandShaking},
+        {QT_TR_NOOP("&Porta Serial"), cmbPortaSerial},
+        {QT_TR_NOOP("&Baud rate (Bits por Segundo)"), cmbBaudRate},
+        {QT_TR_NOOP("&Data Bits (Bits de Dados)"), cmbDataBits},
+        {QT_TR_NOOP("&Parity (Paridade)"), cmbParity},
+        {QT_TR_NOOP("&Stop Bits (Bits de Parada)"), cmbStopBits},
+        {QT_TR_NOOP("&Handshaking (Controle de Fluxo)"), cmbHandShaking},
     };
     for (const auto& [caption, box] : labelled) {
-        auto* label = new QLabel(QString::fromUtf8(caption));
+        auto* label = new QLabel(tr(caption));
         label->setBuddy(box);
         layout->addWidget(label);
         layout->addWidget(box);
@@ -179,7 +179,7 @@ void TfrConfiguraSerial::cmbPortaSerialChange() {
 void TfrConfiguraSerial::cmbBaudRateChange() {
     const QString text = cmbBaudRate->currentText();
     const auto baud = StrToIntOpt(text.toStdString());
-    if (!baud) throw vexo::EConvertError("'" + text.toStdString() + "' is not a valid integer value");
+    if (!baud) throw vexo::EConvertError(tr("'%1' is not a valid integer value").arg(text).toStdString());
     fDevice->SetBaud(*baud);
 }
 

@@ -1,6 +1,7 @@
 #include "app/PictureFileDialog.h"
 #include "app/MediaPicture.h"
 #include "media/PictureIO.h"
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -19,17 +20,21 @@ constexpr int kPreviewSide = 200;
 // Each filter shows its caption as the operator knows it; the pattern group after it is what the
 // dialog matches (case-insensitively), as Qt reads only the last group and splits it on spaces.
 QStringList PictureFileFilters() {
-    return {QStringLiteral("All Compatible Image Types (*.png *.jpeg *.jpg *.gif *.bmp)"),
-            QStringLiteral("PNG Files (*.png) (*.png)"),
-            QStringLiteral("JPEG Files (*.jpeg;*.jpg;*.jpe;*.jfif) (*.jpeg *.jpg)"),
-            QStringLiteral("Graphics Interchange Format Files (*.gif) (*.gif)"),
-            QStringLiteral("Bitmap Files (*.bmp) (*.bmp)")};
+    return {
+        QCoreApplication::translate("PictureFileDialog",
+                                    "All Compatible Image Types (*.png *.jpeg *.jpg *.gif *.bmp)"),
+        QCoreApplication::translate("PictureFileDialog", "PNG Files (*.png) (*.png)"),
+        QCoreApplication::translate("PictureFileDialog",
+                                    "JPEG Files (*.jpeg;*.jpg;*.jpe;*.jfif) (*.jpeg *.jpg)"),
+        QCoreApplication::translate("PictureFileDialog", "Graphics Interchange Format Files (*.gif) (*.gif)"),
+        QCoreApplication::translate("PictureFileDialog", "Bitmap Files (*.bmp) (*.bmp)")};
 }
 
 } // namespace
 
 std::unique_ptr<QFileDialog> MakePictureFileDialog(QWidget* AParent) {
-    auto dialog = std::make_unique<QFileDialog>(AParent, QStringLiteral("Open Image File"));
+    auto dialog = std::make_unique<QFileDialog>(
+        AParent, QCoreApplication::translate("PictureFileDialog", "Open Image File"));
     // Qt's own dialog, as the platform's has no room for a preview.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setOption(QFileDialog::HideNameFilterDetails);

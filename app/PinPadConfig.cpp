@@ -4,9 +4,11 @@
 #include "app/ConfiguraSerial.h"
 #include "app/ErrorText.h"
 #include "app/IniFile.h"
+#include "app/Language.h"
 #include "app/MediaPicture.h"
 #include "app/PictureFileDialog.h"
 #include "app/PinPadTexts.h"
+#include "device/PinPadMakers.h"
 #include "device/VexoDevice.h"
 #include "pinpad/VexoAbecsApplicationLayer.h"
 #include "pinpad/VexoAbecsPinPad.h"
@@ -88,11 +90,10 @@ QString TfrMain::LogFileName() const {
 }
 
 QString TfrMain::AboutText() const {
-    return QStringLiteral(
-               "Kestrel %1\nTest tool for ABECS PIN pads\n\nSettings file: %2\nLog files without a "
-               "folder go to: %3")
+    return tr("Kestrel %1\nTest tool for ABECS PIN pads\n\nSettings file: %2\nLog files without a "
+              "folder go to: %3\nLanguage: %4")
         .arg(QStringLiteral(KESTREL_VERSION), QDir::toNativeSeparators(fParamsFileName),
-             QDir::toNativeSeparators(QFileInfo(fParamsFileName).absolutePath()));
+             QDir::toNativeSeparators(QFileInfo(fParamsFileName).absolutePath()), LanguageInUse());
 }
 
 void TfrMain::Guard(const std::function<void()>& AHandler) {
@@ -181,7 +182,7 @@ void TfrMain::StartUp() {
 // --- Window state ------------------------------------------------------------------------------------
 
 void TfrMain::ShowActivated(bool AActivated) {
-    btActivate->setText(AActivated ? QStringLiteral("Desativar") : QStringLiteral("Ativar"));
+    btActivate->setText(AActivated ? tr("Desativar") : tr("Ativar"));
     btActivate->setProperty(kActivatedTag, AActivated ? 1 : 0);
     for (int i = 1; i < pgcCommands->count(); ++i)
         pgcCommands->widget(i)->setEnabled(AActivated);
@@ -210,7 +211,7 @@ void TfrMain::AddToLog(const QString& AText) {
 
 void TfrMain::ShowResponseStatus() {
     const int32_t stat = VexoAbecsPinPad1->Response().STAT();
-    sbResponseStat->setText(QStringLiteral("STAT: %1").arg(stat));
+    sbResponseStat->setText(tr("STAT: %1").arg(stat));
     sbResponseError->setText(QString::fromStdString(vexo::ReturnStatusMessage(stat)));
 }
 
@@ -257,8 +258,7 @@ void TfrMain::ListMediaFiles() {
         lines << QString::fromStdString(name);
     lbLMFMedias->clear();
     lbLMFMedias->addItems(lines);
-    const QString title = lines.isEmpty() ? QStringLiteral("No media files")
-                                          : QStringLiteral("%1 media file(s)").arg(lines.size());
+    const QString title = lines.isEmpty() ? tr("No media files") : tr("%1 media file(s)").arg(lines.size());
     pLMFMediaTitle->setText(title);
     pCLXMediaTitle->setText(title);
     lbCLXMedias->clear();
@@ -345,9 +345,11 @@ void TfrMain::btSearchSerialPortsClick() {
 void TfrMain::btDetectPinPadClick() {
     auto& pp = *VexoAbecsPinPad1;
     if (pp.IsBusy()) return;
-    // Serial ports only: a USB name may be a printer, which would print the probe.
+    // Serial ports and the PIN-pad makers' serial nodes only: a USB name may be a printer, which would
+    // print the probe.
     QStringList ports;
-    FindSerialPorts(ports);
+    for (const auto& port : vexo::PinPadCandidatePorts(pp.Device(), kLastSerialPort))
+        ports << QString::fromStdString(port);
     QString found;
     for (const QString& port : ports) {
         if (!found.isEmpty()) break;
@@ -367,10 +369,10 @@ void TfrMain::btDetectPinPadClick() {
         }
     }
     if (found.isEmpty()) {
-        fMessageBox(QStringLiteral("PinPad not Found"));
+        fMessageBox(tr("PinPad not Found"));
         return;
     }
-    fMessageBox(QStringLiteral("PinPad Found on ") + found);
+    fMessageBox(tr("PinPad Found on ") + found);
     FindPorts(ports);
     RefillPortBox(ports);
     cbxPort->setEditText(found);

@@ -135,7 +135,7 @@ const QString kDisplayLines = QStringLiteral("PROJETO VEXO\nVexoAbecsPinPad\n---
 } // namespace
 
 void TfrMain::BuildWindow() {
-    setWindowTitle(QStringLiteral("Teste ABECS PinPad"));
+    setWindowTitle(tr("Teste ABECS PinPad"));
     resize(932, 587);
     setMinimumWidth(640);
 
@@ -149,21 +149,19 @@ void TfrMain::BuildWindow() {
     tsAskEvent = Named(BuildAskEventPage(), "tsAskEvent");
     tsClose = Named(BuildClosePage(), "tsClose");
     auto* st = style();
-    pgcCommands->addTab(tsConfig, QStringLiteral("Config"));
-    pgcCommands->addTab(tsOpen, st->standardIcon(QStyle::SP_DialogOpenButton), QStringLiteral("Open"));
-    pgcCommands->addTab(tsGIX, st->standardIcon(QStyle::SP_MessageBoxInformation),
-                        QStringLiteral("Information"));
-    pgcCommands->addTab(tsDisplay, st->standardIcon(QStyle::SP_ComputerIcon), QStringLiteral("Display"));
-    pgcCommands->addTab(tsMultimidia, st->standardIcon(QStyle::SP_DirIcon), QStringLiteral("Multimedia"));
-    pgcCommands->addTab(tsAskEvent, st->standardIcon(QStyle::SP_MessageBoxQuestion),
-                        QStringLiteral("Ask / Events"));
-    pgcCommands->addTab(tsClose, st->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Close"));
+    pgcCommands->addTab(tsConfig, tr("Config"));
+    pgcCommands->addTab(tsOpen, st->standardIcon(QStyle::SP_DialogOpenButton), tr("Open"));
+    pgcCommands->addTab(tsGIX, st->standardIcon(QStyle::SP_MessageBoxInformation), tr("Information"));
+    pgcCommands->addTab(tsDisplay, st->standardIcon(QStyle::SP_ComputerIcon), tr("Display"));
+    pgcCommands->addTab(tsMultimidia, st->standardIcon(QStyle::SP_DirIcon), tr("Multimedia"));
+    pgcCommands->addTab(tsAskEvent, st->standardIcon(QStyle::SP_MessageBoxQuestion), tr("Ask / Events"));
+    pgcCommands->addTab(tsClose, st->standardIcon(QStyle::SP_DialogCloseButton), tr("Close"));
 
     pCancelar = Named(new QWidget, "pCancelar");
     pCancelar->setFixedHeight(57);
     auto* cancelLayout = new QHBoxLayout(pCancelar);
     cancelLayout->setContentsMargins(0, 0, 0, 0);
-    btCancel = Button("btCancel", QStringLiteral("Cancel Operation"));
+    btCancel = Button("btCancel", tr("Cancel Operation"));
     btCancel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     cancelLayout->addWidget(btCancel);
 
@@ -171,7 +169,7 @@ void TfrMain::BuildWindow() {
     mLog->setLineWrapMode(QPlainTextEdit::NoWrap);
     mLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mLog->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    sbCleanMemoLog = GlyphButton("sbCleanMemoLog", QStyle::SP_DialogResetButton, QStringLiteral("Clear log"));
+    sbCleanMemoLog = GlyphButton("sbCleanMemoLog", QStyle::SP_DialogResetButton, tr("Clear log"));
     sbCleanMemoLog->setFixedWidth(23);
     sbCleanMemoLog->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
 
@@ -198,9 +196,9 @@ void TfrMain::BuildWindow() {
     auto* bar = Named(new QStatusBar, "sbResponse");
     bar->setFixedHeight(28);
     bar->setSizeGripEnabled(false);
-    sbResponseStat = Named(new QLabel(QStringLiteral("STAT:")), "sbResponseStat");
+    sbResponseStat = Named(new QLabel(tr("STAT:")), "sbResponseStat");
     sbResponseStat->setFixedWidth(120);
-    sbResponseError = Named(new QLabel(QStringLiteral("ERROR:")), "sbResponseError");
+    sbResponseError = Named(new QLabel(tr("ERROR:")), "sbResponseError");
     bar->addWidget(sbResponseStat);
     bar->addWidget(sbResponseError, 1);
     // Shown only while a media file goes to the PIN pad.
@@ -219,9 +217,9 @@ QWidget* TfrMain::BuildConfigPage() {
     cbxPort = Named(new QComboBox, "cbxPort");
     cbxPort->setEditable(true);
     cbxPort->setMinimumWidth(220);
-    btSerial = GlyphButton("btSerial", QStyle::SP_FileDialogDetailedView, QStringLiteral("Serial settings"));
+    btSerial = GlyphButton("btSerial", QStyle::SP_FileDialogDetailedView, tr("Serial settings"));
     btSearchSerialPorts =
-        GlyphButton("btSearchSerialPorts", QStyle::SP_BrowserReload, QStringLiteral("Search serial ports"));
+        GlyphButton("btSearchSerialPorts", QStyle::SP_BrowserReload, tr("Search serial ports"));
     auto* portRow = new QHBoxLayout;
     portRow->addWidget(cbxPort, 1);
     portRow->addWidget(btSerial);
@@ -232,33 +230,33 @@ QWidget* TfrMain::BuildConfigPage() {
     sbShowLogFile->setFixedWidth(30);
     seLogLevel = Spin("seLogLevel", 0, 9, 2);
     auto* logRow = new QHBoxLayout;
-    logRow->addWidget(Labelled(QStringLiteral("File"), edLogFile), 1);
+    logRow->addWidget(Labelled(tr("File"), edLogFile), 1);
     logRow->addWidget(sbShowLogFile, 0, Qt::AlignBottom);
-    logRow->addWidget(Labelled(QStringLiteral("Log.Level"), seLogLevel));
-    cbLogMaskCardData = Named(new QCheckBox(QStringLiteral("Mask card data")), "cbLogMaskCardData");
+    logRow->addWidget(Labelled(tr("Log.Level"), seLogLevel));
+    cbLogMaskCardData = Named(new QCheckBox(tr("Mask card data")), "cbLogMaskCardData");
     cbLogMaskCardData->setChecked(true);
     cbLogMaskCardData->setToolTip(
-        QStringLiteral("Card numbers and tracks show in the log with only the first 6 and last 4 digits"));
+        tr("Card numbers and tracks show in the log with only the first 6 and last 4 digits"));
     logRow->addWidget(cbLogMaskCardData, 0, Qt::AlignBottom);
 
     cbxMsgAlign = Named(new QComboBox, "cbxMsgAlign");
-    cbMsgWordWrap = Named(new QCheckBox(QStringLiteral("WordWrap")), "cbMsgWordWrap");
+    cbMsgWordWrap = Named(new QCheckBox(tr("WordWrap")), "cbMsgWordWrap");
     auto* alignRow = new QHBoxLayout;
     alignRow->addWidget(cbxMsgAlign, 1);
     alignRow->addWidget(cbMsgWordWrap);
 
     auto* groups = new QHBoxLayout;
-    groups->addWidget(Group(QStringLiteral("Serial Port"), portRow), 2);
-    groups->addWidget(Group(QStringLiteral("Log"), logRow), 3);
-    groups->addWidget(Group(QStringLiteral("Msg Align"), alignRow), 2);
+    groups->addWidget(Group(tr("Serial Port"), portRow), 2);
+    groups->addWidget(Group(tr("Log"), logRow), 3);
+    groups->addWidget(Group(tr("Msg Align"), alignRow), 2);
     top->addLayout(groups);
 
-    btSaveParams = Button("btSaveParams", QStringLiteral("Save Params"));
-    btReadParms = Button("btReadParms", QStringLiteral("Read Params"));
-    btDetectPinPad = Button("btDetectPinPad", QStringLiteral("Detect PinPad"));
-    btActivate = Button("btActivate", QStringLiteral("Ativar"));
+    btSaveParams = Button("btSaveParams", tr("Save Params"));
+    btReadParms = Button("btReadParms", tr("Read Params"));
+    btDetectPinPad = Button("btDetectPinPad", tr("Detect PinPad"));
+    btActivate = Button("btActivate", tr("Ativar"));
     btActivate->setMinimumHeight(40);
-    btAbout = Button("btAbout", QStringLiteral("About"));
+    btAbout = Button("btAbout", tr("About"));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btSaveParams);
     buttons->addWidget(btReadParms);
@@ -275,8 +273,8 @@ QWidget* TfrMain::BuildOpenPage() {
     auto* page = new QWidget;
     auto* top = new QHBoxLayout(page);
     auto* left = new QVBoxLayout;
-    btOPN = Button("btOPN", QStringLiteral("Open (OPN)"));
-    cbSecure = Named(new QCheckBox(QStringLiteral("Secure")), "cbSecure");
+    btOPN = Button("btOPN", tr("Open (OPN)"));
+    cbSecure = Named(new QCheckBox(tr("Secure")), "cbSecure");
     left->addWidget(btOPN);
     left->addWidget(cbSecure);
     left->addStretch(1);
@@ -284,8 +282,7 @@ QWidget* TfrMain::BuildOpenPage() {
 
     pKeys = Named(new QWidget, "pKeys");
     auto* keys = new QHBoxLayout(pKeys);
-    sbGenerateKeys =
-        GlyphButton("sbGenerateKeys", QStyle::SP_BrowserReload, QStringLiteral("Generate new Key pair"));
+    sbGenerateKeys = GlyphButton("sbGenerateKeys", QStyle::SP_BrowserReload, tr("Generate new Key pair"));
     mModulus = Memo("mModulus", QStringLiteral(SAMPLE_MODULUS));
     mModulus->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     mExponent = Memo("mExponent", QStringLiteral("010001"));
@@ -294,8 +291,8 @@ QWidget* TfrMain::BuildOpenPage() {
     auto* exponentLayout = new QVBoxLayout;
     exponentLayout->addWidget(mExponent);
     keys->addWidget(sbGenerateKeys, 0, Qt::AlignTop);
-    keys->addWidget(Group(QStringLiteral("Modulus"), modulusLayout), 4);
-    keys->addWidget(Group(QStringLiteral("Exponent"), exponentLayout), 1);
+    keys->addWidget(Group(tr("Modulus"), modulusLayout), 4);
+    keys->addWidget(Group(tr("Exponent"), exponentLayout), 1);
     pKeys->setEnabled(false);
     top->addWidget(pKeys, 1);
     return page;
@@ -305,13 +302,13 @@ QWidget* TfrMain::BuildInformationPage() {
     auto* page = new QWidget;
     auto* top = new QHBoxLayout(page);
 
-    cbGIXAll = Named(new QCheckBox(QStringLiteral("All")), "cbGIXAll");
+    cbGIXAll = Named(new QCheckBox(tr("All")), "cbGIXAll");
     lbGIXParams = Named(new QListWidget, "lbGIXParams");
     lbGIXParams->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lbGIXParams->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     lbGIXParams->addItems(GIXParamItems());
     edGIXValue = Named(new QLineEdit, "edGIXValue");
-    btGIX = Button("btGIX", QStringLiteral("GIX"));
+    btGIX = Button("btGIX", tr("GIX"));
     mGIXResponse = Memo("mGIXResponse", QString(), true);
     auto* gixLeft = new QVBoxLayout;
     gixLeft->addWidget(cbGIXAll);
@@ -321,26 +318,25 @@ QWidget* TfrMain::BuildInformationPage() {
     auto* gix = new QHBoxLayout;
     gix->addLayout(gixLeft, 2);
     gix->addWidget(mGIXResponse, 3);
-    top->addWidget(Group(QStringLiteral("GIX"), gix), 5);
+    top->addWidget(Group(tr("GIX"), gix), 5);
 
-    btVexoPinPadCapabilities =
-        Button("btVexoPinPadCapabilities", QStringLiteral("Get Vexo PinPad Capabilities"));
+    btVexoPinPadCapabilities = Button("btVexoPinPadCapabilities", tr("Get Vexo PinPad Capabilities"));
     mVexoPinPadCapabilities = Memo("mVexoPinPadCapabilities", QString(), true);
     auto* caps = new QVBoxLayout;
     caps->addWidget(btVexoPinPadCapabilities);
     caps->addWidget(mVexoPinPadCapabilities, 1);
-    top->addWidget(Group(QStringLiteral("Vexo PinPad Capabilities"), caps), 3);
+    top->addWidget(Group(tr("Vexo PinPad Capabilities"), caps), 3);
 
     seGIN_ACQIDX = Spin("seGIN_ACQIDX", 0, 99, 0);
-    btGIN = Button("btGIN", QStringLiteral("GIN"));
+    btGIN = Button("btGIN", tr("GIN"));
     mGINResponse = Memo("mGINResponse", QString(), true);
     auto* ginRow = new QHBoxLayout;
-    ginRow->addWidget(Labelled(QStringLiteral("ACQIDX"), seGIN_ACQIDX));
+    ginRow->addWidget(Labelled(tr("ACQIDX"), seGIN_ACQIDX));
     ginRow->addWidget(btGIN, 0, Qt::AlignBottom);
     auto* gin = new QVBoxLayout;
     gin->addLayout(ginRow);
     gin->addWidget(mGINResponse, 1);
-    top->addWidget(Group(QStringLiteral("GIN (obsolete)"), gin), 2);
+    top->addWidget(Group(tr("GIN (obsolete)"), gin), 2);
     return page;
 }
 
@@ -350,28 +346,28 @@ QWidget* TfrMain::BuildDisplayPage() {
 
     edtDSPMsg1 = DisplayEdit("edtDSPMsg1", QStringLiteral("PROJETO VEXO"));
     edtDSPMsg2 = DisplayEdit("edtDSPMsg2", QStringLiteral("VexoAbecsPinPad"));
-    btDSP = Button("btDSP", QStringLiteral("Display (DSP)"));
-    btDSPClear = Button("btDSPClear", QStringLiteral("Clear Display"));
+    btDSP = Button("btDSP", tr("Display (DSP)"));
+    btDSPClear = Button("btDSPClear", tr("Clear Display"));
     auto* dsp = new QVBoxLayout;
-    dsp->addWidget(Labelled(QStringLiteral("Linha 1"), edtDSPMsg1));
-    dsp->addWidget(Labelled(QStringLiteral("Linha 2"), edtDSPMsg2));
+    dsp->addWidget(Labelled(tr("Linha 1"), edtDSPMsg1));
+    dsp->addWidget(Labelled(tr("Linha 2"), edtDSPMsg2));
     dsp->addWidget(btDSP);
     dsp->addWidget(btDSPClear);
     dsp->addStretch(1);
-    top->addWidget(Group(QStringLiteral("DSP"), dsp), 1);
+    top->addWidget(Group(tr("DSP"), dsp), 1);
 
     mDEX = Memo("mDEX", kDisplayLines);
     mDEX->setFont(DisplayFont());
-    btDEX = Button("btDEX", QStringLiteral("Display (DEX)"));
-    btDEXClear = Button("btDEXClear", QStringLiteral("Clear Display"));
+    btDEX = Button("btDEX", tr("Display (DEX)"));
+    btDEXClear = Button("btDEXClear", tr("Clear Display"));
     auto* dexButtons = new QVBoxLayout;
     dexButtons->addWidget(btDEX);
     dexButtons->addWidget(btDEXClear);
     dexButtons->addStretch(1);
     auto* dex = new QHBoxLayout;
-    dex->addWidget(Labelled(QStringLiteral("Lines"), mDEX), 1);
+    dex->addWidget(Labelled(tr("Lines"), mDEX), 1);
     dex->addLayout(dexButtons);
-    top->addWidget(Group(QStringLiteral("DEX"), dex), 2);
+    top->addWidget(Group(tr("DEX"), dex), 2);
     return page;
 }
 
@@ -379,13 +375,13 @@ QWidget* TfrMain::BuildDisplayPage() {
 QWidget* TfrMain::BuildMultimediaPage() {
     auto* page = new QWidget;
     auto* top = new QHBoxLayout(page);
-    pLMFMediaTitle = TitlePanel("pLMFMediaTitle", QStringLiteral("Media Files"));
+    pLMFMediaTitle = TitlePanel("pLMFMediaTitle", tr("Media Files"));
     lbLMFMedias = Named(new QListWidget, "lbLMFMedias");
     lbLMFMedias->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lbLMFMedias->setFont(DisplayFont());
-    btLMF = Button("btLMF", QStringLiteral("List (LMF)"));
-    btDSI = Button("btDSI", QStringLiteral("Display (DSI)"));
-    btDMF = Button("btDMF", QStringLiteral("Delete (DMF)"));
+    btLMF = Button("btLMF", tr("List (LMF)"));
+    btDSI = Button("btDSI", tr("Display (DSI)"));
+    btDMF = Button("btDMF", tr("Delete (DMF)"));
     auto* left = new QVBoxLayout;
     left->addWidget(pLMFMediaTitle);
     left->addWidget(lbLMFMedias, 1);
@@ -399,8 +395,8 @@ QWidget* TfrMain::BuildMultimediaPage() {
     auto* qrcode = Named(new QWidget, "tsQRCode");
     BuildMediaImagePage(image);
     BuildMediaQRCodePage(qrcode);
-    pgMedia->addTab(image, QStringLiteral("Image"));
-    pgMedia->addTab(qrcode, QStringLiteral("QRCode"));
+    pgMedia->addTab(image, tr("Image"));
+    pgMedia->addTab(qrcode, tr("QRCode"));
     top->addWidget(pgMedia, 3);
     return page;
 }
@@ -414,13 +410,13 @@ void TfrMain::BuildMediaImagePage(QWidget* APage) {
 
     edMediaLoad = Named(new QLineEdit(QStringLiteral("LOGOVEXO")), "edMediaLoad");
     edMediaLoad->setFont(DisplayFont());
-    btSearchSerialPorts1 = GlyphButton("btSearchSerialPorts1", QStyle::SP_DialogOpenButton,
-                                       QStringLiteral("Open a picture file"));
+    btSearchSerialPorts1 =
+        GlyphButton("btSearchSerialPorts1", QStyle::SP_DialogOpenButton, tr("Open a picture file"));
     pMediaInfo = Named(new QLabel, "pMediaInfo");
     QFont small = pMediaInfo->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     pMediaInfo->setFont(small);
-    btMediaLoad = Button("btMediaLoad", QStringLiteral("Media Load"));
+    btMediaLoad = Button("btMediaLoad", tr("Media Load"));
     auto* row = new QHBoxLayout;
     row->addWidget(edMediaLoad, 1);
     row->addWidget(btSearchSerialPorts1);
@@ -445,10 +441,10 @@ void TfrMain::BuildMediaQRCodePage(QWidget* APage) {
     QTextOption centred = mQRCode->document()->defaultTextOption();
     centred.setAlignment(Qt::AlignHCenter);
     mQRCode->document()->setDefaultTextOption(centred);
-    btPaintQRCode = Button("btPaintQRCode", QStringLiteral("Generate QRCode"));
+    btPaintQRCode = Button("btPaintQRCode", tr("Generate QRCode"));
     edQRCodeImgName = Named(new QLineEdit(QStringLiteral("QRCODE01")), "edQRCodeImgName");
     edQRCodeImgName->setFont(DisplayFont());
-    btSendQRCode = Button("btSendQRCode", QStringLiteral("Send to PinPad"));
+    btSendQRCode = Button("btSendQRCode", tr("Send to PinPad"));
 
     auto* right = new QVBoxLayout;
     right->addWidget(mQRCode, 1);
@@ -466,9 +462,9 @@ QWidget* TfrMain::BuildAskEventPage() {
     auto* page = new QWidget;
     auto* top = new QHBoxLayout(page);
 
-    auto* gkyNote = Note(QStringLiteral("Obsolete. This command does not return numeric keys"));
-    btGKY = Button("btGKY", QStringLiteral("GKY"));
-    pGKYResponse = ResultPanel("pGKYResponse", QStringLiteral("Result: 0"));
+    auto* gkyNote = Note(tr("Obsolete. This command does not return numeric keys"));
+    btGKY = Button("btGKY", tr("GKY"));
+    pGKYResponse = ResultPanel("pGKYResponse", tr("Result: 0"));
     auto* gky = new QVBoxLayout;
     gky->addWidget(gkyNote);
     gky->addWidget(btGKY);
@@ -476,61 +472,57 @@ QWidget* TfrMain::BuildAskEventPage() {
 
     edtRMCMsg1 = DisplayEdit("edtRMCMsg1", QStringLiteral("OPERATION "));
     edtRMCMsg2 = DisplayEdit("edtRMCMsg2", QStringLiteral("FINISHED"));
-    btRMC = Button("btRMC", QStringLiteral("RMC"));
+    btRMC = Button("btRMC", tr("RMC"));
     auto* rmc = new QVBoxLayout;
     rmc->addWidget(edtRMCMsg1);
     rmc->addWidget(edtRMCMsg2);
     rmc->addWidget(btRMC);
     auto* col1 = new QVBoxLayout;
-    col1->addWidget(Group(QStringLiteral("GKY (Get Key)"), gky));
-    col1->addWidget(Group(QStringLiteral("RMC (ICC removal)"), rmc));
+    col1->addWidget(Group(tr("GKY (Get Key)"), gky));
+    col1->addWidget(Group(tr("RMC (ICC removal)"), rmc));
     top->addLayout(col1, 3);
 
-    auto* gcdNote =
-        Note(QStringLiteral("In order to comply with PCI security requirements, the prompt message\n"
+    auto* gcdNote = Note(tr("In order to comply with PCI security requirements, the prompt message\n"
                             "shall be selected among those available in a fixed table defined by "
                             "ABECS specification"));
     cbxGCD = Named(new QComboBox, "cbxGCD");
     seGCDTimeOut = Spin("seGCDTimeOut", 0, 999, 60);
-    btGCD = Button("btGCD", QStringLiteral("GCD"));
-    pGCDResponse = ResultPanel("pGCDResponse", QStringLiteral("Response: "));
+    btGCD = Button("btGCD", tr("GCD"));
+    pGCDResponse = ResultPanel("pGCDResponse", tr("Response: "));
     auto* gcd = new QVBoxLayout;
     gcd->addWidget(gcdNote, 1);
-    gcd->addWidget(Labelled(QStringLiteral("Msg Index"), cbxGCD));
+    gcd->addWidget(Labelled(tr("Msg Index"), cbxGCD));
     auto* gcdRow = new QHBoxLayout;
-    gcdRow->addWidget(Labelled(QStringLiteral("Timeout"), seGCDTimeOut));
+    gcdRow->addWidget(Labelled(tr("Timeout"), seGCDTimeOut));
     gcdRow->addWidget(btGCD, 1, Qt::AlignBottom);
     gcd->addLayout(gcdRow);
     gcd->addWidget(pGCDResponse);
-    top->addWidget(Group(QStringLiteral("GCD (Capture Text)"), gcd), 3);
+    top->addWidget(Group(tr("GCD (Capture Text)"), gcd), 3);
 
     edMNUTitle = Named(new QLineEdit(QStringLiteral("How was the service?")), "edMNUTitle");
     mMNU = Memo("mMNU", QStringLiteral("Great\nSatisfactory\nGood\nBad"));
-    cbMNUHotKey = Named(new QCheckBox(QStringLiteral("Hotkey")), "cbMNUHotKey");
+    cbMNUHotKey = Named(new QCheckBox(tr("Hotkey")), "cbMNUHotKey");
     seMNUTimeOut = Spin("seMNUTimeOut", 0, 999, 60);
-    btMNU = Button("btMNU", QStringLiteral("MNU"));
-    pMNUResponse = ResultPanel("pMNUResponse", QStringLiteral("Result: 0"));
+    btMNU = Button("btMNU", tr("MNU"));
+    pMNUResponse = ResultPanel("pMNUResponse", tr("Result: 0"));
     auto* mnuRow = new QHBoxLayout;
     mnuRow->addWidget(cbMNUHotKey);
-    mnuRow->addWidget(Labelled(QStringLiteral("Timeout"), seMNUTimeOut));
+    mnuRow->addWidget(Labelled(tr("Timeout"), seMNUTimeOut));
     auto* mnu = new QVBoxLayout;
-    mnu->addWidget(Labelled(QStringLiteral("Menu Title"), edMNUTitle));
-    mnu->addWidget(Labelled(QStringLiteral("Options"), mMNU), 1);
+    mnu->addWidget(Labelled(tr("Menu Title"), edMNUTitle));
+    mnu->addWidget(Labelled(tr("Options"), mMNU), 1);
     mnu->addLayout(mnuRow);
     mnu->addWidget(btMNU);
     mnu->addWidget(pMNUResponse);
-    top->addWidget(Group(QStringLiteral("MNU (Menu)"), mnu), 3);
+    top->addWidget(Group(tr("MNU (Menu)"), mnu), 3);
 
-    cbCEXVerifyKey = Named(new QCheckBox(QStringLiteral("Verify Key")), "cbCEXVerifyKey");
-    cbCEXVerifyMagnetic = Named(new QCheckBox(QStringLiteral("Verify Magnetic")), "cbCEXVerifyMagnetic");
-    cbCEXVerifyICCInsertion =
-        Named(new QCheckBox(QStringLiteral("Verify ICC Insertion")), "cbCEXVerifyICCInsertion");
-    cbCEXVerifyICCRemoval =
-        Named(new QCheckBox(QStringLiteral("Verify ICC Removal")), "cbCEXVerifyICCRemoval");
-    cbCEXVerifyCTLSPresence =
-        Named(new QCheckBox(QStringLiteral("Verify CTLS Presence")), "cbCEXVerifyCTLSPresence");
+    cbCEXVerifyKey = Named(new QCheckBox(tr("Verify Key")), "cbCEXVerifyKey");
+    cbCEXVerifyMagnetic = Named(new QCheckBox(tr("Verify Magnetic")), "cbCEXVerifyMagnetic");
+    cbCEXVerifyICCInsertion = Named(new QCheckBox(tr("Verify ICC Insertion")), "cbCEXVerifyICCInsertion");
+    cbCEXVerifyICCRemoval = Named(new QCheckBox(tr("Verify ICC Removal")), "cbCEXVerifyICCRemoval");
+    cbCEXVerifyCTLSPresence = Named(new QCheckBox(tr("Verify CTLS Presence")), "cbCEXVerifyCTLSPresence");
     seCEXTimeOut = Spin("seCEXTimeOut", 0, 999, 60);
-    btCEX = Button("btCEX", QStringLiteral("CEX"));
+    btCEX = Button("btCEX", tr("CEX"));
     mCEXResponse = Memo("mCEXResponse", CEXLegend(), true);
     mCEXResponse->setLineWrapMode(QPlainTextEdit::NoWrap);
     auto* cexLeft = new QVBoxLayout;
@@ -539,13 +531,13 @@ QWidget* TfrMain::BuildAskEventPage() {
           static_cast<QWidget*>(cbCEXVerifyICCInsertion), static_cast<QWidget*>(cbCEXVerifyICCRemoval),
           static_cast<QWidget*>(cbCEXVerifyCTLSPresence)})
         cexLeft->addWidget(w);
-    cexLeft->addWidget(Labelled(QStringLiteral("Timeout"), seCEXTimeOut));
+    cexLeft->addWidget(Labelled(tr("Timeout"), seCEXTimeOut));
     cexLeft->addWidget(btCEX);
     cexLeft->addStretch(1);
     auto* cex = new QHBoxLayout;
     cex->addLayout(cexLeft);
     cex->addWidget(mCEXResponse, 1);
-    top->addWidget(Group(QStringLiteral("CEX (Wait for event)"), cex), 5);
+    top->addWidget(Group(tr("CEX (Wait for event)"), cex), 5);
     return page;
 }
 
@@ -555,21 +547,21 @@ QWidget* TfrMain::BuildClosePage() {
 
     edtCLOMsg1 = DisplayEdit("edtCLOMsg1", QStringLiteral("PROJETO VEXO"));
     edtCLOMsg2 = DisplayEdit("edtCLOMsg2", QStringLiteral("VexoAbecsPinPad"));
-    btCLO = Button("btCLO", QStringLiteral("Close (CLO)"));
+    btCLO = Button("btCLO", tr("Close (CLO)"));
     auto* clo = new QVBoxLayout;
-    clo->addWidget(Labelled(QStringLiteral("Linha 1"), edtCLOMsg1));
-    clo->addWidget(Labelled(QStringLiteral("Linha 2"), edtCLOMsg2));
+    clo->addWidget(Labelled(tr("Linha 1"), edtCLOMsg1));
+    clo->addWidget(Labelled(tr("Linha 2"), edtCLOMsg2));
     clo->addWidget(btCLO);
     clo->addStretch(1);
-    top->addWidget(Group(QStringLiteral("CLO"), clo), 1);
+    top->addWidget(Group(tr("CLO"), clo), 1);
 
     pgCLX = Named(new QTabWidget, "pgCLX");
     mCLX = Memo("mCLX", kDisplayLines);
     mCLX->setFont(DisplayFont());
-    pgCLX->addTab(mCLX, QStringLiteral("Lines"));
+    pgCLX->addTab(mCLX, tr("Lines"));
     auto* media = new QWidget;
     auto* mediaLayout = new QVBoxLayout(media);
-    pCLXMediaTitle = TitlePanel("pCLXMediaTitle", QStringLiteral("Media Files"));
+    pCLXMediaTitle = TitlePanel("pCLXMediaTitle", tr("Media Files"));
     lbCLXMedias = Named(new QListWidget, "lbCLXMedias");
     lbCLXMedias->setSelectionMode(QAbstractItemView::SingleSelection);
     lbCLXMedias->setFlow(QListView::TopToBottom);
@@ -577,12 +569,12 @@ QWidget* TfrMain::BuildClosePage() {
     lbCLXMedias->setResizeMode(QListView::Adjust);
     mediaLayout->addWidget(pCLXMediaTitle);
     mediaLayout->addWidget(lbCLXMedias, 1);
-    pgCLX->addTab(media, QStringLiteral("Media"));
-    btCLX = Button("btCLX", QStringLiteral("Close (CLX)"));
+    pgCLX->addTab(media, tr("Media"));
+    btCLX = Button("btCLX", tr("Close (CLX)"));
     auto* clx = new QHBoxLayout;
     clx->addWidget(pgCLX, 1);
     clx->addWidget(btCLX, 0, Qt::AlignTop);
-    top->addWidget(Group(QStringLiteral("CLX"), clx), 2);
+    top->addWidget(Group(tr("CLX"), clx), 2);
     return page;
 }
 

@@ -68,7 +68,7 @@ void TfrMain::StartMediaPage() {
 
 void TfrMain::ShowMediaInfo() {
     const auto& image = fMediaPage->Media.Image;
-    pMediaInfo->setText(QStringLiteral("w:%1 x h:%2").arg(image.Width).arg(image.Height));
+    pMediaInfo->setText(tr("w:%1 x h:%2").arg(image.Width).arg(image.Height));
 }
 
 void TfrMain::ShowMediaPicture() {
@@ -88,7 +88,7 @@ QStringList TfrMain::SelectedMediaNames() const {
     QStringList names;
     for (int i = 0; i < lbLMFMedias->count(); ++i)
         if (lbLMFMedias->item(i)->isSelected()) names << lbLMFMedias->item(i)->text();
-    if (names.isEmpty()) throw vexo::Exception("No Media selected");
+    if (names.isEmpty()) throw vexo::Exception(tr("No Media selected").toStdString());
     return names;
 }
 
@@ -100,7 +100,7 @@ void TfrMain::btDSIClick() {
 
 void TfrMain::btDMFClick() {
     const QStringList names = SelectedMediaNames();
-    if (!fQuestionBox(QStringLiteral("Delete %1 Media file(s)").arg(names.size()))) return;
+    if (!fQuestionBox(tr("Delete %1 Media file(s)").arg(names.size()))) return;
     if (names.size() == 1) {
         VexoAbecsPinPad1->DMF(Std(names.first()));
     } else {
@@ -126,11 +126,11 @@ void TfrMain::btSearchSerialPorts1Click() {
     // its format that is what the extension says; a PNG saved as .jpg still goes as PNG.
     const media::MediaType byName = media::MediaTypeFromFileName(Std(path));
     if (file.MustEncode)
-        AddToLog(QStringLiteral("- %1 holds a bitmap, which no PIN pad takes: it goes to the PIN pad as PNG, "
-                                "or as JPEG to one that takes no PNG")
+        AddToLog(tr("- %1 holds a bitmap, which no PIN pad takes: it goes to the PIN pad as PNG, "
+                    "or as JPEG to one that takes no PNG")
                      .arg(path));
     else if (file.Format != byName)
-        AddToLog(QStringLiteral("- %1 holds a %2 picture: it goes to the PIN pad as %2")
+        AddToLog(tr("- %1 holds a %2 picture: it goes to the PIN pad as %2")
                      .arg(path, QString::fromLatin1(media::MediaTypeName(file.Format))));
     fMediaPage->Media.SetWithBytes(std::move(file.Image), file.Format, std::move(file.Bytes));
     ShowMediaPicture();
@@ -139,7 +139,8 @@ void TfrMain::btSearchSerialPorts1Click() {
 
 void TfrMain::btMediaLoadClick() {
     const TMediaPicture& picture = fMediaPage->Media;
-    if (picture.Image.Empty()) throw vexo::Exception("No picture to load: pick a picture file first");
+    if (picture.Image.Empty())
+        throw vexo::Exception(tr("No picture to load: pick a picture file first").toStdString());
     media::MediaType declared = picture.Type;
     bool takesPNG = true, takesJPEG = true;
     if (picture.OwnBytes.empty()) {
@@ -165,7 +166,7 @@ void TfrMain::btSendQRCodeClick() {
     const int side =
         media::QRCodeSideForDisplay(static_cast<int>(display.Cols), static_cast<int>(display.Rows));
     if (side >= 1 && fMediaPage->QRCode.Empty())
-        throw vexo::Exception("No QR code to send: the QR text is empty");
+        throw vexo::Exception(tr("No QR code to send: the QR text is empty").toStdString());
     // A second send scales the picture already sent, which at the same size leaves it as it is.
     media::Picture scaled = media::ScaleQRCodeForDisplay(fMediaPage->QRCode, static_cast<int>(display.Cols),
                                                          static_cast<int>(display.Rows));
@@ -179,7 +180,7 @@ void TfrMain::UploadMedia(const QString& AName, const std::string& ABytes, media
     const std::string name = Std(AName);
     QElapsedTimer clock;
     clock.start();
-    AddToLog(QStringLiteral("Start Loading ") + AName);
+    AddToLog(tr("Start Loading ") + AName);
     BeginMediaLoad();
     try {
         std::stringstream file(ABytes);
@@ -193,7 +194,7 @@ void TfrMain::UploadMedia(const QString& AName, const std::string& ABytes, media
     ListMediaFiles();
     VexoAbecsPinPad1->DSI(name);
     mLog->verticalScrollBar()->setValue(mLog->verticalScrollBar()->maximum());
-    AddToLog(QStringLiteral("Done Loading %1, %2 seconds").arg(AName, Seconds(seconds)));
+    AddToLog(tr("Done Loading %1, %2 seconds").arg(AName, Seconds(seconds)));
 }
 
 // The log keeps taking lines but is not repainted while the file goes out; the rest of the window

@@ -176,19 +176,19 @@ void TfrMain::btGKYClick() {
 void TfrMain::btGCDClick() {
     const int index = cbxGCD->currentIndex();
     // No prompt chosen is no prompt the PIN pad knows: refuse before anything is sent.
-    if (index < 0) throw vexo::Exception("No Msg Index selected");
+    if (index < 0) throw vexo::Exception(tr("No Msg Index selected").toStdString());
     pGCDResponse->setText(cbxGCD->currentText());
     const uint8_t timeout = TimeOutByte(seGCDTimeOut);
     try {
         const std::string typed = VexoAbecsPinPad1->GCD(static_cast<vexo::TVexoAbecsMSGIDX>(index), timeout);
         pGCDResponse->setText(QString::fromStdString(typed));
     } catch (const vexo::EVexoAbecsPinPadTimeout&) {
-        pGCDResponse->setText(QStringLiteral("USER TIMEOUT"));
+        pGCDResponse->setText(tr("USER TIMEOUT"));
     }
 }
 
 void TfrMain::btMNUClick() {
-    pMNUResponse->setText(QStringLiteral("SELECT ON PINPAD"));
+    pMNUResponse->setText(tr("SELECT ON PINPAD"));
     std::vector<std::string> options;
     for (const QString& line : MemoLines(mMNU))
         options.push_back(Std(line));
@@ -197,7 +197,7 @@ void TfrMain::btMNUClick() {
         const std::string chosen = VexoAbecsPinPad1->MNU(options, Std(edMNUTitle->text()), timeout);
         pMNUResponse->setText(QString::fromStdString(chosen));
     } catch (const vexo::EVexoAbecsPinPadTimeout&) {
-        pMNUResponse->setText(QStringLiteral("USER TIMEOUT"));
+        pMNUResponse->setText(tr("USER TIMEOUT"));
     }
 }
 
@@ -241,7 +241,7 @@ void TfrMain::btCEXClick() {
                cbCEXVerifyCTLSPresence->isChecked(), TimeOutByte(seCEXTimeOut), std::string());
     } catch (const vexo::EVexoAbecsPinPadTimeout&) {
         pp.DEX("TIMEOUT");
-        mCEXResponse->appendPlainText(QStringLiteral("* TIMEOUT *"));
+        mCEXResponse->appendPlainText(tr("* TIMEOUT *"));
         return;
     } catch (...) {
         // The operator must see why the command ended, even if clearing the display fails as well.

@@ -1,6 +1,7 @@
 #include "app/PinPadTexts.h"
 #include "pinpad/VexoAbecsPinPad.h"
 #include "pinpad/VexoAbecsTables.h"
+#include <QCoreApplication>
 
 namespace kestrel {
 
@@ -12,21 +13,21 @@ QStringList GIXParamItems() {
 }
 
 QString CEXLegend() {
-    return QStringLiteral("Event identification:\n"
-                          "\u201C00\u201D = [OK/ENTER] key pressed;\n"
-                          "\u201C02\u201D = [?] key pressed;\n"
-                          "\u201C03\u201D = [?] key pressed;\n"
-                          "\u201C04\u201D = [F1] key pressed;\n"
-                          "\u201C05\u201D = [F2] key pressed;\n"
-                          "\u201C06\u201D = [F3] key pressed;\n"
-                          "\u201C07\u201D = [F4] key pressed;\n"
-                          "\u201C08\u201D = [CLEAR] key pressed;\n"
-                          "\u201C13\u201D = [CANCEL] key pressed;\n"
-                          "\u201C90\u201D = A magnetic card was swiped;\n"
-                          "\u201C91\u201D = ICC removed (or already absent);\n"
-                          "\u201C92\u201D = ICC inserted (or already present);\n"
-                          "\u201C93\u201D = CTLS not detected in 2 (two) minutes;\n"
-                          "\u201C94\u201D = CTLS detected.");
+    return QCoreApplication::translate("kestrel::TfrMain", "Event identification:\n"
+                                                           "“00” = [OK/ENTER] key pressed;\n"
+                                                           "“02” = [?] key pressed;\n"
+                                                           "“03” = [?] key pressed;\n"
+                                                           "“04” = [F1] key pressed;\n"
+                                                           "“05” = [F2] key pressed;\n"
+                                                           "“06” = [F3] key pressed;\n"
+                                                           "“07” = [F4] key pressed;\n"
+                                                           "“08” = [CLEAR] key pressed;\n"
+                                                           "“13” = [CANCEL] key pressed;\n"
+                                                           "“90” = A magnetic card was swiped;\n"
+                                                           "“91” = ICC removed (or already absent);\n"
+                                                           "“92” = ICC inserted (or already present);\n"
+                                                           "“93” = CTLS not detected in 2 (two) minutes;\n"
+                                                           "“94” = CTLS detected.");
 }
 
 QStringList MsgAlignNames() {

@@ -13,6 +13,7 @@ struct CheckOptions {
     std::string SimProfile;        // check a simulator started in this process, with this profile
     std::vector<std::string> Only; // these checks (or groups) alone
     bool List = false;             // name the checks and their rules, run nothing
+    bool All = false;              // every PIN pad found, in parallel, rather than the one on --port
 };
 
 enum class CheckStatus { Pass, Fail, Skip, Error };

@@ -138,6 +138,49 @@ std::vector<const CheckDef*> Chosen(const std::vector<std::string>& AOnly) {
 
 } // namespace
 
+std::vector<const CheckDef*> ChosenChecks(const std::vector<std::string>& AOnly) {
+    return Chosen(AOnly);
+}
+
+PinPadFacts DiscoverPinPad(const LinkOptions& ALink, std::string& ADescription) {
+    return Discover(ALink, ADescription);
+}
+
+std::string CheckSummary(const CheckRun& ARun) {
+    return Summary(ARun);
+}
+
+std::string CheckRow(size_t ANumber, const CheckReport& AReport) {
+    return Row(ANumber, AReport);
+}
+
+void RunCheckList(CheckRun& ARun, const std::vector<const CheckDef*>& AChecks, const LinkOptions& ALink,
+                  CheckCardholder& ACardholder, const PinPadFacts& AFacts,
+                  const std::function<void(const CheckRun&)>& AOnReport) {
+    for (const CheckDef* def : AChecks) {
+        if (Interrupted()) break;
+        CheckReport report{def->Id, def->Group, def->Title, def->Rule, def->Expected, CheckStatus::Pass, {},
+                           {},      {},         {},         0};
+        const auto begun = Clock::now();
+        if (def->NeedsCardholder && !ACardholder.Available()) {
+            report.Status = CheckStatus::Skip;
+            report.Diagnosis = ACardholder.Absence();
+        } else {
+            CheckEnv env(ALink, ACardholder, AFacts, report);
+            try {
+                def->Run(env);
+            } catch (const std::exception& e) {
+                report.Status = CheckStatus::Error;
+                report.Diagnosis = e.what();
+            }
+            env.Close();
+        }
+        report.Seconds = Since(begun);
+        ARun.Reports.push_back(std::move(report));
+        if (AOnReport) AOnReport(ARun);
+    }
+}
+
 const char* CheckStatusName(CheckStatus AStatus) {
     switch (AStatus) {
     case CheckStatus::Pass:
@@ -220,7 +263,18 @@ std::string CheckJUnit(const CheckRun& ARun) {
                                std::to_string(ARun.Count(CheckStatus::Skip)) + "\" time=\"" +
                                Seconds(ARun.Seconds) + "\"";
     xml += "<testsuites name=\"kestrel-cli check\"" + counts + ">\n";
-    xml += "  <testsuite name=\"ABECS conformance\"" + counts + ">\n";
+    xml += CheckJUnitSuite(ARun, "ABECS conformance");
+    xml += "</testsuites>\n";
+    return xml;
+}
+
+std::string CheckJUnitSuite(const CheckRun& ARun, const std::string& AName) {
+    const std::string counts = " tests=\"" + std::to_string(ARun.Reports.size()) + "\" failures=\"" +
+                               std::to_string(ARun.Count(CheckStatus::Fail)) + "\" errors=\"" +
+                               std::to_string(ARun.Count(CheckStatus::Error)) + "\" skipped=\"" +
+                               std::to_string(ARun.Count(CheckStatus::Skip)) + "\" time=\"" +
+                               Seconds(ARun.Seconds) + "\"";
+    std::string xml = "  <testsuite name=\"" + Xml(AName) + "\"" + counts + ">\n";
     xml += "    <properties>\n      <property name=\"port\" value=\"" + Xml(ARun.Port) +
            "\"/>\n      <property name=\"pinpad\" value=\"" + Xml(ARun.PinPad) + "\"/>\n    </properties>\n";
     for (const auto& report : ARun.Reports) {
@@ -244,7 +298,7 @@ std::string CheckJUnit(const CheckRun& ARun) {
         }
         xml += "      <system-out>" + details + "</system-out>\n    </testcase>\n";
     }
-    xml += "  </testsuite>\n</testsuites>\n";
+    xml += "  </testsuite>\n";
     return xml;
 }
 
@@ -314,29 +368,10 @@ int RunChecks(const CheckOptions& ACheck, LinkOptions ALink, const OutputOptions
         return failure.ExitCode();
     }
     if (!AOutput.Json) std::cout << "PIN pad on " << run.Port << ": " << run.PinPad << "\n" << std::flush;
-    for (const CheckDef* def : chosen) {
-        if (Interrupted()) break;
-        CheckReport report{def->Id, def->Group, def->Title, def->Rule, def->Expected, CheckStatus::Pass, {},
-                           {},      {},         {},         0};
-        const auto begun = Clock::now();
-        if (def->NeedsCardholder && !cardholder->Available()) {
-            report.Status = CheckStatus::Skip;
-            report.Diagnosis = cardholder->Absence();
-        } else {
-            CheckEnv env(ALink, *cardholder, facts, report);
-            try {
-                def->Run(env);
-            } catch (const std::exception& e) {
-                report.Status = CheckStatus::Error;
-                report.Diagnosis = e.what();
-            }
-            env.Close();
-        }
-        report.Seconds = Since(begun);
-        run.Reports.push_back(std::move(report));
+    RunCheckList(run, chosen, ALink, *cardholder, facts, [&](const CheckRun& ASoFar) {
         if (!AOutput.Json && !AOutput.Quiet)
-            std::cout << Row(run.Reports.size(), run.Reports.back()) << "\n" << std::flush;
-    }
+            std::cout << Row(ASoFar.Reports.size(), ASoFar.Reports.back()) << "\n" << std::flush;
+    });
     run.Seconds = Since(start);
 
     if (AOutput.Json) {

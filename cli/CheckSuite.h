@@ -83,4 +83,20 @@ struct CheckDef {
 
 const std::vector<CheckDef>& CheckDefs();
 
+// The checks --only names (every check when empty), in run order; BadArguments for an unknown name.
+std::vector<const CheckDef*> ChosenChecks(const std::vector<std::string>& AOnly);
+// Opens the port, reads what the PIN pad says of itself (OPN, GIX) and closes it again. Facts.Known is
+// false when the PIN pad did not answer; a port that does not open raises.
+PinPadFacts DiscoverPinPad(const LinkOptions& ALink, std::string& ADescription);
+// Runs AChecks one after the other against the PIN pad on the link, adding each report to ARun and
+// showing the run so far to AOnReport. Stops early on Ctrl-C.
+void RunCheckList(CheckRun& ARun, const std::vector<const CheckDef*>& AChecks, const LinkOptions& ALink,
+                  CheckCardholder& ACardholder, const PinPadFacts& AFacts,
+                  const std::function<void(const CheckRun&)>& AOnReport);
+// "30 checks: 30 passed, ..." and the table row of one check.
+std::string CheckSummary(const CheckRun& ARun);
+std::string CheckRow(size_t ANumber, const CheckReport& AReport);
+// One <testsuite> element, for a file that holds several.
+std::string CheckJUnitSuite(const CheckRun& ARun, const std::string& AName);
+
 } // namespace kestrel::cli

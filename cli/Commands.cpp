@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 
 #include "cli/Progress.h"
+#include "device/PinPadMakers.h"
 #include "device/VexoDevice.h"
 #include "media/MediaError.h"
 #include "media/MediaType.h"
@@ -565,8 +566,7 @@ PreparedCommand MakePorts() {
 PreparedCommand MakeDetect() {
     return {"detect", false, [](CommandContext& AContext, CommandResult& AResult) {
                 TVexoAbecsPinPad& pinpad = AContext.PinPad;
-                std::vector<std::string> ports;
-                pinpad.Device().AcharPortasSeriais(ports, 64);
+                const std::vector<std::string> ports = vexo::PinPadCandidatePorts(pinpad.Device(), 64);
                 std::string found;
                 for (const auto& port : ports) {
                     if (!found.empty()) break;

@@ -2,6 +2,7 @@
 #include "cli/Check.h"
 #include "cli/CommandSet.h"
 #include "cli/ExitCodes.h"
+#include "cli/Inventory.h"
 #include "cli/Program.h"
 #include "cli/Runner.h"
 #include "device/VexoDeviceSerial.h"
@@ -44,9 +45,8 @@ std::string Footer() {
            "  XDG_RUNTIME_DIR       the folder of the simulator's demo link, the port when KESTREL_PORT is "
            "not\n"
            "                        set either: ${XDG_RUNTIME_DIR:-/tmp}/kestrel-pinpad\n"
-           "  KESTREL_SERIAL_PORTS  device paths separated by colons that ports and detect try in place of "
-           "the\n"
-           "                        system's serial devices\n"
+           "  KESTREL_SERIAL_PORTS  device paths separated by colons that ports, detect, inventory and\n"
+           "                        check --all try in place of the system's serial devices\n"
            "\nExamples:\n"
            "  kestrel-cli opn && kestrel-cli dsp 'HELLO' 'WORLD'\n"
            "  kestrel-cli --json gix PP_SERNUM PP_MODEL\n"
@@ -54,7 +54,9 @@ std::string Footer() {
            "  kestrel-cli upload logo.png --show\n"
            "  kestrel-cli session payment.txt --keep-going\n"
            "  kestrel-cli --port /dev/ttyACM0 check --junit abecs.xml\n"
-           "  kestrel-cli check --sim graphic\n";
+           "  kestrel-cli check --sim graphic\n"
+           "  kestrel-cli inventory --json\n"
+           "  kestrel-cli check --all --junit bench.xml\n";
 }
 
 std::vector<std::string> SplitPaths(const std::string& AList) {
@@ -117,6 +119,14 @@ int main(int argc, char** argv) {
                              "graphic-gif, text, or a profile file); it plays the cardholder itself");
     checkCommand->add_option("--only", check.Only, "run only these checks or groups")->delimiter(',');
     checkCommand->add_flag("--list", check.List, "list the checks and their rules; run nothing");
+    checkCommand->add_flag(
+        "--all", check.All,
+        "check every PIN pad found on the serial ports and the PIN-pad makers' USB devices, "
+        "all at once, in place of the one on --port (one JUnit test suite each)");
+    CLI::App* inventory = app.add_subcommand(
+        "inventory",
+        "try every port that can hold a PIN pad, all at once, and list the PIN pads that answer");
+    inventory->fallthrough();
     app.require_subcommand(1, 1);
     app.footer(Footer());
 
@@ -150,6 +160,8 @@ int main(int argc, char** argv) {
 
     try {
         if (session->parsed()) return RunSession(sessionFile, keepGoing, link, output);
+        if (inventory->parsed()) return RunInventory(link, output);
+        if (checkCommand->parsed() && check.All && !check.List) return RunCheckAll(check, link, output);
         if (checkCommand->parsed()) return RunChecks(check, link, output);
         return RunOne(commands.Prepare(), link, output);
     } catch (const BadArguments& e) {

@@ -1,4 +1,5 @@
 #include "device/VexoWinUSBDevice.h"
+#include "device/PinPadMakers.h"
 #include "util/CodePage.h"
 #include "util/Exception.h"
 #include "util/FilesIO.h"
@@ -140,6 +141,8 @@ void TVexoUSBWinDevice::LoadDescriptions() {
     } catch (const Exception&) {
         // An id the kernel reports oddly is an unknown device, not a failure of the whole list.
     }
+    // The database cannot know every model of every PIN-pad maker; the device names its own.
+    if (FProductModel.empty() && !FVendorName.empty() && IsPinPadMaker(FVendorID)) FProductModel = FProduct;
 }
 
 const std::string& TVexoUSBWinDevice::VendorName() {
@@ -207,6 +210,7 @@ void TVexoUSBWinDeviceList::FindUSBPrinters(TVexoUSBHardwareType AHardwareType) 
             rec.FGUID = LowerCase(udev_device_get_syspath(usb));
             rec.FClassGUID = AClass;
             const std::string product = Attr(usb, "product");
+            rec.FProduct = Trim(product);
             rec.FFrendlyName = ASerial ? Trim(product + " (" + ANode.Sysname + ")") : product;
             rec.FHardwareID = "USB\\VID_" + UpperCase(vid) + "&PID_" + UpperCase(pid);
         }
@@ -245,6 +249,7 @@ void TVexoUSBWinDeviceList::FindUSBPrinters(TVexoUSBHardwareType AHardwareType) 
             rec.FGUID = guid;
             rec.FClassGUID = "usb";
             rec.FFrendlyName = Attr(d, "product");
+            rec.FProduct = Trim(rec.FFrendlyName);
             rec.FHardwareID = "USB\\VID_" + UpperCase(vid) + "&PID_" + UpperCase(pid);
         }
         udev_device_unref(d);

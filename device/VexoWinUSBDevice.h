@@ -24,6 +24,7 @@ public:
     std::string FClassGUID;       // the node's subsystem: "usbmisc", "tty" or "usb"
     std::string FFrendlyName;     // the kernel's product string; serial nodes add " (ttyACM0)"
     std::string FHardwareID;      // "USB\VID_1753&PID_C902"
+    std::string FProduct;         // the kernel's product string alone
 
     const std::string& VendorName();
     const std::string& ProductModel();

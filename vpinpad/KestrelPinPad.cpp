@@ -1,4 +1,5 @@
 // kestrel-pinpad: a simulated ABECS PIN pad that a person sees and presses.
+#include "app/Language.h"
 #include "util/Signals.h"
 #include "vpinpad/PinPadWindow.h"
 #include <QApplication>
@@ -18,32 +19,47 @@ int main(int argc, char* argv[]) {
         QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QApplication::quit(); });
     }
     app.setApplicationName(QStringLiteral("kestrel-pinpad"));
+    if (const QString refused = kestrel::InstallLanguage(app, QStringLiteral("kestrel-pinpad"),
+                                                         kestrel::LanguageArgument(argc, argv));
+        !refused.isEmpty())
+        std::fprintf(stderr, "kestrel-pinpad: %s\n", qPrintable(refused));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
+    parser.setApplicationDescription(QCoreApplication::translate(
+        "KestrelPinPad",
         "A simulated ABECS PIN pad in a window: its display, keypad and card reader, the frame trace, the "
         "media memory and link faults on demand."));
     parser.addHelpOption();
-    const QCommandLineOption pty(QStringLiteral("pty"),
-                                 QStringLiteral("serve on a new pseudo-terminal (the default)"));
+    const QCommandLineOption pty(
+        QStringLiteral("pty"),
+        QCoreApplication::translate("KestrelPinPad", "serve on a new pseudo-terminal (the default)"));
     const QCommandLineOption link(
-        QStringLiteral("link"), QStringLiteral("with a pseudo-terminal: make a symbolic link to it at PATH"),
+        QStringLiteral("link"),
+        QCoreApplication::translate("KestrelPinPad",
+                                    "with a pseudo-terminal: make a symbolic link to it at PATH"),
         QStringLiteral("PATH"));
-    const QCommandLineOption tcp(QStringLiteral("tcp"),
-                                 QStringLiteral("serve on TCP at [HOST:]PORT (0: any port)"),
-                                 QStringLiteral("ADDRESS"));
+    const QCommandLineOption tcp(
+        QStringLiteral("tcp"),
+        QCoreApplication::translate("KestrelPinPad", "serve on TCP at [HOST:]PORT (0: any port)"),
+        QStringLiteral("ADDRESS"));
     const QCommandLineOption profile(
         QStringLiteral("profile"),
-        QStringLiteral("built-in profile (graphic, graphic-gif, text, ...) or file"), QStringLiteral("NAME"),
-        QStringLiteral("graphic"));
-    const QCommandLineOption baud(QStringLiteral("baud"),
-                                  QStringLiteral("pace the link to N bit/s (0: unpaced)"),
-                                  QStringLiteral("N"), QStringLiteral("0"));
-    const QCommandLineOption stopped(QStringLiteral("stopped"),
-                                     QStringLiteral("open the window without serving"));
+        QCoreApplication::translate("KestrelPinPad",
+                                    "built-in profile (graphic, graphic-gif, text, ...) or file"),
+        QStringLiteral("NAME"), QStringLiteral("graphic"));
+    const QCommandLineOption baud(
+        QStringLiteral("baud"),
+        QCoreApplication::translate("KestrelPinPad", "pace the link to N bit/s (0: unpaced)"),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption stopped(
+        QStringLiteral("stopped"),
+        QCoreApplication::translate("KestrelPinPad", "open the window without serving"));
     const QCommandLineOption right(
         QStringLiteral("right"),
-        QStringLiteral("open at the right edge of the screen, beside a host's window"));
-    parser.addOptions({pty, link, tcp, profile, baud, stopped, right});
+        QCoreApplication::translate("KestrelPinPad",
+                                    "open at the right edge of the screen, beside a host's window"));
+    const QCommandLineOption lang(QStringLiteral("lang"), kestrel::LanguageOptionHelp(),
+                                  QStringLiteral("LANGUAGE"));
+    parser.addOptions({pty, link, tcp, profile, baud, stopped, right, lang});
     parser.process(app);
 
     kestrel::vpinpad::TPinPadOptions options;

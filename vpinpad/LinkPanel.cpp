@@ -58,7 +58,7 @@ TLinkPanel::TLinkPanel(QWidget* AParent) : QGroupBox(tr("Link"), AParent) {
     cbxBaud = new QComboBox(this);
     cbxBaud->setObjectName(QStringLiteral("cbxBaud"));
     for (unsigned baud : kBauds)
-        cbxBaud->addItem(baud ? QStringLiteral("%1 bit/s").arg(baud) : tr("unpaced"), baud);
+        cbxBaud->addItem(baud ? tr("%1 bit/s").arg(baud) : tr("unpaced"), baud);
     grid->addWidget(new QLabel(tr("Profile"), this), 2, 0);
     grid->addWidget(cbxProfile, 2, 1, 1, 2);
     grid->addWidget(new QLabel(tr("Line rate"), this), 3, 0);
@@ -121,7 +121,7 @@ unsigned TLinkPanel::Baud() const {
 void TLinkPanel::SetBaud(unsigned ABaud) {
     int index = cbxBaud->findData(ABaud);
     if (index < 0) {
-        cbxBaud->addItem(QStringLiteral("%1 bit/s").arg(ABaud), ABaud);
+        cbxBaud->addItem(tr("%1 bit/s").arg(ABaud), ABaud);
         index = cbxBaud->count() - 1;
     }
     cbxBaud->setCurrentIndex(index);

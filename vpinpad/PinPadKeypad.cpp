@@ -66,19 +66,19 @@ TPinPadKeypad::TPinPadKeypad(QWidget* AParent) : QWidget(AParent) {
     grid->setSpacing(6);
     grid->setContentsMargins(0, 0, 0, 0);
     const QString function = Coloured("#c9d3e0");
-    grid->addWidget(Make(Key::F1, QStringLiteral("F1"), function), 0, 0);
-    grid->addWidget(Make(Key::F2, QStringLiteral("F2"), function), 0, 1);
-    grid->addWidget(Make(Key::F3, QStringLiteral("F3"), function), 0, 2);
-    grid->addWidget(Make(Key::F4, QStringLiteral("F4"), function), 0, 3);
+    grid->addWidget(Make(Key::F1, tr("F1"), function), 0, 0);
+    grid->addWidget(Make(Key::F2, tr("F2"), function), 0, 1);
+    grid->addWidget(Make(Key::F3, tr("F3"), function), 0, 2);
+    grid->addWidget(Make(Key::F4, tr("F4"), function), 0, 3);
     for (int digit = 1; digit <= 9; ++digit)
         grid->addWidget(Make(sim::DigitKey(digit), QString::number(digit), kDigitStyle), 1 + (digit - 1) / 3,
                         (digit - 1) % 3);
     grid->addWidget(Make(Key::Digit0, QStringLiteral("0"), kDigitStyle), 4, 1);
     grid->addWidget(Make(Key::Up, QStringLiteral("\u25B2"), function), 1, 3);
     grid->addWidget(Make(Key::Down, QStringLiteral("\u25BC"), function), 2, 3);
-    grid->addWidget(Make(Key::Cancel, QStringLiteral("CANCEL"), Coloured("#e06060")), 5, 0);
-    grid->addWidget(Make(Key::Clear, QStringLiteral("CLEAR"), Coloured("#e8c840")), 5, 1);
-    grid->addWidget(Make(Key::Enter, QStringLiteral("ENTER"), Coloured("#58b060")), 5, 2, 1, 2);
+    grid->addWidget(Make(Key::Cancel, tr("CANCEL"), Coloured("#e06060")), 5, 0);
+    grid->addWidget(Make(Key::Clear, tr("CLEAR"), Coloured("#e8c840")), 5, 1);
+    grid->addWidget(Make(Key::Enter, tr("ENTER"), Coloured("#58b060")), 5, 2, 1, 2);
 }
 
 QPushButton* TPinPadKeypad::Make(Key AKey, const QString& ACaption, const QString& AStyle) {

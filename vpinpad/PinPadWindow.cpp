@@ -83,7 +83,7 @@ QWidget* TPinPadWindow::BuildPinPad() {
     auto* inside = new QVBoxLayout(body);
     inside->setContentsMargins(18, 14, 18, 18);
     inside->setSpacing(10);
-    auto* brand = new QLabel(QStringLiteral("KESTREL"), body);
+    auto* brand = new QLabel(tr("KESTREL"), body);
     brand->setAlignment(Qt::AlignCenter);
     brand->setStyleSheet(QStringLiteral("font-weight:bold;letter-spacing:4px;"));
     inside->addWidget(brand);

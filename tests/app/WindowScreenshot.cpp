@@ -1,5 +1,6 @@
 // Renders the window, after a short session against the in-process simulated PIN pad, to a PNG file.
 // Run under a real (or virtual) X server so the picture shows the platform's own style and fonts.
+#include "app/Language.h"
 #include "app/PinPadConfig.h"
 #include "pinpad/VexoAbecsPinPad.h"
 #include "sim/SimulatorRunner.h"
@@ -31,6 +32,8 @@ void Settle(int AMilliseconds) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // In the language the environment names, as the program itself would be (LANG=pt_BR.UTF-8).
+    kestrel::InstallLanguage(app, QStringLiteral("kestrel"), QString());
     if (argc != 2 && argc != 3) {
         std::fprintf(stderr, "usage: %s OUTPUT.png [PAGE]\n", argv[0]);
         return 2;

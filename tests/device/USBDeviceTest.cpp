@@ -2,7 +2,9 @@
 // printer on usb/lp0, an unknown CDC-ACM board on ttyACM1 and a Zebra label printer without a node
 // (the "WithDevices" run), or no USB device at all (the "NoDevice" run).
 #include "DeviceTestSupport.h"
+#include "device/PinPadMakers.h"
 #include "device/VexoDevice.h"
+#include "device/VexoDeviceSerial.h"
 #include "device/VexoDeviceWinUSB.h"
 #include "util/Strings.h"
 
@@ -13,6 +15,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 namespace {
 
@@ -300,6 +303,66 @@ TEST_F(WithDevices, AWriteThatCannotFinishFailsWithTimeOut) {
     // Nobody reads the far end: the pseudo-terminal's queue fills and the write stops moving.
     const std::string block(1 << 20, 'x');
     EXPECT_EQ(ErrorOf([&] { device.EnviaString(block); }), "Erro TimeOut, ao enviar 1048576 bytes para USB");
+}
+
+} // namespace
+
+// ---- the PIN-pad makers: the same four devices and an Ingenico Lane/3000 on ttyACM2, a model the
+// database has no line for
+
+namespace {
+
+using PinPadMakersUSB = USBFixture;
+
+TEST_F(PinPadMakersUSB, AMakersPinPadIsNamedByTheKernelsProductStringWhenTheDatabaseHasNoLine) {
+    std::vector<std::string> list;
+    device.AcharPortasUSB(list);
+    EXPECT_EQ(list, (std::vector<std::string>{"USB:Epson, TM-T20", "USB:Gertec, PPC930",
+                                              "USB:Arduino Uno (ttyACM1)", "USB:INGENICO, Lane/3000",
+                                              "USB:Zebra, GC420t"}));
+    // The kernel's string stands in for the model of a maker's device only: the unknown board and the
+    // printers keep the names they had.
+    TVexoUSBWinDeviceList& d = api().Devices();
+    ASSERT_EQ(d.Count(), 5);
+    EXPECT_EQ(d[3].VendorName(), "INGENICO");
+    EXPECT_EQ(d[3].ProductModel(), "Lane/3000");
+    EXPECT_EQ(d[2].ProductModel(), "");
+}
+
+TEST_F(PinPadMakersUSB, DetectionTriesTheMakersSerialNodesAfterTheSerialPortsAndNeverAPrinter) {
+    EXPECT_EQ(PinPadMakerSerialNodes(device), (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyACM2"}));
+
+    const auto saved = TVexoDeviceSerial::CandidatasPortasSeriais;
+    // One serial port of the test's own, plus a maker's node the serial probe also found: no port twice.
+    TVexoDeviceSerial::CandidatasPortasSeriais = [] { return std::vector<std::string>{"/dev/null"}; };
+    const std::vector<std::string> ports = PinPadCandidatePorts(device);
+    TVexoDeviceSerial::CandidatasPortasSeriais = saved;
+    ASSERT_FALSE(ports.empty());
+    EXPECT_EQ(std::count(ports.begin(), ports.end(), "/dev/ttyACM0"), 1);
+    EXPECT_EQ(std::count(ports.begin(), ports.end(), "/dev/ttyACM2"), 1);
+    for (const auto& port : ports) {
+        EXPECT_EQ(port.find("/dev/usb/lp"), std::string::npos) << port;
+        EXPECT_NE(port, "/dev/ttyACM1") << "an Arduino is nobody's PIN pad";
+    }
+}
+
+TEST(PinPadMakers, TheListNamesEveryMakerAsUsbIdsDoesAndTheDatabaseKnowsThemAll) {
+    const std::map<std::string, std::string> expected{{"1753", "GERTEC Telecomunicacoes Ltda."},
+                                                      {"0b00", "INGENICO"},
+                                                      {"0f14", "Ingenico"},
+                                                      {"11ca", "VeriFone Inc"},
+                                                      {"0ca6", "Castles Technology Co., Ltd"},
+                                                      {"1eab", "Fujian Newland Computer Co., Ltd"}};
+    std::map<std::string, std::string> listed;
+    for (const auto& maker : PinPadMakers())
+        listed[maker.VendorID] = maker.Name;
+    EXPECT_EQ(listed, expected);
+    EXPECT_TRUE(IsPinPadMaker("0B00"));
+    EXPECT_FALSE(IsPinPadMaker("04b8"));
+    TVexoUSBIDDataBase database;
+    database.SetFileName("");
+    for (const auto& [id, name] : expected)
+        EXPECT_TRUE(database.HasVendor(id)) << id << " " << name;
 }
 
 } // namespace

@@ -26,22 +26,27 @@ function(make_rule vendors database output)
 endfunction()
 
 # A database with comments, CRLF line ends, upper-case ids, spaces around "=" and semicolons in product
-# lines: only the listed makers get rules, under the database's names.
+# lines: only the listed makers get rules, under the names they were given (a comma in a name is no
+# separator).
 file(WRITE "${WORK}/VexoUSBID.ini"
   "; USB ids; kinds: 0 unknown; 1 POS printer\r\n[ vendors ]\r\n0483=STMicroelectronics\r\n"
   "1753 = Gertec do Brasil\r\n04B8=Epson\r\n[Products]\r\n1753:0b00=G250\r\n0483:5742=Tec Toy,Q4;1;10\r\n")
-make_rule("1753=Gertec,04b8=Printer maker" "${WORK}/VexoUSBID.ini" "${WORK}/a.rules")
+make_rule("1753=GERTEC Telecomunicacoes Ltda.|04B8=Printer maker, Inc" "${WORK}/VexoUSBID.ini" "${WORK}/a.rules")
 if(NOT rule_rc EQUAL 0)
   message(FATAL_ERROR "UdevRule.cmake failed: ${rule_err}")
 endif()
+set(keys "GROUP=\"dialout\", MODE=\"0660\", TAG+=\"uaccess\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"")
 foreach(id 1753 04b8)
-  expect_contains("${WORK}/a.rules" "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"${id}\", GROUP=\"dialout\", MODE=\"0660\"\n")
-  expect_contains("${WORK}/a.rules" "SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"${id}\", GROUP=\"dialout\", MODE=\"0660\"\n")
+  expect_contains("${WORK}/a.rules" "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"${id}\", ${keys}\n")
+  expect_contains("${WORK}/a.rules" "SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"${id}\", ${keys}\n")
 endforeach()
-expect_contains("${WORK}/a.rules" "# 1753 Gertec do Brasil\n")
-expect_contains("${WORK}/a.rules" "# 04b8 Epson\n")
+expect_contains("${WORK}/a.rules" "# 1753 GERTEC Telecomunicacoes Ltda.\n")
+expect_contains("${WORK}/a.rules" "# 04b8 Printer maker, Inc\n")
 expect_lacks("${WORK}/a.rules" "0483")
 expect_lacks("${WORK}/a.rules" "0b00")
+if(rule_err MATCHES "WARNING")
+  message(FATAL_ERROR "a warning for makers the database knows: ${rule_err}")
+endif()
 
 # A maker the database does not list keeps its rule, with a warning that the two lists drifted apart.
 make_rule("abcd=Nobody" "${WORK}/VexoUSBID.ini" "${WORK}/b.rules")
@@ -53,7 +58,7 @@ endif()
 # No database at all: the rule still covers the makers, under the names given.
 make_rule("1753=Gertec" "${WORK}/absent.ini" "${WORK}/c.rules")
 expect_contains("${WORK}/c.rules" "# 1753 Gertec\n")
-expect_contains("${WORK}/c.rules" "SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"1753\", GROUP=\"dialout\", MODE=\"0660\"\n")
+expect_contains("${WORK}/c.rules" "SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"1753\", ${keys}\n")
 
 # A malformed vendor entry stops the build rather than writing a rule that matches nothing.
 make_rule("17x3=Gertec" "${WORK}/absent.ini" "${WORK}/d.rules")
