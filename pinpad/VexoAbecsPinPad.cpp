@@ -210,7 +210,8 @@ void TVexoAbecsPinPad::QuietLine() {
 uint8_t TVexoAbecsPinPad::WaitForACK() {
     Log(3, "    WaitForACK");
     const std::optional<uint8_t> answer = fDevice->LerByte(kAckTimeOut);
-    if (!answer) DoException(EVexoAbecsPinPadTimeout("Error reading ACK"));
+    // Not the timeout class: hosts read that one as the PIN pad's own "the cardholder took too long".
+    if (!answer) DoException("Error reading ACK");
     LogF(2, "    RX <- %d", *answer);
     return *answer;
 }

@@ -106,5 +106,21 @@ TEST_F(PinPadTest, ThePacketLimitCountsDataBytesNotBytesOnTheWire) {
     EXPECT_EQ(peer.Finish(), "");
 }
 
+// A PIN pad that never acknowledges: the same error whatever the port, and not the timeout class that
+// hosts take for a cardholder who was too slow.
+TEST_F(PinPadTest, NoAcknowledgementIsAnErrorOfTheLinkNotATimeout) {
+    peer.Expect(Frame("GIN00200"));
+    Go();
+    try {
+        pinpad.GIN(0);
+        ADD_FAILURE() << "no error";
+    } catch (const EVexoAbecsPinPadTimeout& e) {
+        ADD_FAILURE() << "timeout class: " << e.Message();
+    } catch (const EVexoAbecsPinPadError& e) {
+        EXPECT_EQ(e.Message(), "Error reading ACK");
+    }
+    EXPECT_EQ(peer.Finish(), "");
+}
+
 } // namespace
 } // namespace kestrel::test
