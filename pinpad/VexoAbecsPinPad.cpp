@@ -198,9 +198,9 @@ void TVexoAbecsPinPad::QuietLine() {
             discarded += late.size();
             quiet = late.empty();
         } catch (const std::exception& e) {
-            // A byte that came damaged is discarded with the rest; a port that is gone is not silence.
+            // What came with a damaged byte is still there and goes with the next read; a port that is
+            // gone is not silence.
             if (LinkFaultOf(e) != TLinkFault::lkLineError) throw;
-            ++discarded;
         }
     }
     if (discarded > 0 || !quiet)
