@@ -2,8 +2,6 @@
 
 #include "cli/Interrupt.h"
 
-#include "device/BlockChannel.h"
-#include "device/TCPBlockSocket.h"
 #include "device/VexoDevice.h"
 #include "pinpad/VexoAbecsPacket.h"
 #include "trace/ValueText.h"
@@ -37,13 +35,17 @@ RawLink::~RawLink() {
 void RawLink::Open(const std::string& APort, const std::string& AParams) {
     fDevice->SetPorta(APort);
     fDevice->SetParamsString(AParams);
-    if (!fDevice->IsSerialPort() && !fDevice->IsTCPPort())
-        throw std::runtime_error("checks need a serial or TCP port, not " + APort);
+    // Checks need a port that answers; printers, files and the null port only take bytes.
+    switch (fDevice->DeviceType()) {
+    case vexo::dtNenhum:
+    case vexo::dtFile:
+    case vexo::dtParallel:
+    case vexo::dtRawPrinter:
+        throw std::runtime_error("checks need a port a PIN pad answers on, not " + APort);
+    default:
+        break;
+    }
     fDevice->Ativar();
-    fChannel = fDevice->IsSerialPort() ? static_cast<vexo::TBlockChannel*>(&fDevice->Serial())
-                                       : static_cast<vexo::TBlockChannel*>(&fDevice->Socket());
-    // Silence is what several checks wait for: a read that gets nothing returns nothing.
-    fChannel->RaiseExcept = false;
 }
 
 void RawLink::Close() {
@@ -53,7 +55,6 @@ void RawLink::Close() {
     } catch (const std::exception&) {
         // The port is being let go; what failed does not change that.
     }
-    fChannel = nullptr;
 }
 
 bool RawLink::IsOpen() const {
@@ -103,8 +104,9 @@ std::vector<LinkUnit> RawLink::Read(int ATimeoutMs,
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         // Ctrl-C ends a wait for the cardholder here as it does in the component.
-        if (left <= 0 || !fChannel || Interrupted()) break;
-        const ByteString bytes = fDevice->LeString(static_cast<int>(std::min<long long>(left, 100)), 0, {});
+        if (left <= 0 || !IsOpen() || Interrupted()) break;
+        // Silence is what several checks wait for: a read that gets nothing returns nothing.
+        const ByteString bytes = fDevice->Ler(static_cast<int>(std::min<long long>(left, 100)), 0);
         if (!bytes.empty()) fDecoder.Feed(bytes, fWaiting);
     }
     Received(units);
@@ -131,7 +133,7 @@ std::vector<LinkUnit> RawLink::Drain(int AMs) {
 }
 
 void RawLink::Forget() {
-    if (!fChannel) return;
+    if (!IsOpen()) return;
     fDevice->Limpar();
     fWaiting.clear();
     std::vector<LinkUnit> dropped;

@@ -9,7 +9,6 @@
 
 namespace vexo {
 class TVexoDevice;
-class TBlockChannel;
 } // namespace vexo
 
 namespace kestrel::cli {
@@ -66,7 +65,6 @@ private:
     void Received(const std::vector<LinkUnit>& AUnits);
 
     std::unique_ptr<vexo::TVexoDevice> fDevice;
-    vexo::TBlockChannel* fChannel = nullptr;
     kestrel::trace::FrameDecoder fDecoder;
     std::vector<LinkUnit> fWaiting; // units decoded but not yet handed out
     NoteFn fNote;

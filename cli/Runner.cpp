@@ -2,8 +2,7 @@
 
 #include "cli/Interrupt.h"
 #include "cli/LogSink.h"
-#include "device/BlockSerial.h"
-#include "device/TCPBlockSocket.h"
+#include "device/LinkFault.h"
 #include "device/VexoDevice.h"
 #include "media/MediaError.h"
 #include "pinpad/VexoAbecsApplicationLayer.h"
@@ -57,12 +56,8 @@ void Classify(const std::exception& AError, const TVexoAbecsPinPad& APinPad, Com
             AResult.What = Outcome::LinkError;
         return;
     }
-    if (const auto* channel = dynamic_cast<const vexo::EChannelError*>(&AError)) {
-        const bool timeout =
-            (dynamic_cast<const vexo::ESerialPortError*>(&AError) &&
-             channel->ErrorCode() == vexo::ErrTimeout) ||
-            (dynamic_cast<const vexo::ESocketError*>(&AError) && channel->ErrorCode() == vexo::WSAETIMEDOUT);
-        AResult.What = timeout ? Outcome::LinkTimeout : Outcome::LinkError;
+    if (const vexo::TLinkFault fault = vexo::LinkFaultOf(AError); fault != vexo::TLinkFault::lkNone) {
+        AResult.What = fault == vexo::TLinkFault::lkTimeout ? Outcome::LinkTimeout : Outcome::LinkError;
         return;
     }
     if (dynamic_cast<const kestrel::media::EMediaError*>(&AError)) {

@@ -37,6 +37,11 @@ void TBlockChannel::ExceptCheck() {
     if (RaiseExcept && fLastError != 0) RaiseError();
 }
 
+void TBlockChannel::RaiseLastError() {
+    RaiseError();
+    std::terminate();
+}
+
 void TBlockChannel::RaiseGone(int ACode) {
     SetError(ACode);
     RaiseError();

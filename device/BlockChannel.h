@@ -47,6 +47,10 @@ public:
 
     int LastError() const { return fLastError; }
     const std::string& LastErrorDesc() const { return fLastErrorDesc; }
+    // The code LastError takes when a read saw nothing within its timeout.
+    virtual int TimeoutCode() const = 0;
+    // Raises the transport's own error class for LastError, whatever RaiseExcept says.
+    [[noreturn]] void RaiseLastError();
 
     // Whatever arrives within ATimeOut ms (LineBuffer first); empty with a timeout error otherwise.
     virtual ByteString RecvPacket(int ATimeOut) = 0;

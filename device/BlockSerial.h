@@ -86,6 +86,7 @@ public:
     int SendBuffer(const char* AData, int ALength) override;
     ByteString RecvPacket(int ATimeOut) override;
     int WaitingData() override;
+    int TimeoutCode() const override { return ErrTimeout; }
     // True at once when bytes are queued; else waits up to ATimeOut ms for one.
     bool CanRead(int ATimeOut);
     // Waits up to ATimeOut ms until the output queue has drained.

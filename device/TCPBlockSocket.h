@@ -93,6 +93,7 @@ public:
     int SendBuffer(const char* AData, int ALength) override;
     ByteString RecvPacket(int ATimeOut) override;
     int WaitingData() override;
+    int TimeoutCode() const override { return WSAETIMEDOUT; }
     bool CanRead(int ATimeOut);
     // Reads and discards, with a zero timeout, until nothing is buffered or waiting; errors are cleared.
     void Purge() override;

@@ -162,6 +162,8 @@ void TVexoDevice::Ativar() {
     GravaLog("Ativar - Porta " + nome + ": " + fsPorta);
     if (fsPorta.empty() || (fsDeviceType == dtNenhum && UpperCase(fsPorta.substr(0, 4)) != "NULL"))
         DoException(Exception("Porta não definida"));
+    // Naming a Bluetooth port is the user's request to use it: the permission is asked on their behalf.
+    if (fsDeviceType == dtBlueTooth) PedirPermissoesBlueTooth();
     fsDeviceAtivo->Conectar(fsPorta, fsTimeOutMilissegundos);
     fsAtivo = true;
 }
@@ -201,6 +203,27 @@ uint8_t TVexoDevice::LeByte(int ATimeOutMilissegundos) {
     const uint8_t result = fsDeviceAtivo->LeByte(timeout);
     GravaLog("  " + std::to_string(result));
     return result;
+}
+
+ByteString TVexoDevice::Ler(int ATimeOutMilissegundos, int NumBytes) {
+    const int timeout = ATimeOutMilissegundos < 1 ? fsTimeOutMilissegundos : ATimeOutMilissegundos;
+    GravaLog("LeString(" + std::to_string(timeout) + ", " + std::to_string(NumBytes) + ", )");
+    ByteString result = fsDeviceAtivo->Ler(timeout, NumBytes);
+    GravaLog(result.empty() ? std::string("  TimeOut") : "  " + result, !result.empty());
+    return result;
+}
+
+std::optional<uint8_t> TVexoDevice::LerByte(int ATimeOutMilissegundos) {
+    const int timeout = ATimeOutMilissegundos < 1 ? fsTimeOutMilissegundos : ATimeOutMilissegundos;
+    GravaLog("LeByte(" + std::to_string(timeout) + ")");
+    const ByteString result = fsDeviceAtivo->Ler(timeout, 1);
+    if (result.empty()) {
+        GravaLog("  TimeOut");
+        return std::nullopt;
+    }
+    const auto b = static_cast<uint8_t>(result[0]);
+    GravaLog("  " + std::to_string(b));
+    return b;
 }
 
 void TVexoDevice::Limpar() {
@@ -399,12 +422,14 @@ void TVexoDevice::AcharPortasBlueTooth(std::vector<std::string>& AStringList, bo
     fsDeviceBlueTooth->AcharPortasBlueTooth(AStringList, TodasPortas);
 }
 
-// The serial port's node as a device name shows it: "COM3", or "ttyACM0" for /dev/ttyACM0.
+// The serial port's node as a device name shows it: "COM3", or "ttyACM0" for /dev/ttyACM0 and for
+// any link to it (/dev/serial/by-id/..., by-path/...).
 static std::string NoDaPortaSerial(const std::string& APorta) {
     if (StartsWith(UpperCase(APorta), "COM")) return UpperCase(APorta);
     if (StartsWith(APorta, "\\\\.\\")) return APorta.substr(4);
-    if (StartsWith(APorta, "/dev/")) return APorta.substr(5);
-    return APorta;
+    const std::string no = NoDoDispositivo(APorta);
+    if (StartsWith(no, "/dev/")) return no.substr(5);
+    return no;
 }
 
 bool TVexoDevice::DetectarTipoEProtocoloDispositivoUSB(TVexoUSBHardwareType& TipoHardware,
@@ -422,7 +447,8 @@ bool TVexoDevice::DetectarTipoEProtocoloDispositivoUSB(TVexoUSBHardwareType& Tip
         index = devices.IndexOfInterface(fsPorta);
     } else {
         const std::string nome = fsPorta.size() > 4 ? fsPorta.substr(4) : std::string();
-        index = StartsWith(nome, "/") ? devices.IndexOfInterface(nome) : devices.IndexOfName(nome);
+        index = StartsWith(nome, "/") ? devices.IndexOfInterface(NoDoDispositivo(nome))
+                                      : devices.IndexOfName(nome);
     }
     if (index < 0) return false;
     TVexoUSBWinDevice& device = devices[index];

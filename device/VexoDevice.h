@@ -8,6 +8,7 @@
 #include "util/Types.h"
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,10 @@ public:
     // returned); else whatever arrives within the timeout.
     ByteString LeString(int ATimeOutMilissegundos = 0, int NumBytes = 0, const ByteString& Terminador = {});
     uint8_t LeByte(int ATimeOutMilissegundos = 0);
+    // The same reads under the one contract of every kind: a timeout gives fewer bytes, or none,
+    // and never raises; a damaged byte or a port that is gone raises (LinkFaultOf tells which).
+    ByteString Ler(int ATimeOutMilissegundos, int NumBytes = 0);
+    std::optional<uint8_t> LerByte(int ATimeOutMilissegundos);
     void Limpar();
     int BytesParaLer();
     bool EmLinha(int ATimeOutSegundos = 1);

@@ -1,4 +1,5 @@
 #include "device/VexoDeviceBlueTooth.h"
+#include "device/LinkFault.h"
 #include "device/RFCOMMSocket.h"
 #include "device/VexoDevice.h"
 #include "util/Strings.h"
@@ -32,9 +33,9 @@ int RemainingMs(Clock::time_point ADeadline) {
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-// A broken stream is an I/O failure whatever its cause; the send retries on exactly these.
-Exception IOException(int AErrno) {
-    return Exception(std::string("IOException: ") + std::strerror(AErrno));
+// A broken stream is an I/O failure whatever its cause; the send reconnects on exactly these.
+ELinkError IOException(int AErrno) {
+    return ELinkError(TLinkFault::lkLinkGone, std::string("IOException: ") + std::strerror(AErrno));
 }
 
 } // namespace
@@ -104,24 +105,32 @@ void TVexoDeviceBlueTooth::Fechar() {
 
 void TVexoDeviceBlueTooth::ExigirConexao() {
     // Sending into nothing would look like success to the caller.
-    if (fsSocket < 0) DoException(Exception("Dispositivo BlueTooth não está conectado"));
+    if (fsSocket < 0)
+        DoException(ELinkError(TLinkFault::lkLinkGone, "Dispositivo BlueTooth não está conectado"));
 }
 
-void TVexoDeviceBlueTooth::EnviarTudo(const ByteString& AString) {
+// AFeito counts what the platform took, across reconnections: a stream that broke is resumed
+// after the last byte it accepted, never sent again from the start.
+void TVexoDeviceBlueTooth::EnviarTudo(const ByteString& AString, size_t& AFeito) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(fsManager->SocketTimeOut, 1));
-    size_t feito = 0;
-    while (feito < AString.size()) {
+    while (AFeito < AString.size()) {
         const ssize_t n =
-            ::send(fsSocket, AString.data() + feito, AString.size() - feito, MSG_NOSIGNAL | MSG_DONTWAIT);
+            ::send(fsSocket, AString.data() + AFeito, AString.size() - AFeito, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
-            feito += static_cast<size_t>(n);
+            AFeito += static_cast<size_t>(n);
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN) throw IOException(errno);
         pollfd p{fsSocket, POLLOUT, 0};
         const int r = ::poll(&p, 1, RemainingMs(deadline));
-        if (r == 0) throw IOException(ETIMEDOUT);
+        // A device that takes nothing more within the time is still there: what it has may be half a
+        // frame, and sending it all again would deliver that half twice.
+        if (r == 0)
+            throw ELinkError(TLinkFault::lkTimeout,
+                             "Tempo esgotado ao enviar para o Dispositivo BlueTooth [" + fsDispositivo.Name +
+                                 "]: " + std::to_string(AFeito) + " de " + std::to_string(AString.size()) +
+                                 " bytes enviados");
         if (r < 0 && errno != EINTR) throw IOException(errno);
     }
 }
@@ -129,12 +138,14 @@ void TVexoDeviceBlueTooth::EnviarTudo(const ByteString& AString) {
 void TVexoDeviceBlueTooth::EnviaString(const ByteString& AString) {
     GravaLog("  TVexoDeviceBlueTooth.EnviaString");
     ExigirConexao();
+    size_t feito = 0;
     for (int reconexoes = 0;; ++reconexoes) {
         try {
-            EnviarTudo(AString);
+            EnviarTudo(AString, feito);
             break;
-        } catch (const Exception& e) {
-            if (LowerCase(e.Message()).find("ioexception") == std::string::npos ||
+        } catch (const ELinkError& e) {
+            if (e.Fault() != TLinkFault::lkLinkGone ||
+                LowerCase(e.Message()).find("ioexception") == std::string::npos ||
                 reconexoes >= kMaxReconexoes)
                 DoException(e);
             GravaLog("  " + e.Message());

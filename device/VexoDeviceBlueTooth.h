@@ -46,7 +46,7 @@ public:
 private:
     void Abrir();
     void Fechar();
-    void EnviarTudo(const ByteString& AString);
+    void EnviarTudo(const ByteString& AString, size_t& AFeito);
     // One receive into fsInternalBuffer before ADeadline; false when nothing came.
     bool Receber(std::chrono::steady_clock::time_point ADeadline);
     void ExigirConexao();

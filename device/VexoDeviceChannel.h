@@ -18,6 +18,7 @@ public:
     ByteString LeString(int ATimeOutMilissegundos, int NumBytes, const ByteString& Terminador) override;
     uint8_t LeByte(int ATimeOutMilissegundos) override { return Canal().RecvByte(ATimeOutMilissegundos); }
     void Limpar() override { Canal().Purge(); }
+    ByteString Ler(int ATimeOutMilissegundos, int NumBytes) override;
 
 protected:
     virtual TBlockChannel& Canal() = 0;

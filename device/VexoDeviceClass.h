@@ -53,6 +53,13 @@ public:
     virtual ByteString LeString(int, int, const ByteString&) { return {}; }
     virtual uint8_t LeByte(int ATimeOutMilissegundos);
     virtual void Limpar();
+    // The one read contract of every kind: up to NumBytes bytes (whatever arrives when NumBytes is
+    // below 1) within the timeout, fewer or none when the time ran out. A timeout is never an error
+    // nor a byte here; a damaged byte and a port that can carry nothing more raise errors that
+    // LinkFaultOf tells apart. The base serves every kind whose LeString returns short on timeout.
+    virtual ByteString Ler(int ATimeOutMilissegundos, int NumBytes) {
+        return LeString(ATimeOutMilissegundos, NumBytes, {});
+    }
 
     int TimeOutMilissegundos() { return GetTimeOutMilissegundos(); }
     void SetTimeOut(int AValue) { SetTimeOutMilissegundos(AValue); }

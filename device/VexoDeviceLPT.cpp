@@ -117,6 +117,15 @@ private:
     int fFd;
 };
 
+// "C:\saida\x", "C:x" or "saida\x": on this system such a name would become one file in the
+// working folder with the backslashes in its name, not the file the user meant.
+bool CaminhoWindows(const std::string& AArquivo) {
+    const bool unidade =
+        AArquivo.size() >= 2 && AArquivo[1] == ':' &&
+        ((AArquivo[0] >= 'A' && AArquivo[0] <= 'Z') || (AArquivo[0] >= 'a' && AArquivo[0] <= 'z'));
+    return unidade || AArquivo.find('\\') != std::string::npos;
+}
+
 } // namespace
 
 std::string TVexoDeviceLPT::NomeArquivo(const std::string& APorta) {
@@ -130,6 +139,8 @@ void TVexoDeviceLPT::Conectar(const std::string& APorta, int ATimeOutMilissegund
     TVexoDeviceClass::Conectar(APorta, ATimeOutMilissegundos);
     const std::string arquivo = NomeArquivo(APorta);
     GravaLog("  NomeArq: " + arquivo);
+    if (Owner().DeviceType() == dtFile && CaminhoWindows(arquivo))
+        DoException(Exception("Caminho de arquivo do Windows não é aceito neste sistema [" + arquivo + "]"));
     try {
         // Only a plain file starts again: a file name may point at a device node or a FIFO, which is
         // written to and never removed.

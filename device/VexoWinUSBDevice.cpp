@@ -1,4 +1,5 @@
 #include "device/VexoWinUSBDevice.h"
+#include "device/LinkFault.h"
 #include "device/PinPadMakers.h"
 #include "util/CodePage.h"
 #include "util/Exception.h"
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <libudev.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -113,6 +115,20 @@ std::vector<TNode> Nodes(udev* AUdev, const char* ASubsystem, const char* ASysna
 }
 
 } // namespace
+
+// Link by link rather than with realpath(): the links udev makes are relative ("../../ttyACM0"),
+// and each step goes through the same calls as the open that follows.
+std::string NoDoDispositivo(const std::string& APath) {
+    namespace fs = std::filesystem;
+    fs::path path = APath;
+    std::error_code ec;
+    for (int saltos = 0; saltos < 40 && !APath.empty() && fs::is_symlink(path, ec); ++saltos) {
+        const fs::path alvo = fs::read_symlink(path, ec);
+        if (ec) return APath;
+        path = (alvo.is_absolute() ? alvo : path.parent_path() / alvo).lexically_normal();
+    }
+    return path.string();
+}
 
 std::string USBNomeComparavel(const std::string& AName) {
     std::string result;
@@ -306,7 +322,7 @@ void TVexoUSBWinDeviceAPI::Connect(const std::string& AInterfaceName) {
     if (FDevices.Count() == 0) FDevices.FindUSBPrinters(FHardwareType);
     // A path opens as it is; Windows-style device paths are paths too, and fail to open here.
     if (StartsWith(name, "/") || StartsWith(name, "\\\\")) {
-        const int index = FDevices.IndexOfInterface(name);
+        const int index = FDevices.IndexOfInterface(NoDoDispositivo(name));
         FDeviceIndex = index;
         OpenPath(name);
         return;
@@ -380,7 +396,7 @@ void TVexoUSBWinDeviceAPI::Close() {
 }
 
 void TVexoUSBWinDeviceAPI::SendData(const ByteString& AData, int ATimeOut) {
-    if (!IsOpen()) throw Exception("Dispositivo USB não está aberto");
+    if (!IsOpen()) throw ELinkError(TLinkFault::lkLinkGone, "Dispositivo USB não está aberto");
     const int timeout = ATimeOut == 0 ? FTimeOut : ATimeOut;
     Log("SendData: Bytes: " + std::to_string(AData.size()) + ", TimeOut: " + std::to_string(timeout));
     Log("  Buffer Enviado: " + AData, true);
@@ -396,8 +412,8 @@ void TVexoUSBWinDeviceAPI::SendData(const ByteString& AData, int ATimeOut) {
         if (n < 0 && errno != EAGAIN) {
             const int err = errno;
             Log("  WriteFile: Err: " + std::to_string(err));
-            throw Exception("Erro " + NomeErro(err) + ", ao enviar " + std::to_string(AData.size()) +
-                            " bytes para USB");
+            throw ELinkError(TLinkFault::lkLinkGone, "Erro " + NomeErro(err) + ", ao enviar " +
+                                                         std::to_string(AData.size()) + " bytes para USB");
         }
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -408,7 +424,8 @@ void TVexoUSBWinDeviceAPI::SendData(const ByteString& AData, int ATimeOut) {
             // The unsent rest is dropped, so a later write does not go out behind a stale one.
             if (FIsTTY) ::tcflush(FHandle, TCOFLUSH);
             Log("  WriteFile: TimeOut");
-            throw Exception("Erro TimeOut, ao enviar " + std::to_string(AData.size()) + " bytes para USB");
+            throw ELinkError(TLinkFault::lkTimeout,
+                             "Erro TimeOut, ao enviar " + std::to_string(AData.size()) + " bytes para USB");
         }
     }
 }
@@ -438,19 +455,20 @@ bool TVexoUSBWinDeviceAPI::ReadPacket(Clock::time_point ADeadline) {
         }
         // End of file or an I/O error: the device has gone. Answering "nothing yet" would keep a
         // caller that polls waiting on a dead port for ever.
-        throw Exception("Erro " + NomeErro(n == 0 ? ENODEV : err) + " ao ler a Porta USB " + FInterfaceName);
+        throw ELinkError(TLinkFault::lkLinkGone,
+                         "Erro " + NomeErro(n == 0 ? ENODEV : err) + " ao ler a Porta USB " + FInterfaceName);
     }
 }
 
 ByteString TVexoUSBWinDeviceAPI::ReceivePacket(int ATimeOut) {
-    if (!IsOpen()) throw Exception("Dispositivo USB não está aberto");
+    if (!IsOpen()) throw ELinkError(TLinkFault::lkLinkGone, "Dispositivo USB não está aberto");
     Log("ReceivePacket: TimeOut: " + std::to_string(ATimeOut));
     if (FInternalBuffer.empty()) ReadPacket(Clock::now() + std::chrono::milliseconds(std::max(ATimeOut, 0)));
     return std::exchange(FInternalBuffer, {});
 }
 
 ByteString TVexoUSBWinDeviceAPI::ReceiveNumBytes(int ABytesToRead, int ATimeOut) {
-    if (!IsOpen()) throw Exception("Dispositivo USB não está aberto");
+    if (!IsOpen()) throw ELinkError(TLinkFault::lkLinkGone, "Dispositivo USB não está aberto");
     Log("ReceiveNumBytes: BytesToRead: " + std::to_string(ABytesToRead) +
         ", TimeOut: " + std::to_string(ATimeOut));
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(ATimeOut, 0));
@@ -463,7 +481,7 @@ ByteString TVexoUSBWinDeviceAPI::ReceiveNumBytes(int ABytesToRead, int ATimeOut)
 }
 
 ByteString TVexoUSBWinDeviceAPI::ReceiveTerminated(const ByteString& ATerminator, int ATimeOut) {
-    if (!IsOpen()) throw Exception("Dispositivo USB não está aberto");
+    if (!IsOpen()) throw ELinkError(TLinkFault::lkLinkGone, "Dispositivo USB não está aberto");
     Log("ReceiveTerminated: Terminator: " + ATerminator + ", TimeOut: " + std::to_string(ATimeOut), true);
     if (ATerminator.empty()) return {};
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(ATimeOut, 0));

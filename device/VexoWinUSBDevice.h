@@ -51,6 +51,11 @@ std::string USBNomeComparavel(const std::string& AName);
 // when there is none.
 std::string USBPortaDoNome(const std::string& AName);
 
+// The node a device path stands for: /dev/serial/by-id/... and by-path/... names, and any other
+// link, followed to their end (/dev/ttyACM0), so they compare equal to the node's own name. A path
+// that is no link, or that leads nowhere, is returned as it is.
+std::string NoDoDispositivo(const std::string& APath);
+
 // The USB devices present, with the id database.
 class TVexoUSBWinDeviceList {
 public:

@@ -1,6 +1,6 @@
 #include "pinpad/VexoAbecsPinPad.h"
 
-#include "device/TCPBlockSocket.h"
+#include "device/LinkFault.h"
 #include "device/VexoDevice.h"
 #include "pinpad/VexoAbecsApplicationLayer.h"
 #include "pinpad/VexoAbecsErrors.h"
@@ -23,31 +23,23 @@ constexpr int kReadSlice = 1000;     // ms of one read while waiting for the res
 constexpr int kDataTimeOut = 2000;   // ms for each byte inside a response frame
 constexpr int kEOTTimeOut = 2000;    // ms for EOT after CAN
 constexpr int kPurgePause = 500;     // ms of silence before a purge
-constexpr int kMaxDataPacket = 2048; // bytes between SYN and ETB
 constexpr int kMaxSends = 3;         // sends of one packet
 constexpr int kMaxFrameFailures = 3; // damaged response frames in a row
 constexpr int kMaxCANTries = 3;
+// Before a command: what is already on the line is read in reads this short; after an exchange
+// that failed, the line must stay silent this long, since the PIN pad may still be answering the
+// old command. However much it talks, the new command goes after kQuietLimit.
+constexpr int kQuietRead = 1;
+constexpr int kSettleSilence = 250;
+constexpr int kQuietLimit = 3000;
+// The protocol's error answer, which may come for any command.
+constexpr std::string_view kErrorAnswer = "ERR";
 
-// While the response has not started, silence is normal: the port's raise-on-timeout is switched
-// off for the wait and restored on every way out.
-class TRaiseExceptOff {
-public:
-    explicit TRaiseExceptOff(TBlockChannel* AChannel) : fChannel(AChannel) {
-        if (fChannel) {
-            fSaved = fChannel->RaiseExcept;
-            fChannel->RaiseExcept = false;
-        }
-    }
-    ~TRaiseExceptOff() {
-        if (fChannel) fChannel->RaiseExcept = fSaved;
-    }
-    TRaiseExceptOff(const TRaiseExceptOff&) = delete;
-    TRaiseExceptOff& operator=(const TRaiseExceptOff&) = delete;
-
-private:
-    TBlockChannel* fChannel;
-    bool fSaved = true;
-};
+// The log shows an error by its class name; std::exception has none.
+const char* ClassNameOf(const std::exception& AError) {
+    const auto* e = dynamic_cast<const Exception*>(&AError);
+    return e ? e->ClassName() : "Exception";
+}
 
 } // namespace
 
@@ -138,6 +130,7 @@ void TVexoAbecsPinPad::ExecCommand(bool AEvaluateResponse) {
 
 void TVexoAbecsPinPad::RunPackets(bool AEvaluateResponse) {
     if (fLogLevel >= 4) LogApplicationLayer(*fCommand);
+    QuietLine();
     const bool report = fReportProgress && fOnProgress;
     const int total = report ? CountPackets() : 0;
     int done = 0;
@@ -146,6 +139,8 @@ void TVexoAbecsPinPad::RunPackets(bool AEvaluateResponse) {
         fResponse->Clear();
         int nakCount = 0;
         int32_t blocksRead = 0;
+        // Until the response is in, a failure may leave the PIN pad still talking.
+        fLineUnsettled = true;
         for (;;) {
             blockStart = std::max(blockStart, 0);
             SendCommand(blockStart, blocksRead);
@@ -157,6 +152,7 @@ void TVexoAbecsPinPad::RunPackets(bool AEvaluateResponse) {
             if (nakCount >= kMaxSends) DoException("Error reading ACK");
         }
         WaitForResponse();
+        fLineUnsettled = false;
         if (AEvaluateResponse) EvaluateResponse();
         if (report && fOnProgress) fOnProgress(this, ++done, total);
         blockStart += blocksRead;
@@ -187,62 +183,99 @@ void TVexoAbecsPinPad::SendCommand(int32_t ABlockStart, int32_t& ABlocksRead) {
     LogData(2, "  TX -> ", frame);
 }
 
+// Whatever came since the last exchange (a late answer, the rest of a frame given up on, noise) would
+// be read as this command's acknowledgement or response.
+void TVexoAbecsPinPad::QuietLine() {
+    if (!IsEnabled()) return; // the send says so
+    const int silence = fLineUnsettled ? kSettleSilence : kQuietRead;
+    fLineUnsettled = false;
+    const Clock::time_point limit = Clock::now() + std::chrono::milliseconds(kQuietLimit);
+    size_t discarded = 0;
+    bool quiet = false;
+    while (!quiet && Clock::now() < limit) {
+        try {
+            const ByteString late = fDevice->Ler(silence, 0);
+            discarded += late.size();
+            quiet = late.empty();
+        } catch (const std::exception& e) {
+            // What came with a damaged byte is still there and goes with the next read; a port that is
+            // gone is not silence.
+            if (LinkFaultOf(e) != TLinkFault::lkLineError) throw;
+        }
+    }
+    if (discarded > 0 || !quiet)
+        LogF(3, "  QuietLine: %zu Bytes discarded%s", discarded, quiet ? "" : ", the line is still busy");
+}
+
 uint8_t TVexoAbecsPinPad::WaitForACK() {
     Log(3, "    WaitForACK");
-    const uint8_t answer = fDevice->LeByte(kAckTimeOut);
-    LogF(2, "    RX <- %d", answer);
-    return answer;
+    const std::optional<uint8_t> answer = fDevice->LerByte(kAckTimeOut);
+    // Not the timeout class: hosts read that one as the PIN pad's own "the cardholder took too long".
+    if (!answer) DoException("Error reading ACK");
+    LogF(2, "    RX <- %d", *answer);
+    return *answer;
 }
 
 void TVexoAbecsPinPad::WaitForResponse() {
     Log(2, "  WaitForResponse");
     TVexoAbecsPacket packet;
     int failures = 0;
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(fTimeOut);
     for (;;) {
-        WaitForSYN();
+        WaitForSYN(deadline);
         try {
-            ByteString data;
-            WaitForDataPacket(data);
-            Log(4, "    ReadCRC");
-            const ByteString crc = fDevice->LeString(kDataTimeOut, 2, {});
-            LogData(3, "    CRC: ", crc);
-            ByteString frame;
-            frame.reserve(data.size() + 4);
-            frame += static_cast<char>(SYN);
-            frame += data;
-            frame += static_cast<char>(ETB);
-            frame += crc;
-            packet.SetAsString(frame);
-            break;
+            ReadResponseFrame(packet);
         } catch (const std::exception& e) {
-            const auto* ve = dynamic_cast<const Exception*>(&e);
-            if (Logs(3))
-                Log(3, TextToAnsi(Format("    %s: %s", ve ? ve->ClassName() : "Exception", e.what())));
+            if (Logs(3)) Log(3, TextToAnsi(Format("    %s: %s", ClassNameOf(e), e.what())));
             IgnoreAllBytes(kPurgePause);
             SendNAK();
             if (++failures >= kMaxFrameFailures) {
                 LogF(3, "    %d Fails", failures);
                 DoException("Error reading Response");
             }
+            // The repeated frame gets the whole time again.
+            deadline = Clock::now() + std::chrono::milliseconds(fTimeOut);
+            continue;
         }
+        if (AnswersCommand(packet.Data())) break;
     }
     fResponse->SetAsString(packet.Data());
     LogF(2, "  Response.STAT: %d", fResponse->STAT());
     if (fLogLevel >= 4) LogApplicationLayer(*fResponse);
 }
 
-TBlockChannel* TVexoAbecsPinPad::ActiveChannel() const {
-    if (fDevice->IsSerialPort()) return &fDevice->Serial();
-    // The socket raises on every silent second; waiting for a cardholder over TCP needs the same
-    // quiet reads as the serial port.
-    if (fDevice->IsTCPPort()) return &fDevice->Socket();
-    return nullptr;
+// The frame after SYN: data up to ETB, the CRC, the checks. Any failure is a damaged frame.
+void TVexoAbecsPinPad::ReadResponseFrame(TVexoAbecsPacket& APacket) {
+    ByteString data;
+    WaitForDataPacket(data);
+    Log(4, "    ReadCRC");
+    const ByteString crc = fDevice->Ler(kDataTimeOut, 2);
+    LogData(3, "    CRC: ", crc);
+    if (crc.size() < 2) throw EVexoAbecsPinPadTimeout("Timeout reading CRC");
+    // The limit counts data bytes: a frame whose escapes doubled it on the wire may still be good.
+    if (TVexoAbecsPacket::UnstuffData(data).size() > MaxPacketData)
+        DoException(Format("Data Packet is Larger than %d", static_cast<int>(MaxPacketData)));
+    ByteString frame;
+    frame.reserve(data.size() + 4);
+    frame += static_cast<char>(SYN);
+    frame += data;
+    frame += static_cast<char>(ETB);
+    frame += crc;
+    APacket.SetAsString(frame);
 }
 
-void TVexoAbecsPinPad::WaitForSYN() {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(fTimeOut);
+// A good frame that names another command is the late answer to an earlier one: the link needs
+// nothing sent for it, and the wait for this command's answer goes on.
+bool TVexoAbecsPinPad::AnswersCommand(const ByteString& AData) {
+    const ByteString name = AData.substr(0, 3);
+    const ByteString wanted = TextToAnsi(fCommand->ID());
+    if (name == wanted || name == kErrorAnswer) return true;
+    Log(2, "  Answer to another command: " + name + ", waiting for " + wanted);
+    return false;
+}
+
+void TVexoAbecsPinPad::WaitForSYN(Clock::time_point ADeadline) {
     Log(3, "  WaitForSYN");
-    const TRaiseExceptOff quiet(ActiveChannel());
     for (;;) {
         if (fCommand->IsBlocking()) {
             if (fOnWaitForResponse) {
@@ -257,12 +290,13 @@ void TVexoAbecsPinPad::WaitForSYN() {
             }
         } else {
             const Clock::time_point now = Clock::now();
-            if (now > deadline) DoException(EVexoAbecsPinPadTimeout("Timeout reading Response"));
-            LogF(5, "    TL: %.3f sec", std::chrono::duration<double>(deadline - now).count());
+            if (now > ADeadline) DoException(EVexoAbecsPinPadTimeout("Timeout reading Response"));
+            LogF(5, "    TL: %.3f sec", std::chrono::duration<double>(ADeadline - now).count());
         }
-        const uint8_t b = ReadWaitingByte();
-        if (b != 0) LogF(3, "    RX <- %d", b);
-        if (b == SYN) break;
+        const std::optional<uint8_t> b = ReadWaitingByte();
+        if (!b) continue;
+        LogF(3, "    RX <- %d", *b);
+        if (*b == SYN) break;
     }
     Log(4, "  SYN received");
 }
@@ -271,43 +305,38 @@ void TVexoAbecsPinPad::WaitForSYN() {
 // silence: that would keep a blocking command waiting, or spinning, on a dead link for ever. A byte
 // that came in damaged is no failure of the port: before SYN it is noise like any other, and the
 // wait goes on.
-uint8_t TVexoAbecsPinPad::ReadWaitingByte() {
+std::optional<uint8_t> TVexoAbecsPinPad::ReadWaitingByte() {
     const Clock::time_point start = Clock::now();
-    const uint8_t b = fDevice->LeByte(kReadSlice);
-    if (b != 0) return b;
-    if (TBlockChannel* channel = ActiveChannel()) {
-        const int error = channel->LastError();
-        const bool serial = fDevice->IsSerialPort();
-        const int timeoutCode = serial ? static_cast<int>(ErrTimeout) : WSAETIMEDOUT;
-        if (serial && TBlockSerial::IsLineError(error)) {
-            const ESerialPortError damaged(error, channel->LastErrorDesc());
-            LogText(std::string("    ") + damaged.ClassName() + ": " + damaged.Message(), 3);
-            return b;
+    try {
+        if (const std::optional<uint8_t> b = fDevice->LerByte(kReadSlice)) return b;
+    } catch (const std::exception& e) {
+        if (LinkFaultOf(e) == TLinkFault::lkLineError) {
+            if (Logs(3)) Log(3, TextToAnsi(Format("    %s: %s", ClassNameOf(e), e.what())));
+            return std::nullopt;
         }
-        if (error != 0 && error != timeoutCode) {
-            if (serial) DoException(ESerialPortError(error, channel->LastErrorDesc()));
-            DoException(ESocketError(error, channel->LastErrorDesc()));
-        }
-        if (error == 0) return b; // a real 00h byte
-    } else if (!IsEnabled()) {
-        DoException("Communication is not Enabled");
+        if (const auto* error = dynamic_cast<const Exception*>(&e)) LogException(*error);
+        throw;
     }
+    if (!IsEnabled()) DoException("Communication is not Enabled");
     // Kinds that return at once with nothing (the null port, a file) would make this loop spin:
     // give the slice its full length.
     const Clock::time_point end = start + std::chrono::milliseconds(kReadSlice);
     if (Clock::now() < end) std::this_thread::sleep_until(end);
-    return b;
+    return std::nullopt;
 }
 
+// Bytes are collected as they arrive, still escaped: every data byte may come as two.
 void TVexoAbecsPinPad::WaitForDataPacket(ByteString& AData) {
     Log(3, "  WaitForDataPacket");
     AData.clear();
     for (;;) {
-        const uint8_t b = fDevice->LeByte(kDataTimeOut);
-        if (b == ETB) break;
-        if (AData.size() > static_cast<size_t>(kMaxDataPacket))
-            DoException(Format("Data Packet is Larger than %d", kMaxDataPacket));
-        AData += static_cast<char>(b);
+        const std::optional<uint8_t> b = fDevice->LerByte(kDataTimeOut);
+        // A silence inside a frame damages it; it is never a byte of it.
+        if (!b) throw EVexoAbecsPinPadTimeout("Timeout reading Data Packet");
+        if (*b == ETB) break;
+        if (AData.size() >= 2 * MaxPacketData)
+            DoException(Format("Data Packet is Larger than %d", static_cast<int>(MaxPacketData)));
+        AData += static_cast<char>(*b);
     }
     LogData(2, "  DataPacket: ", AData);
 }
@@ -328,12 +357,14 @@ bool TVexoAbecsPinPad::SendCAN() {
         fDevice->EnviaByte(CAN);
         try {
             LogF(3, "  Wait %d for EOT", kEOTTimeOut);
-            const uint8_t b = fDevice->LeByte(kEOTTimeOut);
-            LogF(2, "  RX <- %d", b);
-            if (b == EOT)
-                confirmed = true;
-            else
-                IgnoreAllBytes(kPurgePause);
+            // After a silence the next CAN goes at once; after another byte the line is emptied first.
+            if (const std::optional<uint8_t> b = fDevice->LerByte(kEOTTimeOut)) {
+                LogF(2, "  RX <- %d", *b);
+                if (*b == EOT)
+                    confirmed = true;
+                else
+                    IgnoreAllBytes(kPurgePause);
+            }
         } catch (...) {
             // Whatever the PIN pad or the port does here, the next try (or the error) follows.
         }

@@ -4,12 +4,14 @@
 #include "util/Types.h"
 
 #include <array>
+#include <chrono>
 #include <concepts>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,7 +20,7 @@
 namespace vexo {
 
 class TVexoDevice;
-class TBlockChannel;
+class TVexoAbecsPacket;
 class TVexoAbecsApplicationLayer;
 class TVexoAbecsCommand;
 class TVexoAbecsResponse;
@@ -335,8 +337,11 @@ private:
     void RunPackets(bool AEvaluateResponse);
     void SendCommand(int32_t ABlockStart, int32_t& ABlocksRead);
     uint8_t WaitForACK();
+    void QuietLine();
     void WaitForResponse();
-    void WaitForSYN();
+    void ReadResponseFrame(TVexoAbecsPacket& APacket);
+    bool AnswersCommand(const ByteString& AData);
+    void WaitForSYN(std::chrono::steady_clock::time_point ADeadline);
     void WaitForDataPacket(ByteString& AData);
     bool SendCAN();
     void SendNAK();
@@ -347,9 +352,8 @@ private:
     void Log(uint8_t ALevel, const ByteString& ALine);
     void LogF(uint8_t ALevel, const char* AFormat, ...) __attribute__((format(printf, 3, 4)));
     void LogData(uint8_t ALevel, std::string_view APrefix, std::string_view AData);
-    uint8_t ReadWaitingByte();
+    std::optional<uint8_t> ReadWaitingByte();
     int CountPackets() const;
-    TBlockChannel* ActiveChannel() const;
 
     std::unique_ptr<TVexoDevice> fDevice;
     TVexoAbecsMsgAlign fMsgAlign = TVexoAbecsMsgAlign::alCenter;
@@ -367,6 +371,7 @@ private:
     bool fLogMaskCardData = true;
     bool fIsBusy = false;
     bool fReportProgress = false; // the running command carries a media file's bytes
+    bool fLineUnsettled = false;  // the last exchange ended before its response was in
     int32_t fTimeOut = 10000;
     std::string fSPEKmod;
     std::string fSPEKpub;

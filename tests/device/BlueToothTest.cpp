@@ -251,13 +251,13 @@ TEST_F(BlueTooth, NoBusAtAllReadsAsNoAdapter) {
 TEST_F(BlueTooth, ConnectsToTheFirstPairedDeviceWhoseNameBeginsWithThePort) {
     device.SetPorta("BTH: mpt ");
     EXPECT_EQ(device.DeviceType(), dtBlueTooth);
-    EXPECT_EQ(ErrorOf([&] { device.Ativar(); }), "Sem Permissão para acesso a Dispositivos BlueTooth");
-    EXPECT_FALSE(device.Ativo());
+    // The kind itself refuses without permission; activating a named port asks for it.
+    EXPECT_EQ(ErrorOf([&] { bt().Conectar("BTH: mpt ", 2500); }),
+              "Sem Permissão para acesso a Dispositivos BlueTooth");
     EXPECT_TRUE(Logged("Exception: Sem Permissão para acesso a Dispositivos BlueTooth"));
-
-    EXPECT_TRUE(device.PedirPermissoesBlueTooth());
     device.SetTimeOutMilissegundos(2500);
     device.Ativar();
+    EXPECT_TRUE(Logged("PedirPermissoesBlueTooth"));
     EXPECT_TRUE(device.Ativo());
     EXPECT_EQ(bt().Dispositivo().Name, "MPT-II");
     EXPECT_EQ(calls, std::vector<std::string>{kMPT + " 00001101-0000-1000-8000-00805F9B34FB 2500"});
@@ -307,6 +307,26 @@ TEST_F(BlueTooth, UnknownOrUnpairedNamesAndFailedConnectsAreErrors) {
     // The real RFCOMM connect has no Bluetooth sockets to use here: it fails the same way.
     TVexoDeviceBlueTooth::ConectarServico = ConnectRFCOMM;
     EXPECT_EQ(ErrorOf([&] { device.Ativar(); }), "Erro ao conectar com Dispositivo [Gertec MOBI PIN 10]");
+}
+
+TEST_F(BlueTooth, ASendThatTimesOutFailsAndIsNeverSentAgain) {
+    device.SetPorta("BTH:MPT");
+    device.SetTimeOutMilissegundos(300);
+    device.Ativar();
+    // Nobody reads the far end: the stream takes what its buffers hold, then nothing more.
+    const ByteString big(4 << 20, 'Z');
+    const std::string error = ErrorOf([&] { device.EnviaString(big); });
+    EXPECT_EQ(error.rfind("Tempo esgotado ao enviar para o Dispositivo BlueTooth [MPT-II]: ", 0), 0u)
+        << error;
+    EXPECT_EQ(peers.size(), 1u); // no reconnection, so nothing of it went twice
+    size_t received = 0;
+    for (std::string part; !(part = devtest::RecvSome(peers[0], 1 << 16, 300)).empty();)
+        received += part.size();
+    EXPECT_GT(received, 0u);
+    EXPECT_LT(received, big.size());
+    EXPECT_NE(error.find(" " + std::to_string(received) + " de " + std::to_string(big.size())),
+              std::string::npos)
+        << error;
 }
 
 TEST_F(BlueTooth, ABrokenStreamIsReconnectedAtMostFiveTimes) {

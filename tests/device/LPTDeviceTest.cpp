@@ -101,6 +101,31 @@ TEST(TextFile, AMissingFolderFailsTheActivationWithTheFailuresClassAndMessage) {
     EXPECT_EQ(lines.back(), "Exception: " + expected);
 }
 
+TEST(TextFile, AWindowsPathFailsTheActivationAndCreatesNothing) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"FILE:C:\\saida\\x", "C:\\saida\\x"},
+        {"C:\\saida\\cupom.txt", "C:\\saida\\cupom.txt"},
+        {"saida\\cupom.prn", "saida\\cupom.prn"},
+        {"FILE:d:cupom", "d:cupom"},
+    };
+    for (const auto& [porta, arquivo] : cases) {
+        SCOPED_TRACE(porta);
+        TVexoDevice device;
+        device.SetPorta(porta);
+        ASSERT_EQ(device.DeviceType(), dtFile);
+        EXPECT_EQ(ErrorOf([&] { device.Ativar(); }),
+                  "Exception: Caminho de arquivo do Windows não é aceito neste sistema [" + arquivo + "]");
+        EXPECT_FALSE(device.Ativo());
+        EXPECT_FALSE(std::filesystem::exists(arquivo));
+    }
+    // A Linux path with a colon in a file's name is no drive letter.
+    devtest::TempDir dir;
+    TVexoDevice device;
+    device.SetPorta("FILE:" + dir.File("a:b"));
+    device.Ativar();
+    EXPECT_TRUE(std::filesystem::exists(dir.File("a:b")));
+}
+
 TEST(TextFile, ActivationAndChunkedSendsWriteTheseLogLines) {
     devtest::TempDir dir;
     const std::string log = dir.File("device.log");

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -224,6 +225,17 @@ TEST_F(WithDevices, DetectsKindAndProtocolFromThePortName) {
     EXPECT_TRUE(device.DetectarTipoEProtocoloDispositivoUSB(kind, protocol));
     device.SetPorta("/dev/ttyUSB3");
     EXPECT_FALSE(device.DetectarTipoEProtocoloDispositivoUSB(kind, protocol));
+
+    // The names udev makes for a serial node are links to it, followed wherever a node is compared.
+    const std::string byId = std::string(std::getenv("UMOCKDEV_DIR")) + "/dev/serial/by-id";
+    std::filesystem::create_directories(byId);
+    std::filesystem::create_symlink("../../ttyACM0", byId + "/usb-Gertec_PPC930-if00");
+    device.SetPorta("/dev/serial/by-id/usb-Gertec_PPC930-if00");
+    EXPECT_TRUE(device.DetectarTipoEProtocoloDispositivoUSB(kind, protocol));
+    EXPECT_EQ(NoDoDispositivo("/dev/serial/by-id/usb-Gertec_PPC930-if00"), "/dev/ttyACM0");
+    device.SetPorta("USB:/dev/serial/by-id/usb-Gertec_PPC930-if00");
+    EXPECT_TRUE(device.DetectarTipoEProtocoloDispositivoUSB(kind, protocol));
+    std::filesystem::remove_all(std::string(std::getenv("UMOCKDEV_DIR")) + "/dev/serial");
 
     // A USB name whose device is a serial node becomes that node.
     device.SetPorta("USB:Arduino");
