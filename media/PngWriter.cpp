@@ -14,6 +14,8 @@ namespace {
 // Trying a second filter choice doubles the work; above this many pixels one pass is enough, as the
 // picture is a photograph or a large drawing for which adaptive filtering is the better choice anyway.
 constexpr std::size_t kSecondPassPixels = std::size_t{1} << 20;
+// Up to 128 x 128 pixels every candidate is written, whatever it costs.
+constexpr std::size_t kSmallPicturePixels = 128 * 128;
 
 std::uint32_t Rgba(const std::uint8_t* APixel) {
     return std::uint32_t{APixel[0]} << 24 | std::uint32_t{APixel[1]} << 16 | std::uint32_t{APixel[2]} << 8 |
@@ -215,9 +217,13 @@ std::vector<PngLayout> PngLayouts(const Picture& APicture, PngForm AForm) {
         layouts.push_back(PaletteLayout(APicture, survey));
     if (!fewColours && survey.Grey && !survey.Opaque)
         layouts.push_back(ChannelLayout(APicture, PNG_COLOR_TYPE_GRAY_ALPHA, {0, 3}));
-    // A regular pattern can pack tighter in truecolour than as palette indices: for a picture small
-    // enough to write twice more, truecolour competes too.
-    if (layouts.empty() || APicture.Pixels.size() / 4 <= kSecondPassPixels)
+    // A regular pattern can pack tighter in truecolour than as palette indices or grey levels. It is
+    // worth the time of writing it (most of the time of the whole, at zlib's best level) when the
+    // others take 8 bits a pixel, or the picture is small; not for a QR code, whose 1-bit rows win.
+    const std::size_t pixels = APicture.Pixels.size() / 4;
+    const bool fewBits = std::any_of(layouts.begin(), layouts.end(),
+                                     [](const PngLayout& ALayout) { return ALayout.BitDepth < 8; });
+    if (layouts.empty() || (pixels <= kSecondPassPixels && (!fewBits || pixels <= kSmallPicturePixels)))
         layouts.push_back(TruecolourLayout(APicture, survey.Opaque));
     return layouts;
 }

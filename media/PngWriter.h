@@ -21,7 +21,8 @@ struct PngLayout {
 // The layouts that hold APicture exactly in AForm, the fewest bits per pixel first. Smallest offers
 // greyscale at the least depth when the picture has no colour and no transparency, a palette of the
 // fewest bits when it has at most 256 colours, grey with alpha for a grey picture with transparency,
-// and truecolour when nothing smaller holds it or the picture is small enough to try it as well.
+// and truecolour when nothing smaller holds it, when the others take 8 bits a pixel, or when the
+// picture is small enough to try it as well.
 // Rgb8 offers 8-bit truecolour alone.
 std::vector<PngLayout> PngLayouts(const Picture& APicture, PngForm AForm);
 
