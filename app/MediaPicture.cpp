@@ -18,19 +18,9 @@ void TMediaPicture::SetWithBytes(media::Picture AImage, media::MediaType AFormat
     OwnBytes = std::move(ABytes);
 }
 
-vexo::ByteString TMediaPicture::UploadBytes(media::MediaType& ADeclared, bool ATakesPNG,
-                                            bool ATakesJPEG) const {
-    if (!OwnBytes.empty()) {
-        ADeclared = Type;
-        return OwnBytes;
-    }
-    // PNG keeps every pixel; JPEG only for a PIN pad that takes nothing else of the two.
-    if (!ATakesPNG && ATakesJPEG) {
-        ADeclared = media::MediaType::mtJPG;
-        return media::EncodeJpeg(Image);
-    }
-    ADeclared = media::MediaType::mtPNG;
-    return media::EncodePng(Image);
+media::UploadPlan TMediaPicture::Upload(const media::UploadOptions& AOptions) const {
+    media::PictureFile file{Image, Type, OwnBytes, OwnBytes.empty()};
+    return media::PrepareUpload(file, AOptions);
 }
 
 QImage ToQImage(const media::Picture& APicture) {

@@ -3,6 +3,7 @@
 // shows, what it measures and what it uploads are one and the same picture.
 #include "media/MediaType.h"
 #include "media/Picture.h"
+#include "media/UploadForm.h"
 #include "util/Types.h"
 #include <QImage>
 #include <QString>
@@ -21,17 +22,17 @@ struct TMediaPicture {
     void SetPicture(media::Picture AImage, media::MediaType AType);
     void SetWithBytes(media::Picture AImage, media::MediaType AFormat, vexo::ByteString ABytes);
     void Clear() { SetPicture({}, Type); }
-    // The bytes to upload and the type to declare for them. The picture's own bytes when it still has
-    // them; otherwise (a bitmap, say) it is written afresh, as PNG unless the PIN pad takes JPEG and no
-    // PNG (there is no GIF writer).
-    vexo::ByteString UploadBytes(media::MediaType& ADeclared, bool ATakesPNG = true,
-                                 bool ATakesJPEG = true) const;
+    // The bytes to upload, the type to declare for them and the notes for the log, by media's
+    // PrepareUpload; a picture without its own bytes (a bitmap, say) is written afresh.
+    media::UploadPlan Upload(const media::UploadOptions& AOptions) const;
 };
 
-// The Multimedia page's state: the picture of "Image" and the QR picture of "QRCode".
+// The Multimedia page's state: the picture of "Image", the QR picture of "QRCode", and the PNG form
+// of every PNG the page makes (the settings file's [Media] PngForm).
 struct TMediaPageState {
     TMediaPicture Media;
     media::Picture QRCode;
+    media::PngForm Form = media::PngForm::Smallest;
 };
 
 // The media library's RGBA pixels as a Qt image (a deep copy); an empty picture gives a null image.

@@ -423,6 +423,7 @@ void TfrMain::ReadParams() {
     const int align = ini.ReadInteger("PinPad", "MsgAlign", 3);
     cbxMsgAlign->setCurrentIndex(align >= 0 && align < cbxMsgAlign->count() ? align : -1);
     cbMsgWordWrap->setChecked(ini.ReadBool("PinPad", "MsgWordWrap", true));
+    ReadPngForm(ini.ReadString("Media", "PngForm", "smallest"));
 }
 
 void TfrMain::ApplyParams() {

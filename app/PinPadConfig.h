@@ -108,6 +108,7 @@ private:
     // Settings
     void SaveParams();
     void ReadParams();
+    void ReadPngForm(const std::string& AValue);
     void ApplyParams();
 
     // Component events
@@ -245,6 +246,7 @@ public:
     QToolButton* btSearchSerialPorts1 = nullptr;
     QLabel* pMediaInfo = nullptr;
     QPushButton* btMediaLoad = nullptr;
+    QCheckBox* cbMediaAsIs = nullptr;
     TPictureView* imgQRCode = nullptr;
     QTextEdit* mQRCode = nullptr;
     QPushButton* btPaintQRCode = nullptr;

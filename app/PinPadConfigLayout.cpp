@@ -417,10 +417,14 @@ void TfrMain::BuildMediaImagePage(QWidget* APage) {
     small.setPointSizeF(small.pointSizeF() * 0.85);
     pMediaInfo->setFont(small);
     btMediaLoad = Button("btMediaLoad", tr("Media Load"));
+    cbMediaAsIs = Named(new QCheckBox(tr("As is")), "cbMediaAsIs");
+    cbMediaAsIs->setToolTip(tr("Send the picture file's own bytes: not scaled to the display, "
+                               "not rewritten, no choice between PNG and JPEG"));
     auto* row = new QHBoxLayout;
     row->addWidget(edMediaLoad, 1);
     row->addWidget(btSearchSerialPorts1);
     row->addWidget(pMediaInfo);
+    row->addWidget(cbMediaAsIs);
     row->addWidget(btMediaLoad);
 
     auto* layout = new QVBoxLayout(APage);

@@ -2,12 +2,14 @@
 #include "app/MediaPicture.h"
 #include "app/PinPadConfig.h"
 #include "media/MediaError.h"
+#include "media/PictureCodecs.h"
 #include "media/PictureIO.h"
 #include "media/QRCode.h"
 #include "media/Scaling.h"
 #include "pinpad/VexoAbecsApplicationLayer.h"
 #include "pinpad/VexoAbecsPinPad.h"
 #include "util/Exception.h"
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -58,12 +60,22 @@ const media::Picture& TfrMain::QRCodePicture() const {
 
 void TfrMain::StartMediaPage() {
     media::Picture builtIn = BuiltInMediaPicture();
-    vexo::ByteString png = media::EncodePng(builtIn);
+    vexo::ByteString png = media::EncodePng(builtIn, fMediaPage->Form);
     fMediaPage->Media.SetWithBytes(std::move(builtIn), media::MediaType::mtPNG, std::move(png));
     ShowMediaPicture();
     ShowMediaInfo();
     mQRCode->setPlainText(SampleQRCodeText());
     btPaintQRCodeClick();
+}
+
+// A value the window does not know keeps the smallest form and says so, rather than failing later.
+void TfrMain::ReadPngForm(const std::string& AValue) {
+    const auto form = media::ParsePngForm(AValue);
+    fMediaPage->Form = form.value_or(media::PngForm::Smallest);
+    if (!form)
+        AddToLog(
+            QStringLiteral("- [Media] PngForm=%1 is not smallest or rgb8: PNG pictures are made smallest")
+                .arg(QString::fromStdString(AValue)));
 }
 
 void TfrMain::ShowMediaInfo() {
@@ -141,15 +153,18 @@ void TfrMain::btMediaLoadClick() {
     const TMediaPicture& picture = fMediaPage->Media;
     if (picture.Image.Empty())
         throw vexo::Exception(tr("No picture to load: pick a picture file first").toStdString());
-    media::MediaType declared = picture.Type;
-    bool takesPNG = true, takesJPEG = true;
-    if (picture.OwnBytes.empty()) {
-        const auto capabilities = VexoAbecsPinPad1->GetPinPadCapabilities();
-        takesPNG = capabilities.MediaPNGisSupported;
-        takesJPEG = capabilities.MediaJPGisSupported;
-    }
-    const vexo::ByteString bytes = picture.UploadBytes(declared, takesPNG, takesJPEG);
-    UploadMedia(edMediaLoad->text(), bytes, declared);
+    const auto capabilities = VexoAbecsPinPad1->GetPinPadCapabilities();
+    media::UploadOptions options;
+    options.Form = fMediaPage->Form;
+    options.AsIs = cbMediaAsIs->isChecked();
+    options.TakesPng = capabilities.MediaPNGisSupported;
+    options.TakesJpeg = capabilities.MediaJPGisSupported;
+    options.DisplayCols = static_cast<int>(capabilities.DisplayGraphicPixels.Cols);
+    options.DisplayRows = static_cast<int>(capabilities.DisplayGraphicPixels.Rows);
+    const media::UploadPlan plan = picture.Upload(options);
+    for (const std::string& note : plan.Notes)
+        AddToLog(QStringLiteral("- ") + QString::fromStdString(note));
+    UploadMedia(edMediaLoad->text(), plan.Bytes, plan.Type);
 }
 
 void TfrMain::btPaintQRCodeClick() {
@@ -170,7 +185,7 @@ void TfrMain::btSendQRCodeClick() {
     // A second send scales the picture already sent, which at the same size leaves it as it is.
     media::Picture scaled = media::ScaleQRCodeForDisplay(fMediaPage->QRCode, static_cast<int>(display.Cols),
                                                          static_cast<int>(display.Rows));
-    const vexo::ByteString png = media::EncodePng(scaled);
+    const vexo::ByteString png = media::EncodePng(scaled, fMediaPage->Form);
     fMediaPage->QRCode = std::move(scaled);
     ShowQRCodePicture();
     UploadMedia(edQRCodeImgName->text(), png, media::MediaType::mtPNG);

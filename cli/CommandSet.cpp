@@ -15,6 +15,7 @@ struct CommandSet::Arguments {
     CexArgs Cex;
     std::string File;
     bool Show = false;
+    MediaForm Media;
 };
 
 namespace {
@@ -81,10 +82,17 @@ CommandSet::CommandSet(CLI::App& AApp) : fApp(AApp), fArgs(std::make_unique<Argu
     upload->add_option("--name", a.Name,
                        "media name (default: from the file name, as the window proposes it)");
     upload->add_flag("--show", a.Show, "show it afterwards (DSI)");
+    upload->add_option("--png-form", a.Media.PngForm,
+                       "smallest (default: the fewest bits that hold the picture) or rgb8 (8-bit RGB, for a "
+                       "PIN pad whose PNG decoder takes nothing else)");
+    upload->add_flag("--as-is", a.Media.AsIs,
+                     "send the file's own bytes: not scaled to the display, not rewritten, no choice between "
+                     "PNG and JPEG");
     CLI::App* qr = Sub(AApp, "qr", "make a QR code of TEXT, scaled to the graphic display, and upload it");
     qr->add_option("TEXT", a.Text, "the text the QR code holds")->required();
     qr->add_option("--name", a.Name, "media name (default QRCODE01)");
     qr->add_flag("--show", a.Show, "show it afterwards (DSI)");
+    qr->add_option("--png-form", a.Media.PngForm, "smallest (default: 1-bit greyscale) or rgb8 (8-bit RGB)");
     Sub(AApp, "ports", "list the ports: serial, USB, printer queues, Bluetooth (opens no PIN pad)");
     Sub(AApp, "detect", "find the serial port a PIN pad answers on (OPN, then CLO, on each)");
 }
@@ -116,8 +124,8 @@ PreparedCommand CommandSet::Prepare() const {
     if (name == "lmf") return MakeLmf();
     if (name == "dsi") return MakeDsi(a.Name);
     if (name == "dmf") return MakeDmf(a.List);
-    if (name == "upload") return MakeUpload(a.File, a.Name, a.Show);
-    if (name == "qr") return MakeQr(a.Text, a.Name, a.Show);
+    if (name == "upload") return MakeUpload(a.File, a.Name, a.Show, a.Media);
+    if (name == "qr") return MakeQr(a.Text, a.Name, a.Show, a.Media);
     if (name == "ports") return MakePorts();
     if (name == "detect") return MakeDetect();
     throw BadArguments("unknown command " + name);

@@ -10,6 +10,7 @@
 #include "media/PictureIO.h"
 #include "media/QRCode.h"
 #include "media/Scaling.h"
+#include "media/UploadForm.h"
 #include "pinpad/VexoAbecsApplicationLayer.h"
 #include "pinpad/VexoAbecsMsgFormat.h"
 #include "pinpad/VexoAbecsPinPad.h"
@@ -497,7 +498,23 @@ PreparedCommand MakeDmf(const std::vector<std::string>& ANames) {
             }};
 }
 
-PreparedCommand MakeUpload(const std::string& AFile, const std::string& AName, bool AShow) {
+kestrel::media::PngForm ParsePngFormOption(const std::string& AText, const char* ACommand) {
+    const auto form = kestrel::media::ParsePngForm(AText);
+    if (!form)
+        throw BadArguments(std::string(ACommand) + ": --png-form must be smallest or rgb8, not \"" + AText +
+                           "\"");
+    return *form;
+}
+
+void AddNotes(CommandResult& AResult, const std::vector<std::string>& ANotes) {
+    if (ANotes.empty()) return;
+    AResult.Fields.Set("notes", JsonValue::StringArray(ANotes));
+    for (const auto& note : ANotes)
+        AResult.Lines.push_back("note: " + note);
+}
+
+PreparedCommand MakeUpload(const std::string& AFile, const std::string& AName, bool AShow,
+                           const MediaForm& AForm) {
     kestrel::media::PictureFile picture;
     try {
         picture = kestrel::media::ReadPictureFile(AFile);
@@ -506,16 +523,29 @@ PreparedCommand MakeUpload(const std::string& AFile, const std::string& AName, b
     }
     const std::string name = AName.empty() ? kestrel::media::MediaNameFromFileName(AFile) : AName;
     CheckMediaName(name, "upload: the media name");
-    // The type declared to the PIN pad is the format of the bytes it receives, whatever the file's
-    // extension says.
-    const auto type = static_cast<vexo::TVexoAbecsPinPadMediaType>(picture.Format);
-    const ByteString bytes = kestrel::media::OwnFormatBytes(picture);
-    return {"upload", true, [=](CommandContext& AContext, CommandResult& AResult) {
-                Upload(AContext, AResult, name, bytes, type, AShow);
+    kestrel::media::UploadOptions options;
+    options.Form = ParsePngFormOption(AForm.PngForm, "upload");
+    options.AsIs = AForm.AsIs;
+    return {"upload", true, [=](CommandContext& AContext, CommandResult& AResult) mutable {
+                // The file as it is needs nothing of the PIN pad; anything else is fitted to it.
+                if (!options.AsIs) {
+                    const auto capabilities = AContext.PinPad.GetPinPadCapabilities();
+                    options.TakesPng = capabilities.MediaPNGisSupported;
+                    options.TakesJpeg = capabilities.MediaJPGisSupported;
+                    options.DisplayCols = static_cast<int>(capabilities.DisplayGraphicPixels.Cols);
+                    options.DisplayRows = static_cast<int>(capabilities.DisplayGraphicPixels.Rows);
+                }
+                const kestrel::media::UploadPlan plan = kestrel::media::PrepareUpload(picture, options);
+                // The type declared to the PIN pad is the format of the bytes it receives, whatever the
+                // file's extension says.
+                Upload(AContext, AResult, name, plan.Bytes,
+                       static_cast<vexo::TVexoAbecsPinPadMediaType>(plan.Type), AShow);
+                AddNotes(AResult, plan.Notes);
             }};
 }
 
-PreparedCommand MakeQr(const std::string& AText, const std::string& AName, bool AShow) {
+PreparedCommand MakeQr(const std::string& AText, const std::string& AName, bool AShow,
+                       const MediaForm& AForm) {
     if (AText.empty()) throw BadArguments("qr: the text is empty, so there is no QR code to send");
     kestrel::media::Picture bitmap;
     try {
@@ -525,12 +555,13 @@ PreparedCommand MakeQr(const std::string& AText, const std::string& AName, bool 
     }
     const std::string name = AName.empty() ? std::string("QRCODE01") : AName;
     CheckMediaName(name, "qr: the media name");
+    const kestrel::media::PngForm form = ParsePngFormOption(AForm.PngForm, "qr");
     return {"qr", true, [=](CommandContext& AContext, CommandResult& AResult) {
                 const auto display = AContext.PinPad.GetPinPadCapabilities().DisplayGraphicPixels;
                 const kestrel::media::Picture scaled = kestrel::media::ScaleQRCodeForDisplay(
                     bitmap, static_cast<int>(display.Cols), static_cast<int>(display.Rows));
                 AddField(AResult, "side", JsonValue(scaled.Width), std::to_string(scaled.Width));
-                Upload(AContext, AResult, name, kestrel::media::EncodePng(scaled),
+                Upload(AContext, AResult, name, kestrel::media::EncodePng(scaled, form),
                        vexo::TVexoAbecsPinPadMediaType::mtPNG, AShow);
             }};
 }

@@ -58,8 +58,16 @@ PreparedCommand MakeCex(const CexArgs& AArgs);
 PreparedCommand MakeLmf();
 PreparedCommand MakeDsi(const std::string& AName);
 PreparedCommand MakeDmf(const std::vector<std::string>& ANames);
-PreparedCommand MakeUpload(const std::string& AFile, const std::string& AName, bool AShow);
-PreparedCommand MakeQr(const std::string& AText, const std::string& AName, bool AShow);
+// How a picture goes: the PNG form ("smallest" or "rgb8", --png-form) and, for a file, whether it goes
+// as it is (--as-is) rather than scaled to the display and in the smallest of PNG and JPEG.
+struct MediaForm {
+    std::string PngForm = "smallest";
+    bool AsIs = false;
+};
+PreparedCommand MakeUpload(const std::string& AFile, const std::string& AName, bool AShow,
+                           const MediaForm& AForm = {});
+PreparedCommand MakeQr(const std::string& AText, const std::string& AName, bool AShow,
+                       const MediaForm& AForm = {});
 PreparedCommand MakePorts();
 PreparedCommand MakeDetect();
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "media/Picture.h"
+#include "media/PngForm.h"
 #include "util/Types.h"
 #include <string_view>
 
@@ -18,8 +19,8 @@ Picture DecodeGif(std::string_view ABytes, std::size_t AMaxPixels = kMaxPictureP
 bool IsBmp(std::string_view ABytes) noexcept;
 Picture DecodeBmp(std::string_view ABytes, std::size_t AMaxPixels = kMaxPicturePixels);
 
-// 8-bit PNG: RGB when every pixel is opaque, RGBA otherwise. Pure black and white stay exact.
-vexo::ByteString EncodePng(const Picture& APicture);
+// A PNG holding every pixel exactly, in AForm (see PngForm.h), with zlib at its best level.
+vexo::ByteString EncodePng(const Picture& APicture, PngForm AForm = PngForm::Smallest);
 // Baseline JPEG (AQuality 1 to 100); transparent pixels are laid over white, as JPEG has no alpha.
 vexo::ByteString EncodeJpeg(const Picture& APicture, int AQuality = 90);
 

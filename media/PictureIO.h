@@ -24,9 +24,9 @@ PictureFile ReadPictureBytes(vexo::ByteString ABytes, std::size_t AMaxPixels = k
 // Reads and decodes a picture file; the message of any failure names the file.
 PictureFile ReadPictureFile(const std::string& APath, std::size_t AMaxPixels = kMaxPicturePixels);
 
-// The picture in its own format, as it goes to the PIN pad: a PNG is written afresh (8-bit RGB or
-// RGBA, whatever depth or interlacing the original had); a JPEG or GIF keeps its original bytes, since
-// recompressing a JPEG only loses quality and the library writes no GIF.
+// The picture in its own format: a PNG is written afresh in the smallest form (whatever depth or
+// interlacing the original had); a JPEG or GIF keeps its original bytes, since recompressing a JPEG only
+// loses quality and the library writes no GIF. Uploads go through PrepareUpload (UploadForm.h).
 vexo::ByteString OwnFormatBytes(const PictureFile& AFile);
 
 // Largest file read as a picture: far above any real photo, low enough that picking a huge file, or a

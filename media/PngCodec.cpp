@@ -1,10 +1,11 @@
 #include "media/MediaError.h"
 #include "media/PictureCodecs.h"
+#include "media/PngWriter.h"
 #include <png.h>
 #include <string>
 
-// libpng's simplified API keeps its setjmp/longjmp inside the library and reports failures as a return
-// value, so no C++ frame is ever jumped over.
+// Reading goes through libpng's simplified API, which keeps its setjmp/longjmp inside the library and
+// reports failures as a return value, so no C++ frame is ever jumped over.
 
 namespace kestrel::media {
 
@@ -28,15 +29,6 @@ private:
     throw EMediaError(std::string(AWhat) + ": " + AImage.Message());
 }
 
-std::vector<std::uint8_t> WithoutAlpha(const Picture& APicture) {
-    std::vector<std::uint8_t> rgb;
-    rgb.reserve(APicture.Pixels.size() / 4 * 3);
-    for (std::size_t i = 0; i < APicture.Pixels.size(); i += 4)
-        rgb.insert(rgb.end(), APicture.Pixels.begin() + static_cast<std::ptrdiff_t>(i),
-                   APicture.Pixels.begin() + static_cast<std::ptrdiff_t>(i + 3));
-    return rgb;
-}
-
 } // namespace
 
 Picture DecodePng(std::string_view ABytes, std::size_t AMaxPixels) {
@@ -55,24 +47,9 @@ Picture DecodePng(std::string_view ABytes, std::size_t AMaxPixels) {
     return picture;
 }
 
-vexo::ByteString EncodePng(const Picture& APicture) {
+vexo::ByteString EncodePng(const Picture& APicture, PngForm AForm) {
     CheckPixels(APicture, "Cannot write the PNG picture");
-    const bool opaque = APicture.Opaque();
-    const std::vector<std::uint8_t> rgb = opaque ? WithoutAlpha(APicture) : std::vector<std::uint8_t>();
-    const void* pixels = opaque ? rgb.data() : APicture.Pixels.data();
-
-    PngImage image;
-    image->width = static_cast<png_uint_32>(APicture.Width);
-    image->height = static_cast<png_uint_32>(APicture.Height);
-    image->format = opaque ? PNG_FORMAT_RGB : PNG_FORMAT_RGBA;
-    png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(image.get(), nullptr, &size, 0, pixels, 0, nullptr))
-        Fail("Cannot write the PNG picture", image);
-    vexo::ByteString out(size, '\0');
-    if (!png_image_write_to_memory(image.get(), out.data(), &size, 0, pixels, 0, nullptr))
-        Fail("Cannot write the PNG picture", image);
-    out.resize(size);
-    return out;
+    return WritePngLayout(APicture, AForm);
 }
 
 } // namespace kestrel::media

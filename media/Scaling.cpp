@@ -34,6 +34,20 @@ Picture ScaleNearest(const Picture& APicture, int AWidth, int AHeight, std::size
     return scaled;
 }
 
+PictureSize FitWithin(int AWidth, int AHeight, int ACols, int ARows) noexcept {
+    if (ACols < 1 || ARows < 1 || (AWidth <= ACols && AHeight <= ARows)) return {AWidth, AHeight};
+    const long long w = AWidth, h = AHeight;
+    // The side that overflows more sets the factor; the other follows, rounded down so it still fits.
+    if (w * ARows >= h * ACols) return {ACols, static_cast<int>(std::max(1LL, h * ACols / w))};
+    return {static_cast<int>(std::max(1LL, w * ARows / h)), ARows};
+}
+
+Picture ScaleToFit(const Picture& APicture, int ACols, int ARows) {
+    const PictureSize size = FitWithin(APicture.Width, APicture.Height, ACols, ARows);
+    if (size.Width == APicture.Width && size.Height == APicture.Height) return APicture;
+    return ScaleNearest(APicture, size.Width, size.Height);
+}
+
 int QRCodeSideForDisplay(int ACols, int ARows) noexcept {
     return std::min(ACols, ARows) - 20;
 }

@@ -10,6 +10,20 @@ namespace kestrel::media {
 Picture ScaleNearest(const Picture& APicture, int AWidth, int AHeight,
                      std::size_t AMaxPixels = kMaxPicturePixels);
 
+// The size of an AWidth x AHeight picture brought down, proportions kept, to fit a display of ACols x
+// ARows pixels: unchanged when it already fits or when the display has no pixels (0 x 0); each side at
+// least 1 pixel.
+struct PictureSize {
+    int Width = 0;
+    int Height = 0;
+    bool operator==(const PictureSize&) const = default;
+};
+PictureSize FitWithin(int AWidth, int AHeight, int ACols, int ARows) noexcept;
+
+// The picture scaled down with ScaleNearest to FitWithin the display; a picture that fits comes back
+// as it is.
+Picture ScaleToFit(const Picture& APicture, int ACols, int ARows);
+
 // Side of the square QR picture for a graphic display of ACols x ARows pixels: the smaller side less
 // 20 pixels of margin. It is below 1 for displays of 20 pixels or less (0 x 0: no graphic display).
 int QRCodeSideForDisplay(int ACols, int ARows) noexcept;

@@ -168,6 +168,14 @@ bool LooksLike(const ByteString& AData, int AType) {
     }
 }
 
+// A PNG whose IHDR chunk declares 8-bit truecolour (colour type 2 or 6), the only form the decoders of
+// some PIN pads take.
+bool TruecolourPng(const ByteString& AData) {
+    if (AData.size() < 26 || AData.compare(12, 4, "IHDR") != 0) return false;
+    const int depth = static_cast<unsigned char>(AData[24]), type = static_cast<unsigned char>(AData[25]);
+    return depth == 8 && (type == 2 || type == 6);
+}
+
 // The lines of a display message: each ended by CR; a last line without CR counts too.
 std::vector<std::string> SplitLines(std::string_view AText) {
     std::vector<std::string> lines;
@@ -925,6 +933,8 @@ SimReply PinPadModel::MLE(const SimCommand& ACommand) {
     if (TVexoAbecsPacket::UpdateCRC(0, load.Data) != load.CRC && !fProfile.Breaks.AcceptBadMleCrc)
         return {"MLE", ST_MFERR};
     if (!LooksLike(load.Data, load.Type)) return {"MLE", ST_MFERRFMT};
+    if (load.Type == 1 && fProfile.PngTruecolourOnly && !TruecolourPng(load.Data))
+        return {"MLE", ST_MFERRFMT};
     if (auto old = FindMedia(load.Name); old != fMedia.end()) {
         old->Name = load.Name;
         old->Data = std::move(load.Data);

@@ -143,6 +143,12 @@ bool Apply(Profile& AProfile, const std::string& AKey, const std::string& AValue
         }
         return true;
     }
+    if (key == "PNG_FORM") {
+        const std::string v = UpperCase(AValue);
+        if (v != "SMALLEST" && v != "RGB8") return false;
+        AProfile.PngTruecolourOnly = v == "RGB8";
+        return true;
+    }
     if (key == "OPEN_COMMANDS") {
         AProfile.OpenCommands.clear();
         for (const auto& word : Words(UpperCase(AValue)))

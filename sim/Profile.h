@@ -24,6 +24,9 @@ struct Profile {
     Screen Display = Screen::Color;
     bool Contactless = true;
     bool Png = true, Jpeg = true, Gif = false;
+    // The PNG forms the decoder takes: every standard one ("png_form = smallest"), or only 8-bit
+    // truecolour, RGB or RGBA ("png_form = rgb8"); a file in another form is refused with 101 at MLE.
+    bool PngTruecolourOnly = false;
     uint64_t MediaMemory = 8u * 1024 * 1024;
     // Commands served without an open session; every other one answers 10 outside a session.
     std::set<std::string> OpenCommands = {"OPN", "GIN", "GIX", "LMF"};

@@ -88,9 +88,10 @@ int main(int argc, char** argv) {
         "Profiles: graphic (default; 320x240 colour, 8x16 text, PNG and JPEG), graphic-gif, text\n"
         "(2x16, no media), ppc930 (a Gertec PPC-930), rule-breaker (graphic breaking every rule of\n"
         "--break), or a file of \"key = value\" lines (base, name, PP_ items, text_rows, text_cols,\n"
-        "pixel_width, pixel_height, display text|mono|color, contactless, media_formats, media_memory,\n"
-        "open_commands, default_timeout, session implicit|strict, contactless_timeout,\n"
-        "answer_delay CMD:MS ..., break_no_eot, break_ignore_nak, break_mle_crc, break_leftover).\n"
+        "pixel_width, pixel_height, display text|mono|color, contactless, media_formats,\n"
+        "png_form smallest|rgb8, media_memory, open_commands, default_timeout, session implicit|strict,\n"
+        "contactless_timeout, answer_delay CMD:MS ..., break_no_eot, break_ignore_nak, break_mle_crc,\n"
+        "break_leftover).\n"
         "Rules broken on purpose: no_eot (CAN gets no EOT), ignore_nak (a host's NAK gets no resend),\n"
         "mle_crc (MLE takes a file with a wrong CRC), leftover (the command CAN aborted still answers\n"
         "after the EOT).\n\n" +

@@ -19,9 +19,10 @@ inline int FuzzDecoder(Picture (*ADecode)(std::string_view, std::size_t), const 
         const std::size_t expected =
             static_cast<std::size_t>(picture.Width) * static_cast<std::size_t>(picture.Height) * 4;
         if (picture.Empty() || picture.Pixels.size() != expected) __builtin_trap();
-        // Whatever decodes must survive our own PNG writer and come back unchanged.
-        if (expected <= (std::size_t{1} << 16) * 4 && DecodePng(EncodePng(picture)).Pixels != picture.Pixels)
-            __builtin_trap();
+        // Whatever decodes must survive our own PNG writer, in either form, and come back unchanged.
+        if (expected <= (std::size_t{1} << 16) * 4)
+            for (PngForm form : {PngForm::Smallest, PngForm::Rgb8})
+                if (DecodePng(EncodePng(picture, form)).Pixels != picture.Pixels) __builtin_trap();
     } catch (const EMediaError&) {
     }
     return 0;

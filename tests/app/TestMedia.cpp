@@ -11,6 +11,7 @@
 #include "pinpad/VexoAbecsPinPad.h"
 #include "sim/SimulatorRunner.h"
 #include <QBuffer>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -352,7 +353,8 @@ private slots:
         QCOMPARE(shown.Width, 192);
         QCOMPARE(shown.Pixels, W().MediaPicture().Pixels);
 
-        // Picked files go byte for byte: a JPEG written again would lose quality, a PNG its own chunks.
+        // Picked files that fit the display go byte for byte where that is smallest: a JPEG written again
+        // would lose quality. A PNG is written afresh in the smallest form, the same bytes for this one.
         struct Case {
             QString File;
             std::string Bytes;
@@ -502,6 +504,63 @@ private slots:
         QVERIFY(LogEndsWithError(W(), QStringLiteral("Exception"),
                                  QStringLiteral("No QR code to send: the QR text is empty")));
         QCOMPARE(fSim->CommandsHandled(), handled);
+    }
+
+    // [Media] PngForm in the settings file: the QR code goes as 8-bit RGB to a PIN pad that takes
+    // nothing else, and as 1-bit greyscale by default, which such a PIN pad refuses.
+    void pngFormFromTheSettingsFile() {
+        Profile rgb8 = Profile::Graphic();
+        rgb8.Set("png_form", "rgb8");
+        const auto form = [this] {
+            const std::string png = fSim->Media("QRCODE01")->Data;
+            return std::make_pair(int(png.at(24)), int(png.at(25)));
+        };
+        WriteFile(FilePath(QStringLiteral("kestrel.ini")), "[Media]\nPngForm=rgb8\n");
+        Connect(rgb8);
+        C<QPushButton>("btSendQRCode")->click();
+        CheckUploaded(QStringLiteral("QRCODE01"), 1);
+        QCOMPARE(form(), std::make_pair(8, 2));
+        QCOMPARE(media::DecodePng(fSim->Media("QRCODE01")->Data).Pixels, W().QRCodePicture().Pixels);
+        cleanup();
+
+        WriteFile(FilePath(QStringLiteral("kestrel.ini")), "[Media]\nPngForm=sixteen\n");
+        Connect(rgb8);
+        QVERIFY(Log().contains(QStringLiteral("PngForm=sixteen is not smallest or rgb8")));
+        C<QPushButton>("btSendQRCode")->click();
+        QVERIFY2(ErrorShown(), qPrintable(Log()));
+        QVERIFY(!fSim->Media("QRCODE01"));
+        cleanup();
+
+        QFile::remove(FilePath(QStringLiteral("kestrel.ini")));
+        Connect(Profile::Graphic());
+        C<QPushButton>("btSendQRCode")->click();
+        CheckUploaded(QStringLiteral("QRCODE01"), 1);
+        QCOMPARE(form(), std::make_pair(1, 0));
+    }
+
+    // A picture larger than the display goes scaled down to it, proportions kept, with a log line; with
+    // "As is" the file goes untouched, and the log says it is larger.
+    void largePicturesAreScaledToFitUnlessAsIs() {
+        Connect(Profile::Graphic());
+        const Picture big = media::ScaleNearest(Noise(4, 3), 800, 600); // twelve colours
+        const std::string bytes = media::EncodePng(big);
+        Pick(Write(QStringLiteral("big.png"), bytes));
+        C<QPushButton>("btMediaLoad")->click();
+        CheckUploaded(QStringLiteral("BIG     "), 1);
+        const Picture sent = media::DecodePng(fSim->Media("BIG")->Data);
+        QCOMPARE(sent.Width, 320);
+        QCOMPARE(sent.Height, 240);
+        QCOMPARE(sent.Pixels, media::ScaleNearest(big, 320, 240).Pixels);
+        QVERIFY(Log().contains(QStringLiteral("- The picture is 800 x 600 pixels, larger than the display's "
+                                              "320 x 240: scaled down to 320 x 240 to fit")));
+
+        C<QCheckBox>("cbMediaAsIs")->setChecked(true);
+        C<QLineEdit>("edMediaLoad")->setText(QStringLiteral("ASIS"));
+        C<QPushButton>("btMediaLoad")->click();
+        CheckUploaded(QStringLiteral("ASIS"), 1);
+        QVERIFY(fSim->Media("ASIS")->Data == bytes);
+        QVERIFY(
+            Log().contains(QStringLiteral("larger than the display's 320 x 240: sent as it is, as asked")));
     }
 
     void qrCodeForADisplayWithoutGraphicsSendsNothing() {

@@ -157,6 +157,46 @@ TEST_P(CliCommands, MediaFilesAreUploadedShownListedAndDeleted) {
     EXPECT_NE(none.Out.find("(no media files)"), std::string::npos);
 }
 
+// IHDR's bit depth and colour type of a stored PNG.
+std::string PngForm(const kestrel::sim::SimulatorRunner& ASim, const std::string& AName) {
+    const auto stored = ASim.Media(AName);
+    if (!stored || stored->Data.size() < 26) return "none";
+    return std::to_string(int(static_cast<unsigned char>(stored->Data[24]))) + "/" +
+           std::to_string(int(static_cast<unsigned char>(stored->Data[25])));
+}
+
+TEST_P(CliCommands, PngFormScalingAndAsIs) {
+    kestrel::sim::Profile rgb8 = kestrel::sim::Profile::Graphic();
+    rgb8.Set("png_form", "rgb8");
+    Start(rgb8);
+    ASSERT_EQ(Cli({"opn"}).Status, 0);
+    const std::string url = "https://example.com/pay?id=42";
+    EXPECT_EQ(Cli({"qr", url, "--name", "SMALL"}).Status, 111) << "this PIN pad refuses a 1-bit PNG: 101";
+    EXPECT_EQ(PngForm(Sim(), "SMALL"), "none");
+    EXPECT_EQ(Cli({"qr", url, "--name", "RGB", "--png-form", "rgb8"}).Status, 0);
+    EXPECT_EQ(PngForm(Sim(), "RGB"), "8/2");
+    EXPECT_EQ(Cli({"qr", url, "--png-form", "16bit"}).Status, 2);
+
+    Start(kestrel::sim::Profile::Graphic());
+    ASSERT_EQ(Cli({"opn"}).Status, 0);
+    EXPECT_EQ(Cli({"qr", url, "--name", "SMALL"}).Status, 0);
+    EXPECT_EQ(PngForm(Sim(), "SMALL"), "1/0") << "1-bit greyscale by default";
+
+    // A picture wider than the display comes down to it, proportions kept, and says so.
+    const std::string wide = TempPath("wide.png");
+    const std::string bytes = kestrel::media::EncodePng(kestrel::media::MakePicture(960, 360, 0x2080C0FFu));
+    WriteFile(wide, bytes);
+    const std::string json = Json({"upload", wide});
+    EXPECT_NE(JsonGet(json, "d['result']['notes'][0]").find("scaled down to 320 x 120 to fit"),
+              std::string::npos)
+        << json;
+    const auto sent = kestrel::media::DecodePng(Sim().Media("WIDE")->Data);
+    EXPECT_EQ(sent.Width, 320);
+    EXPECT_EQ(sent.Height, 120);
+    EXPECT_EQ(Cli({"upload", wide, "--as-is", "--name", "ASIS"}).Status, 0);
+    EXPECT_EQ(Sim().Media("ASIS")->Data, bytes);
+}
+
 TEST_P(CliCommands, PinPadReturnCodesBecomeTheirExitStatuses) {
     ASSERT_EQ(Cli({"opn"}).Status, 0);
     const std::string missing = Json({"dsi", "NOTHERE"}, 110);

@@ -99,5 +99,29 @@ TEST_F(SimMedia, GifProfileTakesGif) {
     EXPECT_EQ(Command("GIX" + Block(TLV(SPE_IDLIST, Hex("80 22")))), "GIX000" + Block(TLV(PP_MFSUP, "111")));
 }
 
+// The first bytes of a PNG up to its IHDR's colour type: enough for the decoder's form check.
+ByteString PngHeader(int ADepth, int AColourType) {
+    return "\x89PNG\r\n\x1A\n" + Hex("00 00 00 0D") + "IHDR" + Hex("00 00 00 DC 00 00 00 DC") +
+           static_cast<char>(ADepth) + static_cast<char>(AColourType) + ByteString(300, '\0');
+}
+
+TEST_F(SimMedia, PngFormRgb8TakesOnlyEightBitTruecolour) {
+    Profile profile = Profile::Graphic();
+    profile.Set("png_form", "rgb8");
+    Start(profile);
+    ASSERT_EQ(Command("OPN"), "OPN000");
+    EXPECT_EQ(Load("RGB     ", PngHeader(8, 2), 1), "MLE000");
+    EXPECT_EQ(Load("RGBA    ", PngHeader(8, 6), 1), "MLE000");
+    EXPECT_EQ(Load("QRCODE01", PngHeader(1, 0), 1), "MLE101") << "1-bit greyscale";
+    EXPECT_EQ(Load("PALETTE ", PngHeader(4, 3), 1), "MLE101");
+    EXPECT_EQ(Sim().MediaNames().size(), 2u);
+
+    profile.Set("png_form", "smallest");
+    Start(profile);
+    ASSERT_EQ(Command("OPN"), "OPN000");
+    EXPECT_EQ(Load("QRCODE01", PngHeader(1, 0), 1), "MLE000");
+    EXPECT_THROW(profile.Set("png_form", "16bit"), std::runtime_error);
+}
+
 } // namespace
 } // namespace kestrel::sim::test
