@@ -30,17 +30,27 @@ void Session::Take(RelayItem AItem) {
         fTracker.Flush(at, events);
         Emit(events);
         fEnded = true;
+        const trace::TraceStats stats = Stats();
         for (auto* output : fOutputs) {
             output->OnItem(AItem);
-            output->OnEnd(at, fTracker.Stats());
+            output->OnEnd(at, stats);
         }
         Batch();
         return;
     }
+    if (AItem.What == RelayItem::Kind::Bytes)
+        fWire[AItem.Dir == Direction::HostToPinPad ? 0 : 1] += AItem.Bytes.size();
     fQueue.Expire(at);
     fQueue.Push(std::move(AItem));
     Drain(at);
     Batch();
+}
+
+trace::TraceStats Session::Stats() const {
+    trace::TraceStats stats = fTracker.Stats();
+    stats.BytesToPinPad = fWire[0];
+    stats.BytesToHost = fWire[1];
+    return stats;
 }
 
 void Session::Idle(TraceClock::time_point ANow) {

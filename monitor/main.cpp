@@ -105,11 +105,21 @@ struct Outputs {
 
 Outputs MakeOutputs(const Options& AOptions, bool ARawMasked, int AResponseTimeout) {
     Outputs outputs;
-    outputs.Trace = std::make_unique<TraceTextOutput>(stdout, !AOptions.Quiet, AOptions.Bytes);
+    outputs.Trace = std::make_unique<TraceTextOutput>(STDOUT_FILENO, !AOptions.Quiet, AOptions.Bytes);
     if (!AOptions.Jsonl.empty()) outputs.Json = std::make_unique<JsonLinesOutput>(AOptions.Jsonl);
     if (!AOptions.Raw.empty())
         outputs.Raw = std::make_unique<RawOutput>(AOptions.Raw, ARawMasked, AResponseTimeout);
     return outputs;
+}
+
+// What the outputs left out is said where the user looks when the trace is behind: on stderr.
+void ReportNotShown(const Outputs& AOutputs, const Options& AOptions) {
+    if (AOutputs.Trace && AOutputs.Trace->NotShown() > 0)
+        std::cerr << "kestrel-monitor: the trace on standard output: " << NotShownText(AOutputs.Trace->NotShown())
+                  << "\n";
+    if (AOutputs.Json && AOutputs.Json->NotShown() > 0)
+        std::cerr << "kestrel-monitor: " << AOptions.Jsonl << ": " << NotShownText(AOutputs.Json->NotShown())
+                  << "\n";
 }
 
 void ReportOutputErrors(Session& ASession, Outputs& AOutputs) {
@@ -153,6 +163,7 @@ int Replay(const Options& AOptions, bool ATimeoutGiven) {
             status = 1;
         }
         if (!session.Ended()) session.Take(RelayItem::Ending(last));
+        ReportNotShown(outputs, AOptions);
         return outputs.Failed ? 1 : status;
     } catch (const std::exception& e) {
         std::cerr << "kestrel-monitor: " << AOptions.Replay << ": " << e.what() << "\n";
@@ -176,6 +187,7 @@ int Live(const Options& AOptions, const EndOptions& AHost, const EndOptions& APi
         std::cerr << "kestrel-monitor: relaying " << host->Describe() << " and " << pinpad->Describe()
                   << (AOptions.NoMask ? " (card data NOT masked)" : "") << "; Ctrl-C stops\n";
         relay.Run(signals);
+        ReportNotShown(outputs, AOptions);
         return outputs.Failed ? 1 : 0;
     } catch (const std::exception& e) {
         std::cerr << "kestrel-monitor: " << e.what() << "\n";

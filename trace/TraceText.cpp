@@ -119,6 +119,9 @@ std::vector<std::string> FormatStats(const TraceStats& AStats) {
                                        : AStats.SlowestCommand + " " + Seconds(AStats.SlowestTime)));
     lines.push_back("bytes: " + std::to_string(AStats.BytesToPinPad) + " to the PIN pad, " +
                     std::to_string(AStats.BytesToHost) + " to the host");
+    if (AStats.RecordedToPinPad != AStats.BytesToPinPad || AStats.RecordedToHost != AStats.BytesToHost)
+        lines.push_back("recorded: " + std::to_string(AStats.RecordedToPinPad) + " to the PIN pad, " +
+                        std::to_string(AStats.RecordedToHost) + " to the host (masking changed escapes)");
     return lines;
 }
 
