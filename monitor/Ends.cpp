@@ -159,8 +159,8 @@ private:
         int unread = 0;
         if (::ioctl(fHold, FIONREAD, &unread) == 0 && unread > 0) {
             ::tcflush(fHold, TCIFLUSH);
-            ANotes.push_back(std::to_string(unread) + " byte(s) for " + fWho + " were not read before it closed " +
-                             fLink);
+            ANotes.push_back(std::to_string(unread) + " byte(s) for " + fWho +
+                             " were not read before it closed " + fLink);
         }
         ::ioctl(fHold, TIOCNXCL);
         Raw(fHold);
@@ -327,16 +327,11 @@ public:
 
     // While the connected peer is leaving (its end shut, its last bytes still to be read), a
     // newcomer waits to be accepted, so that a peer that reconnects at once is not refused.
-    pollfd Watch() const override {
-        if (Connected()) {
-            pollfd p{fFd, POLLRDHUP, 0};
-            if (::poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR))) return {-1, 0, 0};
-        }
-        return {fListener, POLLIN, 0};
-    }
+    pollfd Watch() const override { return Leaving() ? pollfd{-1, 0, 0} : pollfd{fListener, POLLIN, 0}; }
 
     void Service(Notes& ANotes) override {
         for (;;) {
+            if (Leaving()) return;
             sockaddr_storage peer{};
             socklen_t length = sizeof peer;
             const int fd = ::accept4(fListener, reinterpret_cast<sockaddr*>(&peer), &length,
@@ -344,7 +339,8 @@ public:
             if (fd < 0) return;
             if (Connected()) {
                 const std::string why = "kestrel-monitor: " + fWho + " is connected already\r\n";
-                [[maybe_unused]] const ssize_t n = ::send(fd, why.data(), why.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+                [[maybe_unused]] const ssize_t n =
+                    ::send(fd, why.data(), why.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
                 ::close(fd);
                 ANotes.push_back("refused a connection from " + PeerName(peer) + ": " + fWho +
                                  " is connected already");
@@ -363,6 +359,12 @@ public:
     }
 
 private:
+    bool Leaving() const {
+        if (!Connected()) return false;
+        pollfd p{fFd, POLLRDHUP, 0};
+        return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR));
+    }
+
     std::string fHost;
     uint16_t fPort;
     std::string fWho;

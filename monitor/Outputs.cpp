@@ -161,7 +161,8 @@ std::string NoteLine(TraceClock::time_point AAt, const std::string& AText) {
 }
 
 std::string NotShownText(uint64_t ACount) {
-    return std::to_string(ACount) + (ACount == 1 ? " event" : " events") + " not shown: the reader fell behind";
+    return std::to_string(ACount) + (ACount == 1 ? " event" : " events") +
+           " not shown: the reader fell behind";
 }
 
 void QueuedTextOutput::Emit(std::string AText, const std::string& ADropNote) {

@@ -115,8 +115,8 @@ Outputs MakeOutputs(const Options& AOptions, bool ARawMasked, int AResponseTimeo
 // What the outputs left out is said where the user looks when the trace is behind: on stderr.
 void ReportNotShown(const Outputs& AOutputs, const Options& AOptions) {
     if (AOutputs.Trace && AOutputs.Trace->NotShown() > 0)
-        std::cerr << "kestrel-monitor: the trace on standard output: " << NotShownText(AOutputs.Trace->NotShown())
-                  << "\n";
+        std::cerr << "kestrel-monitor: the trace on standard output: "
+                  << NotShownText(AOutputs.Trace->NotShown()) << "\n";
     if (AOutputs.Json && AOutputs.Json->NotShown() > 0)
         std::cerr << "kestrel-monitor: " << AOptions.Jsonl << ": " << NotShownText(AOutputs.Json->NotShown())
                   << "\n";

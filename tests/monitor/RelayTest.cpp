@@ -4,6 +4,11 @@
 #include "MonitorTestSupport.h"
 
 #include "pinpad/VexoAbecsErrors.h"
+#include "pinpad/VexoAbecsPacket.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include "pinpad/VexoAbecsTables.h"
 
 #include <map>
@@ -331,6 +336,89 @@ TEST(Relay, BytesForAnAbsentPosApplicationAreNotedAsNotDelivered) {
     ::close(host);
     monitor.Stop();
     EXPECT_EQ(monitor.Out.Stats.BytesToHost, 3u);
+}
+
+} // namespace
+} // namespace kestrel::monitor::test
+
+namespace kestrel::monitor::test {
+namespace {
+
+// A POS application that closes the terminal and opens it again as fast as it can, each time
+// writing one command: every command whose write the terminal accepted reaches the PIN pad.
+TEST(Relay, APosThatReopensAtAnySpeedLosesNoCommandItWrote) {
+    TempDir dir;
+    RawPeer pinpad;
+    InProcessMonitor monitor(PtyEnd(dir / "pos"), SerialEnd(pinpad.path));
+    ASSERT_TRUE(WaitForPath(dir / "pos"));
+    ByteString accepted;
+    int refused = 0;
+    for (int round = 0; round < 100; ++round) {
+        char text[16];
+        std::snprintf(text, sizeof text, "round %03d", round);
+        ByteString data = "DSP032" + std::string(text);
+        data.resize(6 + 32, ' ');
+        const ByteString frame = vexo::TVexoAbecsPacket(data).AsString();
+        const int fd = ::open((dir / "pos").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0) {
+            ++refused;
+            continue;
+        }
+        if (::write(fd, frame.data(), frame.size()) == static_cast<ssize_t>(frame.size())) accepted += frame;
+        ::close(fd);
+    }
+    EXPECT_EQ(refused, 0) << "the terminal is always there to open";
+    const ByteString got = pinpad.Read(accepted.size());
+    EXPECT_EQ(got.size(), accepted.size());
+    EXPECT_TRUE(got == accepted) << "a command the POS wrote was lost or changed";
+    monitor.Stop();
+    EXPECT_EQ(monitor.Out.Stats.Commands.at("DSP"), 100);
+}
+
+// A TCP POS application that reconnects the moment it closed is taken, not refused; one that
+// comes while another is connected is told so and closed.
+TEST(Relay, ATcpPosThatReconnectsAtOnceIsAccepted) {
+    RawPeer pinpad;
+    InProcessMonitor monitor({EndOptions::Kind::Listen, "127.0.0.1:0", ""}, SerialEnd(pinpad.path));
+    ASSERT_TRUE(monitor.Out.WaitForNote("waiting for the POS application on TCP"));
+    const std::string note = monitor.Out.NoteWith("on TCP 127.0.0.1:");
+    const auto port = static_cast<uint16_t>(std::stoi(note.substr(note.rfind(':') + 1)));
+    const auto connect = [port] {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    };
+    ByteString sent;
+    for (int round = 0; round < 20; ++round) {
+        const int fd = connect();
+        ASSERT_GE(fd, 0);
+        const ByteString bytes = "round " + std::to_string(round) + ";";
+        ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+        sent += bytes;
+        ::close(fd);
+    }
+    EXPECT_EQ(pinpad.Read(sent.size()), sent);
+    EXPECT_EQ(monitor.Out.NoteWith("refused"), "") << "nobody was connected when the next one came";
+
+    const int first = connect(), second = connect();
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    char text[128] = {};
+    pollfd p{second, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    const ssize_t n = ::recv(second, text, sizeof text - 1, 0);
+    EXPECT_GT(n, 0);
+    EXPECT_NE(std::string(text).find("the POS application is connected already"), std::string::npos) << text;
+    ::close(second);
+    ::close(first);
+    monitor.Stop();
 }
 
 } // namespace
