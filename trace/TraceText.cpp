@@ -1,5 +1,6 @@
 #include "trace/TraceText.h"
 
+#include "trace/ClassicLayout.h"
 #include "trace/LinkMask.h"
 #include "trace/ValueText.h"
 #include "util/FilesIO.h"
@@ -71,8 +72,10 @@ std::vector<std::string> FormatMessageBody(const DecodedMessage& AMessage, bool 
     for (size_t i = 0; i < AMessage.Blocks.size(); ++i) {
         const DecodedBlock& block = AMessage.Blocks[i];
         if (!block.IsTLV) {
+            const ByteString data =
+                AMask ? MaskClassicBlock(AMessage.Name, AMessage.IsResponse, block.Data) : block.Data;
             lines.push_back("block " + std::to_string(i + 1) + " (" + std::to_string(block.Data.size()) +
-                            " bytes) " + RenderRaw(block.Data, AMask));
+                            " bytes) " + RenderRaw(data, AMask));
             continue;
         }
         for (const DecodedTLV& item : block.Items)
