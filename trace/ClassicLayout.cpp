@@ -11,7 +11,7 @@ namespace {
 
 struct Field {
     enum class Kind { Plain, Track, Pan, Name };
-    size_t Width;       // the field itself
+    size_t Width; // the field itself
     Kind What;
     size_t LengthWidth; // digits before the field that give its used length (Track, Pan)
 };
@@ -22,10 +22,10 @@ using K = Field::Kind;
 // indexes, then tracks 1 to 3, card number and its sequence number, each after its length, the
 // application label, service code, cardholder name and expiry date.
 constexpr std::array kGcr{
-    Field{2, K::Plain, 0},  Field{1, K::Plain, 0},  Field{2, K::Plain, 0},   Field{2, K::Plain, 0},
-    Field{2, K::Plain, 0},  Field{76, K::Track, 2}, Field{37, K::Track, 2},  Field{104, K::Track, 3},
-    Field{19, K::Pan, 2},   Field{2, K::Plain, 0},  Field{16, K::Plain, 0},  Field{3, K::Plain, 0},
-    Field{26, K::Name, 0},  Field{6, K::Plain, 0},
+    Field{2, K::Plain, 0}, Field{1, K::Plain, 0},  Field{2, K::Plain, 0},  Field{2, K::Plain, 0},
+    Field{2, K::Plain, 0}, Field{76, K::Track, 2}, Field{37, K::Track, 2}, Field{104, K::Track, 3},
+    Field{19, K::Pan, 2},  Field{2, K::Plain, 0},  Field{16, K::Plain, 0}, Field{3, K::Plain, 0},
+    Field{26, K::Name, 0}, Field{6, K::Plain, 0},
 };
 
 std::string MaskName(std::string_view AName) {

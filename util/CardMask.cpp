@@ -159,7 +159,8 @@ std::string MaskCardDataInText(std::string_view AText) {
         // Names are printable: a '^' pair in binary bytes holds none.
         bool printable = end - start - 1 <= kMaxName;
         for (size_t k = start + 1; printable && k < end; ++k)
-            printable = static_cast<unsigned char>(out[k]) >= 0x20 && static_cast<unsigned char>(out[k]) < 0x7F;
+            printable =
+                static_cast<unsigned char>(out[k]) >= 0x20 && static_cast<unsigned char>(out[k]) < 0x7F;
         if (!printable) {
             start = end;
             continue;
