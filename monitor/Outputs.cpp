@@ -237,12 +237,18 @@ RawOutput::RawOutput(const std::string& APath, bool AMasked, int AResponseTimeou
 }
 
 void RawOutput::OnItem(const RelayItem& AItem) {
-    if (!fStopped.empty()) return;
+    if (!fStopped.empty() || AItem.What == RelayItem::Kind::End) return;
     if (fWriter.TryPut(FormatRawRecord(AItem) + "\n")) return;
     if (!fWriter.Error().empty()) return;
     fStopped = "the recording in " + fPath + " stopped: the disk fell " +
                std::to_string(fWriter.Waiting() >> 20) + " MB behind the line; the relay goes on";
     fWriter.Put("# " + fStopped + "\n");
+}
+
+void RawOutput::OnEnd(TraceClock::time_point AAt, const TraceStats& AStats) {
+    if (!fStopped.empty()) return;
+    fWriter.Put(std::string(kRawWireBytes) + " " + std::to_string(AStats.BytesToPinPad) + " " +
+                std::to_string(AStats.BytesToHost) + "\n" + FormatRawRecord(RelayItem::Ending(AAt)) + "\n");
 }
 
 std::string RawOutput::Error() const {

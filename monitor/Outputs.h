@@ -81,6 +81,8 @@ public:
     RawOutput(const std::string& APath, bool AMasked, int AResponseTimeoutMs,
               size_t ALimit = kRecordingBacklog);
     void OnItem(const RelayItem& AItem) override;
+    // The bytes as they crossed the line, then the end record.
+    void OnEnd(TraceClock::time_point AAt, const trace::TraceStats& AStats) override;
     std::string Error() const override;
 
 private:

@@ -23,6 +23,10 @@ void Session::Take(RelayItem AItem) {
     if (fEnded) return;
     const auto at = AItem.At;
     if (AItem.What == RelayItem::Kind::End) {
+        if (AItem.Wire) {
+            fWire[0] = (*AItem.Wire)[0];
+            fWire[1] = (*AItem.Wire)[1];
+        }
         fQueue.Flush();
         Drain(at);
         TickUntil(at);

@@ -116,8 +116,8 @@ std::string Found(const std::string& AText, const std::vector<std::string>& ASec
 // trace showing bytes too; what the outputs wrote, all together.
 std::string Outputs(const Case& ACase, const std::vector<size_t>& ACuts, bool AMask, const TempDir& ADir) {
     const fs::path trace = ADir / "trace", jsonl = ADir / "s.jsonl", raw = ADir / "s.raw";
+    const int fd = ::open(trace.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     {
-        const int fd = ::open(trace.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         TraceTextOutput text(fd, true, true);
         JsonLinesOutput json(jsonl.string());
         RawOutput record(raw.string(), AMask, 10000);
@@ -135,8 +135,8 @@ std::string Outputs(const Case& ACase, const std::vector<size_t>& ACuts, bool AM
         }
         session.Take(RelayItem::Chunk(ACase.Dir, at, ACase.Bytes.substr(from)));
         session.Take(RelayItem::Ending(at + 20s));
-        ::close(fd);
     }
+    ::close(fd);
     std::string all = ReadFile(trace) + ReadFile(jsonl) + ReadFile(raw);
     // The recording's bytes, joined across records, as a replay would see them.
     std::ifstream in(raw, std::ios::binary);
