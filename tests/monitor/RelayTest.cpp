@@ -6,10 +6,10 @@
 #include "pinpad/VexoAbecsErrors.h"
 #include "pinpad/VexoAbecsPacket.h"
 
+#include "pinpad/VexoAbecsTables.h"
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include "pinpad/VexoAbecsTables.h"
 
 #include <map>
 
@@ -77,7 +77,7 @@ TEST(Relay, AWholeSessionIsTheSameWithAndWithoutTheMonitor) {
         EXPECT_EQ(stats.Commands.count(name) ? stats.Commands.at(name) : 0, 1) << name;
     EXPECT_GE(stats.Commands.at("GIX"), 1);  // the component asks for the capabilities itself too
     EXPECT_GE(stats.Commands.at("MLR"), 10); // 20 KB in items of 995 bytes, two to a packet
-    EXPECT_TRUE(stats.Errors.empty()); // GKY's key code is its answer, not an error
+    EXPECT_TRUE(stats.Errors.empty());       // GKY's key code is its answer, not an error
     EXPECT_EQ(stats.Retries + stats.Naks + stats.BadFrames + stats.Strays + stats.Timeouts, 0);
     EXPECT_EQ(stats.BytesToPinPad, t.hostTap->FromNear().size());
     // Each command frame is followed by ACK and its response, paired and timed.
@@ -419,6 +419,32 @@ TEST(Relay, ATcpPosThatReconnectsAtOnceIsAccepted) {
     ::close(second);
     ::close(first);
     monitor.Stop();
+}
+
+} // namespace
+} // namespace kestrel::monitor::test
+
+namespace kestrel::monitor::test {
+namespace {
+
+// A recording on a disk that is full: it stops with a clear message, the relay goes on.
+TEST(Relay, ARecordingThatCannotBeWrittenStopsAndTheRelayGoesOn) {
+    TempDir dir;
+    RawPeer pinpad;
+    RawOutput raw("/dev/full", true, 10000);
+    InProcessMonitor monitor(PtyEnd(dir / "pos"), SerialEnd(pinpad.path), true, {&raw});
+    ASSERT_TRUE(WaitForPath(dir / "pos"));
+    const int host = OpenRaw(dir / "pos");
+    ASSERT_GE(host, 0);
+    const ByteString command = vexo::TVexoAbecsPacket("OPN").AsString();
+    ASSERT_EQ(::write(host, command.data(), command.size()), static_cast<ssize_t>(command.size()));
+    EXPECT_EQ(pinpad.Read(command.size()), command);
+    ::close(host);
+    monitor.Stop();
+    EXPECT_NE(raw.Error().find("cannot write /dev/full: No space left on device; the recording stops there"),
+              std::string::npos)
+        << raw.Error();
+    EXPECT_EQ(monitor.Out.Stats.Commands.at("OPN"), 1);
 }
 
 } // namespace
