@@ -62,12 +62,9 @@ vexo::TVexoAbecsPinPad& CheckEnv::Host() {
         Configure(*fHost, fLink);
         fHost->SetOnEndCommand([this](vexo::TComponent*) {
             const bool mask = fLink.Mask;
-            Note(true, "command " +
-                           RawLink::Brief(kestrel::trace::DecodeCommand(fHost->Command().AsString()), mask));
+            Note(true, "command " + RawLink::Brief(fHost->Command().AsString(), false, mask));
             if (!fHost->Response().ID().empty())
-                Note(false,
-                     "response " +
-                         RawLink::Brief(kestrel::trace::DecodeResponse(fHost->Response().AsString()), mask));
+                Note(false, "response " + RawLink::Brief(fHost->Response().AsString(), true, mask));
         });
     }
     if (!fHost->IsEnabled()) fHost->Enable();

@@ -4,6 +4,7 @@
 
 #include "device/VexoDevice.h"
 #include "pinpad/VexoAbecsPacket.h"
+#include "trace/LinkMask.h"
 #include "trace/ValueText.h"
 
 #include <chrono>
@@ -71,14 +72,13 @@ void RawLink::SendBytes(const ByteString& ABytes, const std::string& ADescriptio
 }
 
 void RawLink::SendFrame(const ByteString& AData) {
-    SendBytes(vexo::TVexoAbecsPacket(AData).AsString(),
-              "frame " + Brief(kestrel::trace::DecodeCommand(AData), fMask));
+    SendBytes(vexo::TVexoAbecsPacket(AData).AsString(), "frame " + Brief(AData, false, fMask));
 }
 
 void RawLink::SendDamagedFrame(const ByteString& AData) {
     ByteString frame = vexo::TVexoAbecsPacket(AData).AsString();
     frame.back() = static_cast<char>(frame.back() ^ 0xFF);
-    SendBytes(frame, "frame " + Brief(kestrel::trace::DecodeCommand(AData), fMask) + " with a wrong CRC (" +
+    SendBytes(frame, "frame " + Brief(AData, false, fMask) + " with a wrong CRC (" +
                          kestrel::trace::SpacedHex(frame.substr(frame.size() - 2)) + ")");
 }
 
@@ -140,7 +140,11 @@ void RawLink::Forget() {
     fDecoder.Flush(dropped);
 }
 
-std::string RawLink::Brief(const kestrel::trace::DecodedMessage& AMessage, bool AMask) {
+std::string RawLink::Brief(std::string_view AData, bool AResponse, bool AMask) {
+    // Masked as the monitor masks a recording: by the message's own layout, however it breaks off.
+    const ByteString field = AMask ? kestrel::trace::MaskDataField(AData, AResponse) : ByteString(AData);
+    const auto AMessage =
+        AResponse ? kestrel::trace::DecodeResponse(field) : kestrel::trace::DecodeCommand(field);
     std::string text = AMessage.Name;
     if (AMessage.IsResponse) {
         char code[16];
@@ -174,7 +178,7 @@ std::string RawLink::Describe(const LinkUnit& AUnit) const {
                           AUnit.CrcWant);
             return crc + Clip(kestrel::trace::HexBytes(AUnit.Raw, fMask), AUnit.Raw.size());
         }
-        return "frame " + Brief(kestrel::trace::DecodeResponse(AUnit.Data), fMask);
+        return "frame " + Brief(AUnit.Data, true, fMask);
     case LinkUnit::Kind::Stray:
         return "stray bytes " + Clip(kestrel::trace::HexBytes(AUnit.Raw, fMask), AUnit.Raw.size());
     default:

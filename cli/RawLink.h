@@ -57,8 +57,8 @@ public:
 
     // A unit as the report shows it ("ACK", "frame GIX 000 PP_SERNUM=\"...\"").
     std::string Describe(const LinkUnit& AUnit) const;
-    // A message in one line, long values shortened.
-    static std::string Brief(const kestrel::trace::DecodedMessage& AMessage, bool AMask);
+    // A message (its data field) in one line, long values shortened; with AMask, card data masked.
+    static std::string Brief(std::string_view AData, bool AResponse, bool AMask);
 
 private:
     void Note(bool ASent, const std::string& ALine);

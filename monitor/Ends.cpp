@@ -12,6 +12,7 @@
 #include <pty.h>
 #include <stdexcept>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -83,12 +84,17 @@ socklen_t Length(const sockaddr_storage& AAddress) {
 
 // ---- a pseudo-terminal the peer opens through a symbolic link
 
+// One terminal for the whole session, its far side held open by the monitor too, so that a peer
+// that closes and opens again at any speed always finds the same terminal, and nothing it wrote
+// before closing is lost: its bytes wait in the terminal until the relay reads them. Whether the
+// peer has the terminal open is followed by its open and close events.
 class PtyEnd : public End {
 public:
     PtyEnd(std::string ALink, std::string AWho) : fLink(std::move(ALink)), fWho(std::move(AWho)) {}
     ~PtyEnd() override { Stop(); }
 
     std::string Describe() const override { return "pty " + fLink; }
+    bool Connected() const override { return fFd >= 0 && fOpens > 0; }
 
     void Start(Notes& ANotes) override {
         struct stat st {};
@@ -97,6 +103,7 @@ public:
         fInotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         if (fInotify < 0) throw std::runtime_error("inotify: " + Errno());
         MakePair();
+        fFd = fMaster;
         ANotes.push_back("waiting for " + fWho + " on " + fLink + " (" + fSlave + ")");
     }
 
@@ -109,33 +116,63 @@ public:
         }
         fFd = -1;
         CloseFd(fMaster);
+        CloseFd(fHold);
         CloseFd(fInotify);
     }
 
-    pollfd Watch() const override { return Connected() ? pollfd{-1, 0, 0} : pollfd{fInotify, POLLIN, 0}; }
+    pollfd Watch() const override { return {fInotify, POLLIN, 0}; }
 
     void Service(Notes& ANotes) override {
-        char events[4096];
-        while (::read(fInotify, events, sizeof events) > 0) {
+        alignas(inotify_event) char events[4096];
+        bool closed = false;
+        for (ssize_t n; (n = ::read(fInotify, events, sizeof events)) > 0;) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                if (event->mask & IN_OPEN) {
+                    if (fOpens++ == 0) ANotes.push_back(fWho + " opened " + fLink);
+                } else if ((event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) && fOpens > 0) {
+                    if (--fOpens == 0) {
+                        ANotes.push_back(fWho + " closed " + fLink);
+                        closed = true;
+                    }
+                }
+            }
         }
-        if (Connected() || SlaveClosed()) return;
-        fFd = fMaster;
-        ANotes.push_back(fWho + " opened " + fLink);
+        if (closed && fOpens == 0) Released(ANotes);
     }
 
     void Lost(const std::string& AWhy, Notes& ANotes) override {
-        ANotes.push_back(fWho + " closed " + fLink + (AWhy.empty() ? "" : " (" + AWhy + ")"));
+        // The terminal itself failed (the monitor holds its far side, so a close is no loss).
+        ANotes.push_back("the terminal of " + fLink + " failed (" + AWhy + "); making a new one");
         fFd = -1;
-        // A new pair for the next open: the old slave may still be marked for exclusive use
-        // (TIOCEXCL outlives the close), which would refuse anyone but root.
+        fOpens = 0;
         MakePair();
+        fFd = fMaster;
         ANotes.push_back("waiting for " + fWho + " on " + fLink + " (" + fSlave + ")");
     }
 
 private:
-    bool SlaveClosed() const {
-        pollfd p{fMaster, POLLIN, 0};
-        return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP);
+    // Nobody has the terminal open any more: what the peer did not read is not kept for the next
+    // one, its exclusive claim goes, and the terminal is raw again, as a fresh one would be.
+    void Released(Notes& ANotes) {
+        int unread = 0;
+        if (::ioctl(fHold, FIONREAD, &unread) == 0 && unread > 0) {
+            ::tcflush(fHold, TCIFLUSH);
+            ANotes.push_back(std::to_string(unread) + " byte(s) for " + fWho +
+                             " were not read before it closed " + fLink);
+        }
+        ::ioctl(fHold, TIOCNXCL);
+        Raw(fHold);
+    }
+
+    static void Raw(int AFd) {
+        // Raw until the peer sets its own mode: an echo would send our bytes back to us.
+        termios tio{};
+        ::tcgetattr(AFd, &tio);
+        ::cfmakeraw(&tio);
+        tio.c_cflag |= CLOCAL | CREAD;
+        ::tcsetattr(AFd, TCSANOW, &tio);
     }
 
     void MakePair() {
@@ -143,18 +180,16 @@ private:
         char name[128] = {};
         if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
             throw std::runtime_error("cannot create a pseudo-terminal: " + Errno());
-        // Raw until the peer sets its own mode: an echo would send our bytes back to us.
-        termios tio{};
-        ::tcgetattr(slave, &tio);
-        ::cfmakeraw(&tio);
-        tio.c_cflag |= CLOCAL | CREAD;
-        ::tcsetattr(slave, TCSANOW, &tio);
-        ::close(slave);
+        Raw(slave);
+        ::fcntl(slave, F_SETFD, FD_CLOEXEC);
         NonBlocking(master);
         if (fWatch >= 0) ::inotify_rm_watch(fInotify, fWatch);
-        fWatch = ::inotify_add_watch(fInotify, name, IN_OPEN);
+        // Added after the monitor's own open, so that only the peer's opens and closes are seen.
+        fWatch = ::inotify_add_watch(fInotify, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE);
         CloseFd(fMaster);
+        CloseFd(fHold);
         fMaster = master;
+        fHold = slave;
         fSlave = name;
         const std::string temporary = fLink + ".new-" + std::to_string(::getpid());
         ::unlink(temporary.c_str());
@@ -167,7 +202,8 @@ private:
     }
 
     std::string fLink, fWho, fSlave;
-    int fMaster = -1, fInotify = -1, fWatch = -1;
+    int fMaster = -1, fHold = -1, fInotify = -1, fWatch = -1;
+    int fOpens = 0;
 };
 
 // ---- a serial port, opened and configured by the device layer
@@ -289,16 +325,22 @@ public:
         CloseFd(fListener);
     }
 
-    pollfd Watch() const override { return {fListener, POLLIN, 0}; }
+    // While the connected peer is leaving (its end shut, its last bytes still to be read), a
+    // newcomer waits to be accepted, so that a peer that reconnects at once is not refused.
+    pollfd Watch() const override { return Leaving() ? pollfd{-1, 0, 0} : pollfd{fListener, POLLIN, 0}; }
 
     void Service(Notes& ANotes) override {
         for (;;) {
+            if (Leaving()) return;
             sockaddr_storage peer{};
             socklen_t length = sizeof peer;
             const int fd = ::accept4(fListener, reinterpret_cast<sockaddr*>(&peer), &length,
                                      SOCK_NONBLOCK | SOCK_CLOEXEC);
             if (fd < 0) return;
             if (Connected()) {
+                const std::string why = "kestrel-monitor: " + fWho + " is connected already\r\n";
+                [[maybe_unused]] const ssize_t n =
+                    ::send(fd, why.data(), why.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
                 ::close(fd);
                 ANotes.push_back("refused a connection from " + PeerName(peer) + ": " + fWho +
                                  " is connected already");
@@ -317,6 +359,12 @@ public:
     }
 
 private:
+    bool Leaving() const {
+        if (!Connected()) return false;
+        pollfd p{fFd, POLLRDHUP, 0};
+        return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR));
+    }
+
     std::string fHost;
     uint16_t fPort;
     std::string fWho;

@@ -30,8 +30,11 @@ public:
     // Closes everything and removes what Start made (a link).
     virtual void Stop() = 0;
 
+    // Where the peer's bytes are read (and written to it while it is connected), or -1.
     int Fd() const { return fFd; }
-    bool Connected() const { return fFd >= 0; }
+    // The peer is there to take bytes. A pseudo-terminal end reads its descriptor even while its
+    // peer is away: what the peer wrote before it closed is still to be relayed.
+    virtual bool Connected() const { return fFd >= 0; }
     // What to poll while waiting (fd -1 when nothing), and when to try again by itself.
     virtual pollfd Watch() const { return {-1, 0, 0}; }
     virtual std::optional<SteadyClock::time_point> RetryAt() const { return std::nullopt; }

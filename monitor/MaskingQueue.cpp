@@ -34,7 +34,48 @@ void MaskingQueue::Push(RelayItem AItem) {
     std::vector<trace::LinkUnit> units;
     side.Decoder.Feed(chunk, units);
     for (const auto& unit : units)
-        Complete(dir, unit);
+        Take(dir, unit);
+}
+
+void MaskingQueue::Take(Direction ADir, const trace::LinkUnit& AUnit) {
+    Side& side = fSide[Index(ADir)];
+    if (AUnit.What != trace::LinkUnit::Kind::Stray) {
+        EndStray(ADir, true);
+        Complete(ADir, AUnit);
+        return;
+    }
+    side.Stray.Raw += AUnit.Raw;
+    side.HasStray = true;
+    if (side.Stray.Raw.size() > kMaxStray) EndStray(ADir, false);
+}
+
+namespace {
+
+bool MayContinueANumber(char c) {
+    return (c >= '0' && c <= '9') || c == ' ' || c == '-';
+}
+
+} // namespace
+
+// The stretch of stray bytes is masked as one. Unless AAll, the digits (and the blanks and dashes
+// between them) at its end wait for what comes next, up to a few dozen: a longer run is no number
+// that could still change.
+void MaskingQueue::EndStray(Direction ADir, bool AAll) {
+    Side& side = fSide[Index(ADir)];
+    if (!side.HasStray) return;
+    const ByteString& raw = side.Stray.Raw;
+    size_t keep = 0;
+    if (!AAll) {
+        while (keep < raw.size() && keep <= 64 && MayContinueANumber(raw[raw.size() - 1 - keep]))
+            ++keep;
+        if (keep > 64 || keep == raw.size()) keep = 0;
+    }
+    trace::LinkUnit unit;
+    unit.What = trace::LinkUnit::Kind::Stray;
+    unit.Raw = raw.substr(0, raw.size() - keep);
+    side.Stray.Raw = raw.substr(raw.size() - keep);
+    side.HasStray = keep > 0;
+    Complete(ADir, unit);
 }
 
 // Hands the unit's masked bytes to the chunks its original bytes came in. Masking keeps the
@@ -70,11 +111,12 @@ void MaskingQueue::Expire(TraceClock::time_point ANow) {
     if (!fMask) return;
     for (const Direction dir : {Direction::HostToPinPad, Direction::PinPadToHost}) {
         Side& side = fSide[Index(dir)];
-        if (!side.Decoder.InFrame() || ANow - side.LastAt < fFrameGap) continue;
+        if ((!side.Decoder.InFrame() && !side.HasStray) || ANow - side.LastAt < fFrameGap) continue;
         std::vector<trace::LinkUnit> units;
         side.Decoder.Flush(units);
         for (const auto& unit : units)
-            Complete(dir, unit);
+            Take(dir, unit);
+        EndStray(dir, true);
     }
 }
 
@@ -84,7 +126,8 @@ void MaskingQueue::Flush() {
         std::vector<trace::LinkUnit> units;
         fSide[Index(dir)].Decoder.Flush(units);
         for (const auto& unit : units)
-            Complete(dir, unit);
+            Take(dir, unit);
+        EndStray(dir, true);
     }
 }
 
@@ -106,7 +149,7 @@ std::optional<TraceClock::time_point> MaskingQueue::NextExpiry() const {
     std::optional<TraceClock::time_point> next;
     if (!fMask) return next;
     for (const Side& side : fSide)
-        if (side.Decoder.InFrame()) {
+        if (side.Decoder.InFrame() || side.HasStray) {
             const auto at = side.LastAt + fFrameGap;
             if (!next || at < *next) next = at;
         }

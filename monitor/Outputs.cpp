@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace kestrel::monitor {
 
@@ -122,7 +124,7 @@ std::string NoteJson(TraceClock::time_point AAt, const std::string& AText) {
     return object.Serialize(kJsonLines);
 }
 
-std::string SummaryJson(TraceClock::time_point AAt, const TraceStats& AStats) {
+std::string SummaryJson(TraceClock::time_point AAt, const TraceStats& AStats, uint64_t ANotShown) {
     JsonValue commands = JsonValue::Object(), errors = JsonValue::Object();
     for (const auto& [name, count] : AStats.Commands)
         commands.Set(name, count);
@@ -148,6 +150,9 @@ std::string SummaryJson(TraceClock::time_point AAt, const TraceStats& AStats) {
     }
     object.Set("bytes_to_pinpad", AStats.BytesToPinPad);
     object.Set("bytes_to_host", AStats.BytesToHost);
+    object.Set("recorded_to_pinpad", AStats.RecordedToPinPad);
+    object.Set("recorded_to_host", AStats.RecordedToHost);
+    if (ANotShown > 0) object.Set("not_shown", ANotShown);
     return object.Serialize(kJsonLines);
 }
 
@@ -155,51 +160,101 @@ std::string NoteLine(TraceClock::time_point AAt, const std::string& AText) {
     return vexo::LogTimeStamp(AAt) + " == " + AText;
 }
 
-void TraceTextOutput::Line(const std::string& AText) {
-    if (!fError.empty()) return;
-    if (std::fwrite(AText.data(), 1, AText.size(), fFile) != AText.size() || std::fputc('\n', fFile) == EOF)
-        fError = std::string("cannot write the trace: ") + std::strerror(errno);
+std::string NotShownText(uint64_t ACount) {
+    return std::to_string(ACount) + (ACount == 1 ? " event" : " events") +
+           " not shown: the reader fell behind";
 }
+
+void QueuedTextOutput::Emit(std::string AText, const std::string& ADropNote) {
+    if (fPending > 0) AText = ADropNote + AText;
+    if (fWriter.TryPut(AText)) {
+        fPending = 0;
+        return;
+    }
+    ++fPending;
+    ++fDropped;
+}
+
+void QueuedTextOutput::EmitLast(std::string AText, const std::string& ADropNote) {
+    fWriter.Put(fPending > 0 ? ADropNote + AText : AText);
+    fPending = 0;
+}
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& ALines) {
+    std::string text;
+    for (const std::string& line : ALines)
+        text += line + "\n";
+    return text;
+}
+
+int CreateFile(const std::string& APath) {
+    const int fd = ::open(APath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) throw std::runtime_error("cannot create " + APath + ": " + std::strerror(errno));
+    return fd;
+}
+
+} // namespace
 
 void TraceTextOutput::OnEvent(const TraceEvent& AEvent) {
     if (!fEvents) return;
-    for (const std::string& line : FormatEvent(AEvent, {false, fBytes}))
-        Line(line);
+    Emit(Joined(FormatEvent(AEvent, {false, fBytes})),
+         NoteLine(AEvent.At, NotShownText(PendingDrops())) + "\n");
 }
 
 void TraceTextOutput::OnNote(TraceClock::time_point AAt, const std::string& AText) {
-    if (fEvents) Line(NoteLine(AAt, AText));
+    if (fEvents) Emit(NoteLine(AAt, AText) + "\n", NoteLine(AAt, NotShownText(PendingDrops())) + "\n");
 }
 
 void TraceTextOutput::OnEnd(TraceClock::time_point AAt, const TraceStats& AStats) {
-    Line(NoteLine(AAt, "summary"));
+    std::vector<std::string> lines{NoteLine(AAt, "summary")};
     for (const std::string& line : FormatStats(AStats))
-        Line("  " + line);
+        lines.push_back("  " + line);
+    if (NotShown() > 0) lines.push_back("  not shown: " + NotShownText(NotShown()));
+    EmitLast(Joined(lines), NoteLine(AAt, NotShownText(PendingDrops())) + "\n");
 }
 
-void TraceTextOutput::OnBatch() {
-    if (fError.empty() && std::fflush(fFile) != 0)
-        fError = std::string("cannot write the trace: ") + std::strerror(errno);
+JsonLinesOutput::JsonLinesOutput(const std::string& APath, size_t ALimit)
+    : QueuedTextOutput(CreateFile(APath), true, APath, ALimit) {}
+
+void JsonLinesOutput::OnEvent(const TraceEvent& AEvent) {
+    Emit(EventJson(AEvent) + "\n", NoteJson(AEvent.At, NotShownText(PendingDrops())) + "\n");
 }
 
-JsonLinesOutput::JsonLinesOutput(const std::string& APath) : fPath(APath) {
-    fFile = std::fopen(APath.c_str(), "wb");
-    if (!fFile) throw std::runtime_error("cannot create " + APath + ": " + std::strerror(errno));
+void JsonLinesOutput::OnNote(TraceClock::time_point AAt, const std::string& AText) {
+    Emit(NoteJson(AAt, AText) + "\n", NoteJson(AAt, NotShownText(PendingDrops())) + "\n");
 }
 
-JsonLinesOutput::~JsonLinesOutput() {
-    if (fFile) std::fclose(fFile);
+void JsonLinesOutput::OnEnd(TraceClock::time_point AAt, const TraceStats& AStats) {
+    EmitLast(SummaryJson(AAt, AStats, NotShown()) + "\n", NoteJson(AAt, NotShownText(PendingDrops())) + "\n");
 }
 
-void JsonLinesOutput::Line(const std::string& AText) {
-    if (!fError.empty()) return;
-    if (std::fwrite(AText.data(), 1, AText.size(), fFile) != AText.size() || std::fputc('\n', fFile) == EOF)
-        fError = "cannot write " + fPath + ": " + std::strerror(errno);
+RawOutput::RawOutput(const std::string& APath, bool AMasked, int AResponseTimeoutMs, size_t ALimit)
+    : fPath(APath), fWriter(CreateFile(APath), true, APath, ALimit) {
+    fWriter.Put(std::string(kRawMagic) + "\n" + (AMasked ? "masked yes" : "masked no") + "\n" +
+                "response-timeout " + std::to_string(AResponseTimeoutMs) + "\n");
 }
 
-void JsonLinesOutput::OnBatch() {
-    if (fError.empty() && std::fflush(fFile) != 0)
-        fError = "cannot write " + fPath + ": " + std::strerror(errno);
+void RawOutput::OnItem(const RelayItem& AItem) {
+    if (!fStopped.empty() || AItem.What == RelayItem::Kind::End) return;
+    if (fWriter.TryPut(FormatRawRecord(AItem) + "\n")) return;
+    if (!fWriter.Error().empty()) return;
+    fStopped = "the recording in " + fPath + " stopped: the disk fell " +
+               std::to_string(fWriter.Waiting() >> 20) + " MB behind the line; the relay goes on";
+    fWriter.Put("# " + fStopped + "\n");
+}
+
+void RawOutput::OnEnd(TraceClock::time_point AAt, const TraceStats& AStats) {
+    if (!fStopped.empty()) return;
+    fWriter.Put(std::string(kRawWireBytes) + " " + std::to_string(AStats.BytesToPinPad) + " " +
+                std::to_string(AStats.BytesToHost) + "\n" + FormatRawRecord(RelayItem::Ending(AAt)) + "\n");
+}
+
+std::string RawOutput::Error() const {
+    if (!fStopped.empty()) return fStopped;
+    const std::string error = fWriter.Error();
+    return error.empty() ? error : error + "; the recording stops there, the relay goes on";
 }
 
 } // namespace kestrel::monitor

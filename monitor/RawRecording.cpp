@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sstream>
 
 namespace kestrel::monitor {
 
@@ -172,9 +173,18 @@ bool RawReader::NextLine(std::string_view& ALine) {
     while (std::getline(fIn, fText)) {
         ++fLine;
         ALine = Trimmed(fText);
+        if (ALine.substr(0, kRawWireBytes.size()) == kRawWireBytes)
+            WireBytes(ALine.substr(kRawWireBytes.size()));
         if (!ALine.empty() && ALine.front() != '#') return true;
     }
     return false;
+}
+
+// "N M": taken when it reads as two counts, skipped as a comment otherwise.
+void RawReader::WireBytes(std::string_view AText) {
+    std::array<uint64_t, 2> counts{};
+    std::istringstream in{std::string(AText)};
+    if (in >> counts[0] >> counts[1]) fWire = counts;
 }
 
 RawReader::RawReader(std::istream& AIn) : fIn(AIn) {
@@ -206,6 +216,7 @@ bool RawReader::Next(RelayItem& AItem) {
     if (!NextLine(text)) return false;
     std::string why;
     if (!ParseRawRecord(text, AItem, why)) Fail(why);
+    if (AItem.What == RelayItem::Kind::End) AItem.Wire = fWire;
     return true;
 }
 

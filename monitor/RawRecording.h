@@ -27,8 +27,12 @@ namespace kestrel::monitor {
 // record starts with the time it happened, in seconds since 1970-01-01 UTC with six decimals; then
 // "->" and the bytes the host sent to the PIN pad, "<-" and the bytes the PIN pad sent to the host,
 // as hexadecimal pairs, one record per chunk exactly as the relay read it; "==" and a note of the
-// relay; or "end", the last record. Empty lines and lines starting with '#' are ignored.
+// relay; or "end", the last record. Empty lines and lines starting with '#' are comments, but
+// for one: "# wire-bytes N M" before the end gives the bytes to the PIN pad and to the host as
+// they crossed the line, which masking may have changed by an escape (a reader that does not
+// know it skips it as a comment).
 constexpr std::string_view kRawMagic = "kestrel-monitor raw 1";
+constexpr std::string_view kRawWireBytes = "# wire-bytes";
 
 class ERawFormat : public std::runtime_error {
 public:
@@ -79,6 +83,7 @@ private:
     [[noreturn]] void Fail(const std::string& AWhy) const;
 
     bool NextLine(std::string_view& ALine);
+    void WireBytes(std::string_view AText);
 
     std::istream& fIn;
     std::string fText;
@@ -86,6 +91,7 @@ private:
     size_t fLine = 0;
     bool fMasked = true;
     std::optional<int> fResponseTimeout;
+    std::optional<std::array<uint64_t, 2>> fWire;
 };
 
 } // namespace kestrel::monitor

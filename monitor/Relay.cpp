@@ -111,8 +111,14 @@ void Relay::Read(Side& AFrom, short AEvents) {
     Lose(AFrom, n == 0 ? "end of file" : n < 0 && errno != EAGAIN ? std::strerror(errno) : "hang-up");
 }
 
-// After an end was serviced: when it came back, say what it missed.
+// After an end was serviced: what waited for a peer that left is not delivered; when it came
+// back, say what it missed.
 void Relay::Serviced(Side& ASide, bool AWasConnected) {
+    if (AWasConnected && !ASide.Peer->Connected() && !ASide.Pending.empty()) {
+        ASide.Undelivered += ASide.Pending.size();
+        ASide.Pending.clear();
+        ASide.Away = true;
+    }
     if (AWasConnected || !ASide.Peer->Connected()) return;
     if (ASide.Undelivered > 0)
         Note(std::to_string(ASide.Undelivered) + " byte(s) for " + ASide.Who +
@@ -140,7 +146,7 @@ void Relay::Run(int AStopFd) {
         for (int s = 0; s < 2; ++s) {
             Side& side = fSide[s];
             const Side& other = fSide[1 - s];
-            if (side.Peer->Connected()) {
+            if (side.Peer->Fd() >= 0) {
                 short events = other.Pending.size() < kMaxPending ? POLLIN : 0;
                 if (!side.Pending.empty()) events |= POLLOUT;
                 data[s] = static_cast<int>(fds.size());
@@ -159,7 +165,7 @@ void Relay::Run(int AStopFd) {
             if (data[s] < 0) continue;
             const short events = fds[size_t(data[s])].revents;
             if (events & POLLOUT) Flush(fSide[s]);
-            if ((events & (POLLIN | POLLHUP | POLLERR)) && fSide[s].Peer->Connected()) Read(fSide[s], events);
+            if ((events & (POLLIN | POLLHUP | POLLERR)) && fSide[s].Peer->Fd() >= 0) Read(fSide[s], events);
         }
         const auto now = SteadyClock::now();
         for (int s = 0; s < 2; ++s) {

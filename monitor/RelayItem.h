@@ -1,6 +1,9 @@
 #pragma once
 #include "trace/LinkTracker.h"
 #include "util/Types.h"
+#include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kestrel::monitor {
@@ -19,6 +22,9 @@ struct RelayItem {
     Direction Dir = Direction::HostToPinPad; // Bytes
     ByteString Bytes;                        // Bytes
     std::string Text;                        // Note: UTF-8, one line
+    // End, read from a recording: the bytes to the PIN pad and to the host as they crossed the
+    // line, when the recording says (masking may have changed a frame's length by an escape).
+    std::optional<std::array<uint64_t, 2>> Wire;
 
     static RelayItem Chunk(Direction ADir, TraceClock::time_point AAt, ByteString ABytes) {
         RelayItem item;

@@ -23,6 +23,10 @@ void Session::Take(RelayItem AItem) {
     if (fEnded) return;
     const auto at = AItem.At;
     if (AItem.What == RelayItem::Kind::End) {
+        if (AItem.Wire) {
+            fWire[0] = (*AItem.Wire)[0];
+            fWire[1] = (*AItem.Wire)[1];
+        }
         fQueue.Flush();
         Drain(at);
         TickUntil(at);
@@ -30,17 +34,27 @@ void Session::Take(RelayItem AItem) {
         fTracker.Flush(at, events);
         Emit(events);
         fEnded = true;
+        const trace::TraceStats stats = Stats();
         for (auto* output : fOutputs) {
             output->OnItem(AItem);
-            output->OnEnd(at, fTracker.Stats());
+            output->OnEnd(at, stats);
         }
         Batch();
         return;
     }
+    if (AItem.What == RelayItem::Kind::Bytes)
+        fWire[AItem.Dir == Direction::HostToPinPad ? 0 : 1] += AItem.Bytes.size();
     fQueue.Expire(at);
     fQueue.Push(std::move(AItem));
     Drain(at);
     Batch();
+}
+
+trace::TraceStats Session::Stats() const {
+    trace::TraceStats stats = fTracker.Stats();
+    stats.BytesToPinPad = fWire[0];
+    stats.BytesToHost = fWire[1];
+    return stats;
 }
 
 void Session::Idle(TraceClock::time_point ANow) {

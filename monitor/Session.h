@@ -22,6 +22,8 @@ public:
     virtual void OnBatch() {}
     // The first thing that went wrong writing this output, or empty.
     virtual std::string Error() const { return {}; }
+    // Events left out of this output because its reader fell behind.
+    virtual uint64_t NotShown() const { return 0; }
 };
 
 struct SessionOptions {
@@ -44,7 +46,9 @@ public:
     // When Idle next has something to do.
     std::optional<TraceClock::time_point> NextWake() const;
 
-    const trace::TraceStats& Stats() const { return fTracker.Stats(); }
+    // The tracker's counts, with the bytes as they crossed the line (masking may change a frame's
+    // length by an escape) beside the bytes decoded and recorded.
+    trace::TraceStats Stats() const;
     bool Ended() const { return fEnded; }
 
     // Told once per output, the first time writing it fails.
@@ -64,6 +68,7 @@ private:
     std::vector<SessionOutput*> fOutputs;
     std::vector<bool> fFailed;
     std::function<void(const std::string&)> fOnOutputError;
+    uint64_t fWire[2]{}; // bytes as they crossed the line, before any masking
     bool fEnded = false;
 };
 

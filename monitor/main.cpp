@@ -41,18 +41,25 @@ const char* kFooter =
     "\nEnds:\n"
     "  Give one host end and one PIN-pad end. A pseudo-terminal end creates the terminal and a\n"
     "  symbolic link to it; the program on that side opens the link, and may close and open it\n"
-    "  again. A serial end is opened by the device layer with its parameter string, e.g.\n"
-    "  \"BAUD=19200 DATA=8 PARITY=N STOP=1\" (keys BAUD, DATA, PARITY, STOP, HANDSHAKE, HARDFLOW,\n"
-    "  SOFTFLOW; 9600 8N1 when empty). A TCP end listens for one connection at a time or connects.\n"
-    "  An end that goes away is waited for (serial ports are opened again every second); bytes for\n"
-    "  it meanwhile are not delivered, and a note says so.\n"
+    "  again at any speed: the terminal stays the same for the whole session, and what the program\n"
+    "  wrote before it closed is still relayed. A serial end is opened by the device layer with its\n"
+    "  parameter string, e.g. \"BAUD=19200 DATA=8 PARITY=N STOP=1\" (keys BAUD, DATA, PARITY, STOP,\n"
+    "  HANDSHAKE, HARDFLOW, SOFTFLOW; 9600 8N1 when empty). A TCP end listens for one connection at\n"
+    "  a time (a second one is told so and closed; one that comes as the first leaves is taken) or\n"
+    "  connects. An end that goes away is waited for (serial ports are opened again every second);\n"
+    "  bytes for it meanwhile are not delivered, and a note says so.\n"
     "\nTrace and JSON Lines:\n"
     "  Standard output: the live trace, one event per line (time stamp \"dd/mm hh:nn:ss:zzz\", -> for\n"
     "  the host's bytes, <- for the PIN pad's, !! for aborts and timeouts, == for the relay's own\n"
     "  notes), the blocks and items of each message indented below it; a summary when it stops\n"
-    "  (commands by name, errors by return code, retries, slowest command, bytes each way).\n"
+    "  (commands by name, errors by return code, retries, slowest command, bytes each way as they\n"
+    "  crossed the line, and what the recording holds when masking changed a frame's length).\n"
     "  --jsonl: one JSON object per line: every event (\"event\": command, response, bad-frame, ACK,\n"
     "  NAK, CAN, EOT, stray, aborted, timeout), every note (\"relay\") and the summary (\"summary\").\n"
+    "  Every output is written behind the relay: a reader that falls behind (a paused pager, a full\n"
+    "  pipe) costs lines of that output, never bytes on the line. The output says \"N events not\n"
+    "  shown: the reader fell behind\" where they were left out, and its summary and standard error\n"
+    "  say how many.\n"
     "\nRaw recording (--raw):\n"
     "  A text file. Line 1: \"kestrel-monitor raw 1\"; line 2: \"masked yes\" or \"masked no\"; line 3:\n"
     "  \"response-timeout MS\", the --response-timeout of the session. Then one record a line: the\n"
@@ -61,8 +68,11 @@ const char* kFooter =
     "  \"== TEXT\" (a note of the relay) or \"end\". Lines starting with # are comments. When card data\n"
     "  is masked, it is masked in the bytes themselves: each frame holding card data is rebuilt\n"
     "  with the digits masked and its CRC recomputed (as wrong as before, if it was damaged), so the\n"
-    "  recording decodes exactly as the live session did. --replay FILE decodes a recording again\n"
-    "  and gives the same trace, JSON and summary as the live session.\n"
+    "  recording decodes exactly as the live session did; a comment \"# wire-bytes N M\" before the\n"
+    "  end keeps the bytes to the PIN pad and to the host as they crossed the line. --replay FILE\n"
+    "  decodes a recording again and gives the same trace, JSON and summary as the live session.\n"
+    "  The recording keeps every byte; if the disk fails (or falls 64 MB behind the line), it stops\n"
+    "  there, saying so in the file and on standard error, and the relay goes on.\n"
     "\nExamples:\n"
     "  kestrel-monitor --host-pty /tmp/pinpad --device /dev/ttyACM0 --params \"BAUD=19200\"\n\n"
     "  kestrel-monitor --host-listen 4000 --device-connect 192.168.0.50:4000 --raw session.raw\n\n"
@@ -105,11 +115,21 @@ struct Outputs {
 
 Outputs MakeOutputs(const Options& AOptions, bool ARawMasked, int AResponseTimeout) {
     Outputs outputs;
-    outputs.Trace = std::make_unique<TraceTextOutput>(stdout, !AOptions.Quiet, AOptions.Bytes);
+    outputs.Trace = std::make_unique<TraceTextOutput>(STDOUT_FILENO, !AOptions.Quiet, AOptions.Bytes);
     if (!AOptions.Jsonl.empty()) outputs.Json = std::make_unique<JsonLinesOutput>(AOptions.Jsonl);
     if (!AOptions.Raw.empty())
         outputs.Raw = std::make_unique<RawOutput>(AOptions.Raw, ARawMasked, AResponseTimeout);
     return outputs;
+}
+
+// What the outputs left out is said where the user looks when the trace is behind: on stderr.
+void ReportNotShown(const Outputs& AOutputs, const Options& AOptions) {
+    if (AOutputs.Trace && AOutputs.Trace->NotShown() > 0)
+        std::cerr << "kestrel-monitor: the trace on standard output: "
+                  << NotShownText(AOutputs.Trace->NotShown()) << "\n";
+    if (AOutputs.Json && AOutputs.Json->NotShown() > 0)
+        std::cerr << "kestrel-monitor: " << AOptions.Jsonl << ": " << NotShownText(AOutputs.Json->NotShown())
+                  << "\n";
 }
 
 void ReportOutputErrors(Session& ASession, Outputs& AOutputs) {
@@ -153,6 +173,7 @@ int Replay(const Options& AOptions, bool ATimeoutGiven) {
             status = 1;
         }
         if (!session.Ended()) session.Take(RelayItem::Ending(last));
+        ReportNotShown(outputs, AOptions);
         return outputs.Failed ? 1 : status;
     } catch (const std::exception& e) {
         std::cerr << "kestrel-monitor: " << AOptions.Replay << ": " << e.what() << "\n";
@@ -176,6 +197,7 @@ int Live(const Options& AOptions, const EndOptions& AHost, const EndOptions& APi
         std::cerr << "kestrel-monitor: relaying " << host->Describe() << " and " << pinpad->Describe()
                   << (AOptions.NoMask ? " (card data NOT masked)" : "") << "; Ctrl-C stops\n";
         relay.Run(signals);
+        ReportNotShown(outputs, AOptions);
         return outputs.Failed ? 1 : 0;
     } catch (const std::exception& e) {
         std::cerr << "kestrel-monitor: " << e.what() << "\n";

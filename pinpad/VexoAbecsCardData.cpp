@@ -86,7 +86,7 @@ ByteString MaskCardData(std::string_view ABytes) {
         }
         pos += bytes.Width(pos);
     }
-    return MaskCardNumbers(out);
+    return MaskCardDataInText(out);
 }
 
 } // namespace vexo

@@ -16,8 +16,8 @@ bool IsCardDataTag(uint16_t ATag) noexcept;
 ByteString MaskCardItem(uint16_t ATag, std::string_view AValue);
 
 // Message bytes as a log line carries them (a data field, a block, a frame, escaped or not): the value
-// of every card-data TLV found in them masked as MaskCardItem does, then every PAN-like digit run
-// (MaskCardNumbers). Lengths and everything that is not card data stay as they are.
+// of every card-data TLV found in them masked as MaskCardItem does, then every PAN-like digit run and
+// track 1 name (MaskCardDataInText). Lengths and everything that is not card data stay as they are.
 ByteString MaskCardData(std::string_view ABytes);
 
 } // namespace vexo

@@ -1,6 +1,7 @@
 #include "trace/LinkMask.h"
 
 #include "pinpad/VexoAbecsPacket.h"
+#include "trace/ClassicLayout.h"
 #include "trace/MessageDecoder.h"
 #include "trace/ValueText.h"
 
@@ -17,11 +18,13 @@ void Put(ByteString& AOut, size_t AAt, const ByteString& AValue) {
 } // namespace
 
 ByteString MaskDataField(std::string_view AData, bool AResponse) {
+    if (AData.size() < 3) return MaskLooseBytes(AData, true);
     const DecodedMessage message = AResponse ? DecodeResponse(AData) : DecodeCommand(AData);
     ByteString out(AData);
-    if (AData.size() < 3) return MaskLooseBytes(AData, true);
+    if (message.Ok() && IsIdentityResponse(message.Name, AResponse)) return out;
     const bool media = message.Name == "MLR";
-    size_t at = AResponse && message.Status >= 0 ? 6 : 3;
+    const size_t head = AResponse && message.Status >= 0 ? 6 : 3;
+    size_t at = head;
     for (const DecodedBlock& block : message.Blocks) {
         at += 3; // the length digits
         if (block.IsTLV) {
@@ -32,12 +35,17 @@ ByteString MaskDataField(std::string_view AData, bool AResponse) {
                 item += tlv.Value.size();
             }
         } else {
-            Put(out, at, MaskLooseBytes(block.Data, !media));
+            Put(out, at, MaskLooseBytes(MaskClassicBlock(message.Name, AResponse, block.Data), !media));
         }
         at += block.Data.size();
     }
-    // What the decoder could not take apart (a broken length, a field cut short).
-    if (at < out.size()) Put(out, at, MaskLooseBytes(std::string_view(AData).substr(at), !media));
+    if (message.Ok()) return out;
+    // A field that breaks off was not cut where its sender cut it: digits right after the return
+    // code, with no block length, read as a length of three digits and a short block. So the whole
+    // rest is searched again as it came, and what either reading masks is masked.
+    const ByteString loose = MaskLooseBytes(AData.substr(head), !media);
+    for (size_t k = 0; k < loose.size() && head + k < out.size(); ++k)
+        if (loose[k] != AData[head + k]) out[head + k] = loose[k];
     return out;
 }
 

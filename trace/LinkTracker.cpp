@@ -76,6 +76,7 @@ void LinkTracker::Feed(Direction ADir, std::string_view ABytes, TraceClock::time
                        std::vector<TraceEvent>& AOut) {
     const size_t side = Side(ADir);
     (ADir == Direction::HostToPinPad ? fStats.BytesToPinPad : fStats.BytesToHost) += ABytes.size();
+    (ADir == Direction::HostToPinPad ? fStats.RecordedToPinPad : fStats.RecordedToHost) += ABytes.size();
     fLastByte[side] = AAt;
     std::vector<LinkUnit> units;
     fDecoder[side].Feed(ABytes, units);
@@ -127,17 +128,44 @@ void LinkTracker::OnUnit(Direction ADir, LinkUnit AUnit, TraceClock::time_point 
         break;
     }
     event.Unit = std::move(AUnit);
+    // What the unit causes (an abort) is told after the unit itself.
+    std::vector<TraceEvent> caused;
+    const size_t side = Side(ADir), other = 1 - side;
+    if (event.What == K::Command || event.What == K::Response) event.Retry = ResentAfterDamage(event);
     if (event.What == K::Command)
-        OnCommand(event, AOut);
+        OnCommand(event, caused);
     else if (event.What == K::Response)
         OnResponse(event);
     else
-        OnControl(event, AOut);
+        OnControl(event, caused);
+    if (event.What == K::Nak && fDamaged[other]) fDamageRefused[other] = true;
+    if (event.What == K::Command || event.What == K::Response || event.What == K::BadFrame) {
+        fDamaged[side] = event.What == K::BadFrame;
+        fDamageRefused[side] = false;
+    }
     AOut.push_back(std::move(event));
+    for (TraceEvent& follow : caused)
+        AOut.push_back(std::move(follow));
+}
+
+// A good frame right after a damaged one from the same side, which the other side NAKed: the
+// sender's resend, even though the damaged copy could not be read.
+bool LinkTracker::ResentAfterDamage(const TraceEvent& AEvent) {
+    const size_t side = Side(AEvent.Dir);
+    return fDamaged[side] && fDamageRefused[side];
 }
 
 void LinkTracker::OnCommand(TraceEvent& AEvent, std::vector<TraceEvent>& AOut) {
     const ByteString& data = AEvent.Unit.Data;
+    if (AEvent.Retry) {
+        AEvent.Note = "sent again after the PIN pad's NAK (the first copy was damaged)";
+        ++fStats.Retries;
+        if (fPending && fPending->Data == data && !fPending->CanAt) {
+            fPending->Acked = false;
+            fPending->SentAt = AEvent.At;
+            return;
+        }
+    }
     if (fPending && fPending->Data == data && !fPending->CanAt) {
         AEvent.Retry = true;
         AEvent.Note = "sent again";
@@ -168,6 +196,14 @@ void LinkTracker::OnCommand(TraceEvent& AEvent, std::vector<TraceEvent>& AOut) {
 
 void LinkTracker::OnResponse(TraceEvent& AEvent) {
     const ByteString& data = AEvent.Unit.Data;
+    if (AEvent.Retry) {
+        ++fStats.Retries;
+        if (fLastResponse && *fLastResponse == data) {
+            AEvent.Note = "sent again after the host's NAK (the first copy was damaged)";
+            fResponseRefused = false;
+            return;
+        }
+    }
     if (fLastResponse && *fLastResponse == data && fResponseRefused) {
         AEvent.Retry = true;
         AEvent.Note = "sent again after the host's NAK";
@@ -192,6 +228,8 @@ void LinkTracker::OnResponse(TraceEvent& AEvent) {
     } else if (AEvent.Note.empty()) {
         AEvent.Note = fPending ? "does not answer " + fPending->Name : "no command is waiting for it";
     }
+    if (AEvent.Retry && AEvent.Note.empty())
+        AEvent.Note = "sent again after the host's NAK (the first copy was damaged)";
     fLastResponse = data;
 }
 

@@ -49,7 +49,8 @@ struct TraceStats {
     int BadFrames = 0, Aborts = 0, Timeouts = 0, Strays = 0;
     std::string SlowestCommand;
     Millis SlowestTime{0};
-    uint64_t BytesToPinPad = 0, BytesToHost = 0;
+    uint64_t BytesToPinPad = 0, BytesToHost = 0;       // as they crossed the line
+    uint64_t RecordedToPinPad = 0, RecordedToHost = 0; // as decoded (and recorded), masking done
 };
 
 struct TrackerOptions {
@@ -94,6 +95,7 @@ private:
     void OnUnit(Direction ADir, LinkUnit AUnit, TraceClock::time_point AAt, std::vector<TraceEvent>& AOut);
     void OnCommand(TraceEvent& AEvent, std::vector<TraceEvent>& AOut);
     void OnResponse(TraceEvent& AEvent);
+    bool ResentAfterDamage(const TraceEvent& AEvent);
     void OnControl(TraceEvent& AEvent, std::vector<TraceEvent>& AOut);
     void Late(const char* AWhat, TraceClock::time_point ANow, std::vector<TraceEvent>& AOut);
     TraceEvent Made(TraceEvent::Kind AKind, Direction ADir, TraceClock::time_point AAt) const;
@@ -105,6 +107,8 @@ private:
     std::optional<ByteString> fLastResponse; // data field, to tell a resend from a new response
     bool fResponseRefused = false;           // the host NAKed the last response
     std::string fAbandoned;                  // a command aborted whose response may still come
+    // Per side: its last frame was damaged (and then whether the other side NAKed it).
+    bool fDamaged[2]{}, fDamageRefused[2]{};
     TraceStats fStats;
 };
 

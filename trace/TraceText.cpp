@@ -1,5 +1,6 @@
 #include "trace/TraceText.h"
 
+#include "trace/ClassicLayout.h"
 #include "trace/LinkMask.h"
 #include "trace/ValueText.h"
 #include "util/FilesIO.h"
@@ -71,8 +72,10 @@ std::vector<std::string> FormatMessageBody(const DecodedMessage& AMessage, bool 
     for (size_t i = 0; i < AMessage.Blocks.size(); ++i) {
         const DecodedBlock& block = AMessage.Blocks[i];
         if (!block.IsTLV) {
+            const ByteString data =
+                AMask ? MaskClassicBlock(AMessage.Name, AMessage.IsResponse, block.Data) : block.Data;
             lines.push_back("block " + std::to_string(i + 1) + " (" + std::to_string(block.Data.size()) +
-                            " bytes) " + RenderRaw(block.Data, AMask));
+                            " bytes) " + RenderRaw(data, AMask));
             continue;
         }
         for (const DecodedTLV& item : block.Items)
@@ -119,6 +122,9 @@ std::vector<std::string> FormatStats(const TraceStats& AStats) {
                                        : AStats.SlowestCommand + " " + Seconds(AStats.SlowestTime)));
     lines.push_back("bytes: " + std::to_string(AStats.BytesToPinPad) + " to the PIN pad, " +
                     std::to_string(AStats.BytesToHost) + " to the host");
+    if (AStats.RecordedToPinPad != AStats.BytesToPinPad || AStats.RecordedToHost != AStats.BytesToHost)
+        lines.push_back("recorded: " + std::to_string(AStats.RecordedToPinPad) + " to the PIN pad, " +
+                        std::to_string(AStats.RecordedToHost) + " to the host (masking changed escapes)");
     return lines;
 }
 

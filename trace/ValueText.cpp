@@ -83,7 +83,7 @@ bool IsTextLike(std::string_view ABytes) {
 }
 
 ByteString MaskLooseBytes(std::string_view ABytes, bool APacked) {
-    ByteString out = MaskCardNumbers(ABytes);
+    ByteString out = MaskCardDataInText(ABytes);
     if (APacked && !IsTextLike(out)) out = MaskPackedCardNumbers(out);
     return out;
 }
@@ -92,7 +92,7 @@ ByteString MaskValue(uint16_t ATag, bool AResponse, std::string_view AValue, boo
     const bool pinPadItem = AResponse || ATag >= 0x8000;
     if (pinPadItem && IsDeviceInfoTag(ATag)) return ByteString(AValue);
     if (pinPadItem && IsCardDataTag(ATag)) return MaskCardItem(ATag, AValue);
-    ByteString out = MaskCardNumbers(AValue);
+    ByteString out = MaskCardDataInText(AValue);
     if (!AMedia && !HasKnownLayout(ATag, AResponse) && !IsTextLike(out)) out = MaskPackedCardNumbers(out);
     return out;
 }

@@ -1,6 +1,7 @@
 #include "util/CardMask.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace vexo {
 namespace {
@@ -26,19 +27,78 @@ std::string MaskPAN(std::string_view ADigits) {
     return out;
 }
 
+namespace {
+
+bool IsGroupSeparator(char c) {
+    return c == ' ' || c == '-';
+}
+
+// Card numbers as people write them: groups of 3 to 6 digits parted by one or two blanks or
+// dashes ("4111 1111 1111 1111", "3782-822463-10005"). Shorter groups are dates, times and
+// hexadecimal pairs, longer ones are whole numbers of their own.
+constexpr size_t kMinGroup = 3, kMaxGroup = 6;
+
+struct Group {
+    size_t Begin, End; // the digits
+};
+
+// The groups that follow one another from AFrom on, each separated from the last by one or two
+// separator characters.
+std::vector<Group> GroupsFrom(std::string_view AText, size_t AFrom) {
+    std::vector<Group> groups{{AFrom, RunEnd(AText, AFrom)}};
+    for (;;) {
+        size_t at = groups.back().End, gap = 0;
+        while (at < AText.size() && gap < 2 && IsGroupSeparator(AText[at])) {
+            ++at;
+            ++gap;
+        }
+        if (gap == 0 || at >= AText.size() || !IsDigit(AText[at])) break;
+        groups.push_back({at, RunEnd(AText, at)});
+    }
+    return groups;
+}
+
+// Masks the digits between the first 6 and the last 4 of the groups [AFirst, ALast).
+void MaskGrouped(std::string& AOut, const std::vector<Group>& AGroups, size_t AFirst, size_t ALast) {
+    size_t total = 0;
+    for (size_t g = AFirst; g < ALast; ++g)
+        total += AGroups[g].End - AGroups[g].Begin;
+    size_t index = 0;
+    for (size_t g = AFirst; g < ALast; ++g)
+        for (size_t k = AGroups[g].Begin; k < AGroups[g].End; ++k, ++index)
+            if (index >= 6 && index + 4 < total) AOut[k] = '*';
+}
+
+} // namespace
+
 std::string MaskCardNumbers(std::string_view AText) {
-    std::string out;
-    out.reserve(AText.size());
+    std::string out(AText);
     size_t i = 0;
     while (i < AText.size()) {
         if (!IsDigit(AText[i])) {
-            out += AText[i++];
+            ++i;
             continue;
         }
-        const size_t end = RunEnd(AText, i);
-        const std::string_view run = AText.substr(i, end - i);
-        out += run.size() >= kPANLikeDigits ? MaskPAN(run) : std::string(run);
-        i = end;
+        const std::vector<Group> groups = GroupsFrom(AText, i);
+        // Each group on its own, and every stretch of groups that look like parts of one number.
+        for (size_t g = 0; g < groups.size();) {
+            const size_t size = groups[g].End - groups[g].Begin;
+            if (size < kMinGroup || size > kMaxGroup) {
+                if (size >= kPANLikeDigits)
+                    out.replace(groups[g].Begin, size, MaskPAN(AText.substr(groups[g].Begin, size)));
+                ++g;
+                continue;
+            }
+            size_t last = g, digits = 0;
+            for (; last < groups.size(); ++last) {
+                const size_t width = groups[last].End - groups[last].Begin;
+                if (width < kMinGroup || width > kMaxGroup) break;
+                digits += width;
+            }
+            if (digits >= kPANLikeDigits) MaskGrouped(out, groups, g, last);
+            g = last;
+        }
+        i = groups.back().End;
     }
     return out;
 }
@@ -96,7 +156,12 @@ std::string MaskCardDataInText(std::string_view AText) {
     for (size_t start = out.find('^'); start != std::string::npos;) {
         const size_t end = out.find('^', start + 1);
         if (end == std::string::npos) break;
-        if (end - start - 1 > kMaxName) {
+        // Names are printable: a '^' pair in binary bytes holds none.
+        bool printable = end - start - 1 <= kMaxName;
+        for (size_t k = start + 1; printable && k < end; ++k)
+            printable =
+                static_cast<unsigned char>(out[k]) >= 0x20 && static_cast<unsigned char>(out[k]) < 0x7F;
+        if (!printable) {
             start = end;
             continue;
         }

@@ -12,7 +12,9 @@ namespace vexo {
 // would show all of it.
 std::string MaskPAN(std::string_view ADigits);
 
-// Every run of kPANLikeDigits or more ASCII digits masked with MaskPAN; everything else as it is.
+// Every run of kPANLikeDigits or more ASCII digits masked with MaskPAN, and every number written
+// in groups of 3 to 6 digits parted by one or two blanks or dashes whose digits add up to as many
+// (the first 6 and last 4 digits kept, the separators left); everything else as it is.
 constexpr size_t kPANLikeDigits = 13;
 std::string MaskCardNumbers(std::string_view AText);
 
@@ -27,7 +29,7 @@ std::string MaskTrackData(std::string_view ATrack);
 std::string MaskPackedCardNumbers(std::string_view ABytes);
 // Free text that may quote card data anywhere (a log line holding a whole response frame): every
 // card-number-like run masked as MaskCardNumbers does, and the cardholder name of every track 1
-// (between two '^' on the same stretch of text) hidden as MaskTrackData hides it.
+// (between two '^' at most 26 printable characters apart) hidden as MaskTrackData hides it.
 std::string MaskCardDataInText(std::string_view AText);
 
 } // namespace vexo

@@ -120,7 +120,7 @@ public:
         std::vector<SessionOutput*> outputs;
         if (AOutputs) {
             fNull = std::fopen("/dev/null", "w");
-            fTrace = std::make_unique<TraceTextOutput>(fNull, true, false);
+            fTrace = std::make_unique<TraceTextOutput>(fileno(fNull), true, false);
             fJson = std::make_unique<JsonLinesOutput>("/dev/null");
             fRaw = std::make_unique<RawOutput>((fDir / "bench.raw").string(), true, 10000);
             outputs = {fTrace.get(), fJson.get(), fRaw.get()};
@@ -139,6 +139,11 @@ public:
         [[maybe_unused]] auto n = ::write(fStopFd, &one, sizeof one);
         fThread.join();
         ::close(fStopFd);
+        fRelay.reset();
+        fSession.reset();
+        fTrace.reset();
+        fJson.reset();
+        fRaw.reset();
         if (fNull) std::fclose(fNull);
         std::error_code ignored;
         fs::remove_all(fDir, ignored);
@@ -213,6 +218,7 @@ void RoundTrip(benchmark::State& AState, int AFd) {
     AState.counters["p10_us"] = percentile(0.10);
     AState.counters["p50_us"] = percentile(0.50);
     AState.counters["p90_us"] = percentile(0.90);
+    AState.counters["p99_us"] = percentile(0.99);
     AState.SetLabel(std::to_string(size) + " bytes");
 }
 

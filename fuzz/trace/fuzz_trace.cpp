@@ -1,5 +1,7 @@
 // Arbitrary bytes in both directions through the link tracker and the trace text: every byte must
-// come out in exactly one event, whatever the chunks, and nothing may crash or hang.
+// come out in exactly one event, whatever the chunks, and nothing may crash or hang. The bytes as
+// a data field, masked, keep their length.
+#include "trace/LinkMask.h"
 #include "trace/LinkTracker.h"
 #include "trace/TraceText.h"
 
@@ -10,6 +12,9 @@
 using namespace kestrel::trace;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
+    const std::string_view field(reinterpret_cast<const char*>(AData), ASize);
+    for (const bool response : {false, true})
+        if (MaskDataField(field, response).size() != ASize) std::abort();
     LinkTracker tracker;
     std::vector<TraceEvent> events;
     auto now = TraceClock::time_point(std::chrono::seconds(1'700'000'000));

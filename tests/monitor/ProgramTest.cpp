@@ -280,5 +280,90 @@ TEST(Program, JsonLinesAreValidJsonWithOneObjectPerEvent) {
     EXPECT_NE(out.find("ACK command relay response summary"), std::string::npos) << out;
 }
 
+// The program with its standard output a pipe that nobody reads: the trace falls behind, the line
+// does not. A megabyte passes each way; the trace says afterwards what it left out.
+TEST(Program, AStandardOutputNobodyReadsHoldsUpNoByte) {
+    TempDir dir;
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        const int err = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(err, 2);
+        ::close(out[0]);
+        ::execl(KESTREL_MONITOR_PROGRAM, KESTREL_MONITOR_PROGRAM, "--host-pty", (dir / "pos").c_str(),
+                "--device-pty", (dir / "pad").c_str(), "--bytes", "--raw", (dir / "r.raw").c_str(), nullptr);
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ASSERT_TRUE(WaitForPath(dir / "pos"));
+    ASSERT_TRUE(WaitForPath(dir / "pad"));
+    const auto openRaw = [](const fs::path& APath) {
+        const int fd = ::open(APath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        termios tio{};
+        ::tcgetattr(fd, &tio);
+        ::cfmakeraw(&tio);
+        ::tcsetattr(fd, TCSANOW, &tio);
+        return fd;
+    };
+    const int host = openRaw(dir / "pos"), pad = openRaw(dir / "pad");
+    ASSERT_GE(host, 0);
+    ASSERT_GE(pad, 0);
+    // Bytes of every value, ACK, NAK, SYN and ETB among them, so that the trace has much to say.
+    ByteString toPad, toHost;
+    for (size_t i = 0; i < 1'000'000; ++i) {
+        toPad += static_cast<char>((i * 7919 + (i >> 9)) & 0xFF);
+        toHost += static_cast<char>((i * 104729 + (i >> 7)) & 0xFF);
+    }
+    ByteString atPad, atHost;
+    size_t sentPad = 0, sentHost = 0;
+    const auto until = std::chrono::steady_clock::now() + 90s;
+    char buffer[65536];
+    while ((atPad.size() < toPad.size() || atHost.size() < toHost.size()) &&
+           std::chrono::steady_clock::now() < until) {
+        if (sentPad < toPad.size()) {
+            const ssize_t n = ::write(host, toPad.data() + sentPad, std::min<size_t>(4096, toPad.size() - sentPad));
+            if (n > 0) sentPad += size_t(n);
+        }
+        if (sentHost < toHost.size()) {
+            const ssize_t n = ::write(pad, toHost.data() + sentHost, std::min<size_t>(4096, toHost.size() - sentHost));
+            if (n > 0) sentHost += size_t(n);
+        }
+        pollfd fds[2] = {{pad, POLLIN, 0}, {host, POLLIN, 0}};
+        ::poll(fds, 2, 50);
+        for (ssize_t n; (n = ::read(pad, buffer, sizeof buffer)) > 0;)
+            atPad.append(buffer, size_t(n));
+        for (ssize_t n; (n = ::read(host, buffer, sizeof buffer)) > 0;)
+            atHost.append(buffer, size_t(n));
+    }
+    EXPECT_EQ(atPad.size(), toPad.size());
+    EXPECT_EQ(atHost.size(), toHost.size());
+    EXPECT_TRUE(atPad == toPad && atHost == toHost) << "the bytes came out changed or out of order";
+
+    // Now the trace is read: what it left out is said in it and in its summary.
+    ::kill(pid, SIGTERM);
+    std::string trace;
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        trace.append(buffer, size_t(n));
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ::close(out[0]);
+    ::close(host);
+    ::close(pad);
+    EXPECT_NE(trace.find("events not shown: the reader fell behind"), std::string::npos);
+    EXPECT_NE(trace.find("  not shown: "), std::string::npos) << "in the summary";
+    EXPECT_NE(trace.find("bytes: 1000000 to the PIN pad, 1000000 to the host"), std::string::npos);
+    EXPECT_NE(ReadFile(dir / "err").find("events not shown"), std::string::npos) << ReadFile(dir / "err");
+    // The recording lost nothing.
+    ByteString recorded;
+    std::ifstream in(dir / "r.raw", std::ios::binary);
+    RawReader reader(in);
+    RelayItem item;
+    while (reader.Next(item))
+        if (item.What == RelayItem::Kind::Bytes && item.Dir == Direction::HostToPinPad) recorded += item.Bytes;
+    EXPECT_EQ(recorded.size(), toPad.size());
+}
+
 } // namespace
 } // namespace kestrel::monitor::test

@@ -185,6 +185,50 @@ TEST(MaskingQueue, AFrameThatMaskingShortensStillEndsInItsLastChunk) {
     EXPECT_TRUE(units[0].CrcOk);
 }
 
+// Masking that drops an escape: the summary counts the bytes that crossed the line, says what the
+// recording holds beside them, and a replay of the recording says the same.
+TEST(RawRecording, TheSummaryCountsWireBytesAndAReplaySaysTheSame) {
+    TempDir dir;
+    const ByteString emv = "\x5A\x08\x41\x13\x13\x13\x13\x13\x13\x11"s;
+    const ByteString frame = Frame("GOX000" + Block(Tlv(vexo::PP_EMVDATA, emv)));
+    const auto summary = [](const fs::path& APath) {
+        const std::string text = ReadFile(APath);
+        return text.substr(text.find("== summary"));
+    };
+    {
+        const int fd = ::open((dir / "live").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        {
+            TraceTextOutput trace(fd, true, false);
+            RawOutput raw((dir / "r.raw").string(), true, 10000);
+            Session session({}, {&trace, &raw});
+            session.Take(RelayItem::Chunk(H, T0, Frame("GOX")));
+            session.Take(RelayItem::Chunk(P, T0 + 5ms, frame));
+            session.Take(RelayItem::Ending(T0 + 1s));
+        }
+        ::close(fd);
+    }
+    const std::string live = summary(dir / "live");
+    EXPECT_NE(live.find("bytes: " + std::to_string(Frame("GOX").size()) + " to the PIN pad, " +
+                        std::to_string(frame.size()) + " to the host"),
+              std::string::npos)
+        << live;
+    EXPECT_NE(live.find("recorded: "), std::string::npos) << live;
+    {
+        std::ifstream in(dir / "r.raw", std::ios::binary);
+        RawReader reader(in);
+        const int fd = ::open((dir / "replay").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        {
+            TraceTextOutput trace(fd, true, false);
+            Session session({}, {&trace});
+            RelayItem item;
+            while (reader.Next(item))
+                session.Take(item);
+        }
+        ::close(fd);
+    }
+    EXPECT_EQ(summary(dir / "replay"), live);
+}
+
 // Items of a session with a damaged response, a resend, a command left without answer and a
 // frame cut off: everything that makes the tracker look at the clock.
 std::vector<RelayItem> Eventful() {

@@ -4,7 +4,12 @@
 #include "MonitorTestSupport.h"
 
 #include "pinpad/VexoAbecsErrors.h"
+#include "pinpad/VexoAbecsPacket.h"
+
 #include "pinpad/VexoAbecsTables.h"
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <map>
 
@@ -72,7 +77,7 @@ TEST(Relay, AWholeSessionIsTheSameWithAndWithoutTheMonitor) {
         EXPECT_EQ(stats.Commands.count(name) ? stats.Commands.at(name) : 0, 1) << name;
     EXPECT_GE(stats.Commands.at("GIX"), 1);  // the component asks for the capabilities itself too
     EXPECT_GE(stats.Commands.at("MLR"), 10); // 20 KB in items of 995 bytes, two to a packet
-    EXPECT_TRUE(stats.Errors.empty()); // GKY's key code is its answer, not an error
+    EXPECT_TRUE(stats.Errors.empty());       // GKY's key code is its answer, not an error
     EXPECT_EQ(stats.Retries + stats.Naks + stats.BadFrames + stats.Strays + stats.Timeouts, 0);
     EXPECT_EQ(stats.BytesToPinPad, t.hostTap->FromNear().size());
     // Each command frame is followed by ACK and its response, paired and timed.
@@ -103,8 +108,8 @@ TEST(Relay, FaultsPassUnchangedAndTheDecoderNamesThem) {
          [](const Collector& c) {
              EXPECT_EQ(c.Count(K::BadFrame), 1u);
              EXPECT_EQ(c.Stats.Naks, 1); // the host's NAK for it
-             // The damaged copy was never read: the good one that follows is the first.
-             EXPECT_EQ(c.Stats.Retries, 0);
+             // The damaged copy could not be read, but the good one after the NAK is its resend.
+             EXPECT_EQ(c.Stats.Retries, 1);
              for (const auto& e : c.Events) {
                  if (e.What == K::BadFrame) {
                      EXPECT_NE(e.Note.find("expected"), std::string::npos);
@@ -185,24 +190,19 @@ TEST(Relay, ThePosApplicationMayCloseAndOpenThePortAgain) {
     SimulatorRunner sim;
     InProcessMonitor monitor(PtyEnd(dir / "pos"), SerialEnd(sim.StartPty()));
     ASSERT_TRUE(WaitForPath(dir / "pos"));
-    std::vector<std::string> ptys;
+    const std::string pty = fs::read_symlink(dir / "pos").string();
     for (int round = 0; round < 3; ++round) {
-        const std::string pty = fs::read_symlink(dir / "pos").string();
-        ptys.push_back(pty);
+        // The component claims the terminal for itself (TIOCEXCL) each time; the claim goes with it.
         TVexoAbecsPinPad pinpad;
         pinpad.SetPort((dir / "pos").string());
         pinpad.Enable();
         pinpad.OPN();
         pinpad.DSP("round " + std::to_string(round), "");
         pinpad.Disable();
-        ASSERT_TRUE(monitor.Out.WaitForNote("waiting for the POS application"));
-        // Each close gives the link a fresh terminal, free of the last user's exclusive claim.
-        for (int i = 0; i < 100 && fs::read_symlink(dir / "pos").string() == pty; ++i)
-            std::this_thread::sleep_for(10ms);
+        EXPECT_EQ(fs::read_symlink(dir / "pos").string(), pty) << "one terminal for the whole session";
     }
+    ASSERT_TRUE(monitor.Out.WaitForNote("the POS application closed"));
     monitor.Stop();
-    EXPECT_NE(ptys[0], ptys[1]);
-    EXPECT_NE(ptys[1], ptys[2]);
     EXPECT_EQ(monitor.Out.Stats.Commands.at("OPN"), 3);
     EXPECT_EQ(monitor.Out.Stats.Commands.at("DSP"), 3);
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "pos"))) << "the link goes with the monitor";
@@ -336,6 +336,115 @@ TEST(Relay, BytesForAnAbsentPosApplicationAreNotedAsNotDelivered) {
     ::close(host);
     monitor.Stop();
     EXPECT_EQ(monitor.Out.Stats.BytesToHost, 3u);
+}
+
+} // namespace
+} // namespace kestrel::monitor::test
+
+namespace kestrel::monitor::test {
+namespace {
+
+// A POS application that closes the terminal and opens it again as fast as it can, each time
+// writing one command: every command whose write the terminal accepted reaches the PIN pad.
+TEST(Relay, APosThatReopensAtAnySpeedLosesNoCommandItWrote) {
+    TempDir dir;
+    RawPeer pinpad;
+    InProcessMonitor monitor(PtyEnd(dir / "pos"), SerialEnd(pinpad.path));
+    ASSERT_TRUE(WaitForPath(dir / "pos"));
+    ByteString accepted;
+    int refused = 0;
+    for (int round = 0; round < 100; ++round) {
+        char text[16];
+        std::snprintf(text, sizeof text, "round %03d", round);
+        ByteString data = "DSP032" + std::string(text);
+        data.resize(6 + 32, ' ');
+        const ByteString frame = vexo::TVexoAbecsPacket(data).AsString();
+        const int fd = ::open((dir / "pos").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0) {
+            ++refused;
+            continue;
+        }
+        if (::write(fd, frame.data(), frame.size()) == static_cast<ssize_t>(frame.size())) accepted += frame;
+        ::close(fd);
+    }
+    EXPECT_EQ(refused, 0) << "the terminal is always there to open";
+    const ByteString got = pinpad.Read(accepted.size());
+    EXPECT_EQ(got.size(), accepted.size());
+    EXPECT_TRUE(got == accepted) << "a command the POS wrote was lost or changed";
+    monitor.Stop();
+    EXPECT_EQ(monitor.Out.Stats.Commands.at("DSP"), 100);
+}
+
+// A TCP POS application that reconnects the moment it closed is taken, not refused; one that
+// comes while another is connected is told so and closed.
+TEST(Relay, ATcpPosThatReconnectsAtOnceIsAccepted) {
+    RawPeer pinpad;
+    InProcessMonitor monitor({EndOptions::Kind::Listen, "127.0.0.1:0", ""}, SerialEnd(pinpad.path));
+    ASSERT_TRUE(monitor.Out.WaitForNote("waiting for the POS application on TCP"));
+    const std::string note = monitor.Out.NoteWith("on TCP 127.0.0.1:");
+    const auto port = static_cast<uint16_t>(std::stoi(note.substr(note.rfind(':') + 1)));
+    const auto connect = [port] {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    };
+    ByteString sent;
+    for (int round = 0; round < 20; ++round) {
+        const int fd = connect();
+        ASSERT_GE(fd, 0);
+        const ByteString bytes = "round " + std::to_string(round) + ";";
+        ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+        sent += bytes;
+        ::close(fd);
+    }
+    EXPECT_EQ(pinpad.Read(sent.size()), sent);
+    EXPECT_EQ(monitor.Out.NoteWith("refused"), "") << "nobody was connected when the next one came";
+
+    const int first = connect(), second = connect();
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    char text[128] = {};
+    pollfd p{second, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    const ssize_t n = ::recv(second, text, sizeof text - 1, 0);
+    EXPECT_GT(n, 0);
+    EXPECT_NE(std::string(text).find("the POS application is connected already"), std::string::npos) << text;
+    ::close(second);
+    ::close(first);
+    monitor.Stop();
+}
+
+} // namespace
+} // namespace kestrel::monitor::test
+
+namespace kestrel::monitor::test {
+namespace {
+
+// A recording on a disk that is full: it stops with a clear message, the relay goes on.
+TEST(Relay, ARecordingThatCannotBeWrittenStopsAndTheRelayGoesOn) {
+    TempDir dir;
+    RawPeer pinpad;
+    RawOutput raw("/dev/full", true, 10000);
+    InProcessMonitor monitor(PtyEnd(dir / "pos"), SerialEnd(pinpad.path), true, {&raw});
+    ASSERT_TRUE(WaitForPath(dir / "pos"));
+    const int host = OpenRaw(dir / "pos");
+    ASSERT_GE(host, 0);
+    const ByteString command = vexo::TVexoAbecsPacket("OPN").AsString();
+    ASSERT_EQ(::write(host, command.data(), command.size()), static_cast<ssize_t>(command.size()));
+    EXPECT_EQ(pinpad.Read(command.size()), command);
+    ::close(host);
+    monitor.Stop();
+    EXPECT_NE(raw.Error().find("cannot write /dev/full: No space left on device; the recording stops there"),
+              std::string::npos)
+        << raw.Error();
+    EXPECT_EQ(monitor.Out.Stats.Commands.at("OPN"), 1);
 }
 
 } // namespace

@@ -98,3 +98,18 @@ TEST(LinkMask, AMaskedByteThatNeededNoEscapeMayNeedOneNow) {
     EXPECT_LT(masked.Raw.size(), unit.Raw.size());
     EXPECT_EQ(masked.Data.size(), unit.Data.size());
 }
+
+TEST(LinkMask, ThePinPadsIdentityStaysAsItIsInClassicAndTlvResponses) {
+    // A classic GIN answer: maker, model, versions and a serial number of 16 digits.
+    const ByteString gin = "GIN000" + Block("KESTREL             MODEL-X            " + std::string(20, ' ') +
+                                            "2.12" + std::string(16, ' ') + "4000123412341234    ");
+    EXPECT_EQ(MaskDataField(gin, true), gin);
+    const ByteString gix =
+        "GIX000" + Block(TLV(PP_SERNUM, "4000123412341234") + TLV(PP_KSN, "12345678901234567890"));
+    EXPECT_EQ(MaskDataField(gix, true), gix);
+    // The same digits in a command, or in a GIN that breaks off, are masked.
+    EXPECT_NE(MaskDataField("GIN000" + ByteString("4000123412341234"), true).find("400012******1234"),
+              std::string::npos);
+    EXPECT_NE(MaskDataField("DEX016" + ByteString("4000123412341234"), false),
+              "DEX016" + ByteString("4000123412341234"));
+}

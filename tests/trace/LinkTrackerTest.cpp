@@ -78,15 +78,32 @@ TEST(LinkTracker, ResendsOnEitherSideAreCountedAsRetries) {
     link.Send(H, kNak);
     auto resent = link.Send(P, Frame("OPN000"));
     EXPECT_EQ(resent[0].What, K::Response);
-    EXPECT_FALSE(resent[0].Retry); // the damaged one was never read, so this is the first good copy
+    // The damaged copy could not be read, but the NAK and the copy after it say it was a resend.
+    EXPECT_TRUE(resent[0].Retry);
+    EXPECT_EQ(resent[0].Command, "OPN") << "still the answer to OPN, and timed";
+    EXPECT_NE(FormatEvent(resent[0])[0].find(" [again] after "), std::string::npos) << FormatEvent(resent[0])[0];
     link.Send(H, kNak);
     EXPECT_TRUE(link.Send(P, Frame("OPN000"))[0].Retry);
 
+    // The host's command damaged on its way: NAK, and the good copy is a resend too, counted once.
+    ByteString bad = Frame("CLO");
+    bad[2] = static_cast<char>(bad[2] ^ 0x01);
+    link.Send(H, bad);
+    link.Send(P, kNak);
+    const auto clo = link.Send(H, Frame("CLO"));
+    EXPECT_TRUE(clo[0].Retry);
+    EXPECT_EQ(link.Tracker().Pending(), "CLO");
+    // A good frame after a damaged one that nobody refused is no resend.
+    link.Send(P, kAck);
+    link.Send(P, damaged);
+    EXPECT_FALSE(link.Send(P, Frame("CLO000"))[0].Retry);
+
     const auto& stats = link.Tracker().Stats();
     EXPECT_EQ(stats.Commands.at("OPN"), 1);
-    EXPECT_EQ(stats.Retries, 2);
-    EXPECT_EQ(stats.Naks, 3);
-    EXPECT_EQ(stats.BadFrames, 1);
+    EXPECT_EQ(stats.Commands.at("CLO"), 1);
+    EXPECT_EQ(stats.Retries, 4);
+    EXPECT_EQ(stats.Naks, 4);
+    EXPECT_EQ(stats.BadFrames, 3);
 }
 
 TEST(LinkTracker, CanEotEndsAWaitAndALateResponseIsLeftOver) {
@@ -96,9 +113,9 @@ TEST(LinkTracker, CanEotEndsAWaitAndALateResponseIsLeftOver) {
     EXPECT_EQ(link.Send(H, kCan, 1500ms)[0].Note, "the host aborts GKY");
     const auto e = link.Send(P, kEot, 20ms);
     ASSERT_EQ(e.size(), 2u);
-    EXPECT_EQ(e[0].What, K::Aborted);
-    EXPECT_EQ(e[0].Took, 1520ms);
-    EXPECT_EQ(e[1].What, K::Eot);
+    EXPECT_EQ(e[0].What, K::Eot) << "the EOT first, then the abort it causes";
+    EXPECT_EQ(e[1].What, K::Aborted);
+    EXPECT_EQ(e[1].Took, 1520ms);
     const auto left = link.Send(P, Frame("GKY013"), 10ms);
     EXPECT_NE(left[0].Note.find("left over"), std::string::npos);
     EXPECT_EQ(link.Tracker().Stats().Aborts, 1);
@@ -110,9 +127,9 @@ TEST(LinkTracker, ANewCommandAbandonsAWaitingOne) {
     link.Send(P, kAck);
     const auto e = link.Send(H, Frame("DSP" + Block(std::string(32, ' '))), 3s);
     ASSERT_EQ(e.size(), 2u);
-    EXPECT_EQ(e[0].What, K::Aborted);
-    EXPECT_EQ(e[0].Command, "GKY");
-    EXPECT_EQ(e[1].What, K::Command);
+    EXPECT_EQ(e[0].What, K::Command);
+    EXPECT_EQ(e[1].What, K::Aborted);
+    EXPECT_EQ(e[1].Command, "GKY");
     EXPECT_EQ(link.Tracker().Pending(), "DSP");
 }
 

@@ -58,3 +58,23 @@ TEST(CardMask, TextQuotingAFrameHidesNumbersAndTrackOneNames) {
     EXPECT_EQ(MaskCardDataInText(far), far);
     EXPECT_EQ(MaskCardDataInText("GIX 000 PP_SERNUM 12345678"), "GIX 000 PP_SERNUM 12345678");
 }
+
+TEST(CardMask, NumbersWrittenInGroupsAreMaskedAndDatesTimesAndHexAreNot) {
+    EXPECT_EQ(MaskCardNumbers("CARD 4111 1111 1111 1111 OK"), "CARD 4111 11** **** 1111 OK");
+    EXPECT_EQ(MaskCardNumbers("4111-1111-1111-1111"), "4111-11**-****-1111");
+    EXPECT_EQ(MaskCardNumbers("3782 822463 10005"), "3782 82**** *0005"); // 4-6-5
+    // Laid out on a display: the padding of the first line between two groups.
+    EXPECT_EQ(MaskCardNumbers("5555 5555 5555  4444"), "5555 55** ****  4444");
+    for (const std::string kept : {"10/06 14:00:00:123", "2024-06-10 14:00", "30 31 32 33 34 35 36 37 38",
+                                   "0800 123 4567", "000000001500 000000001500", "STAT: 013 12/09"})
+        EXPECT_EQ(MaskCardNumbers(kept), kept);
+    // A long run next to groups is masked on its own rule; three blanks part two numbers.
+    EXPECT_EQ(MaskCardNumbers("4111111111111111 12"), "411111******1111 12");
+    EXPECT_EQ(MaskCardNumbers("4111 1111   1111 1111"), "4111 1111   1111 1111");
+}
+
+TEST(CardMask, ATrackOneNameIsOnlyTakenBetweenPrintableBytes) {
+    const std::string binary = std::string("^\x01\x02\xFF^", 5);
+    EXPECT_EQ(MaskCardDataInText(binary), binary);
+    EXPECT_EQ(MaskCardDataInText("x^DOE/JOHN^y"), "x^***/****^y");
+}
