@@ -155,7 +155,7 @@ std::string RawLink::Brief(const kestrel::trace::DecodedMessage& AMessage, bool 
             continue;
         }
         for (const auto& item : block.Items)
-            text += " " + item.Name + "=" +
+            text += " " + (item.Name.empty() ? std::string("(damaged)") : item.Name) + "=" +
                     Clip(kestrel::trace::RenderValue(item.Tag, AMessage.IsResponse, item.Value, AMask),
                          item.Value.size());
     }

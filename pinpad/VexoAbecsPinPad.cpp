@@ -23,7 +23,9 @@ constexpr int kReadSlice = 1000;     // ms of one read while waiting for the res
 constexpr int kDataTimeOut = 2000;   // ms for each byte inside a response frame
 constexpr int kEOTTimeOut = 2000;    // ms for EOT after CAN
 constexpr int kPurgePause = 500;     // ms of silence before a purge
-constexpr int kMaxDataPacket = 2048; // bytes between SYN and ETB
+// Bytes between SYN and ETB on the wire: every data byte may be escaped into two. The packet then
+// holds its unescaped data to MaxPacketData.
+constexpr int kMaxDataPacket = 2 * static_cast<int>(MaxPacketData);
 constexpr int kMaxSends = 3;         // sends of one packet
 constexpr int kMaxFrameFailures = 3; // damaged response frames in a row
 constexpr int kMaxCANTries = 3;

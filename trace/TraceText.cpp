@@ -60,6 +60,16 @@ std::string Summary(const TraceEvent& AEvent) {
     return text;
 }
 
+// A damaged item keeps its tag when its header was whole, so its value is masked by the same rule.
+std::string ItemLine(const DecodedTLV& AItem, bool AResponse, bool AMask) {
+    if (AItem.Damage.empty())
+        return AItem.Name + " = " + RenderValue(AItem.Tag, AResponse, AItem.Value, AMask);
+    const std::string value = AItem.Name.empty() ? RenderRaw(AItem.Value, AMask)
+                                                 : RenderValue(AItem.Tag, AResponse, AItem.Value, AMask);
+    return (AItem.Name.empty() ? std::string("item") : AItem.Name) + " damaged, " + AItem.Damage + ": " +
+           value;
+}
+
 } // namespace
 
 const char* Arrow(Direction ADir) {
@@ -71,13 +81,13 @@ std::vector<std::string> FormatMessageBody(const DecodedMessage& AMessage, bool 
     for (size_t i = 0; i < AMessage.Blocks.size(); ++i) {
         const DecodedBlock& block = AMessage.Blocks[i];
         if (!block.IsTLV) {
-            lines.push_back("block " + std::to_string(i + 1) + " (" + std::to_string(block.Data.size()) +
-                            " bytes) " + RenderRaw(block.Data, AMask));
+            const std::string damage = block.Damage.empty() ? "" : " damaged, " + block.Damage + ",";
+            lines.push_back("block " + std::to_string(i + 1) + damage + " (" +
+                            std::to_string(block.Data.size()) + " bytes) " + RenderRaw(block.Data, AMask));
             continue;
         }
         for (const DecodedTLV& item : block.Items)
-            lines.push_back(item.Name + " = " +
-                            RenderValue(item.Tag, AMessage.IsResponse, item.Value, AMask));
+            lines.push_back(ItemLine(item, AMessage.IsResponse, AMask));
     }
     return lines;
 }
