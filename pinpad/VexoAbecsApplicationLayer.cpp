@@ -125,9 +125,16 @@ void TVexoAbecsResponse::SetAsString(std::string_view AData) {
     if (status < 0) throw EVexoAbecsPinPadError("Invalid Response Status");
     const size_t blocksAt = kNameSize + kStatusSize;
     SetParsedID(AnsiToText(AData.substr(0, kNameSize)));
-    // Offsets in errors count from the start of the data field, status digits included.
-    Blocks().SetAsString(AData.substr(blocksAt), blocksAt);
-    if (UsesTLVItems(ID())) CheckTLVBlocks(blocksAt);
+    try {
+        // Offsets in errors count from the start of the data field, status digits included.
+        Blocks().SetAsString(AData.substr(blocksAt), blocksAt);
+        if (UsesTLVItems(ID())) CheckTLVBlocks(blocksAt);
+    } catch (...) {
+        // Half a response must not pass for an answer: a name with return code 0 would read as
+        // success to whoever looks at the record after the error.
+        Clear();
+        throw;
+    }
     fSTAT = status;
 }
 

@@ -54,7 +54,8 @@ TEST(Codec, TheAnswerOfAnInformationQueryWhoseValueIsShortIsRefused) {
     TVexoAbecsResponse response;
     EXPECT_EQ(ParseError(response, "GIX000012" + block),
               "Invalid Block (at byte 9: TLV 8001h announces 10 bytes, 8 follow)");
-    EXPECT_EQ(response.STAT(), 0);
+    EXPECT_EQ(response.ID(), "") << "half a response does not pass for an answer";
+    EXPECT_EQ(response.Blocks().Count(), 0);
     // A command whose answer is raw data keeps the block as it came.
     EXPECT_EQ(ParseError(response, "GIN000012" + block), "");
     EXPECT_EQ(response.GetResponseData(), block);
