@@ -228,7 +228,12 @@ void TVexoAbecsPinPad::WaitForResponse() {
             }
         }
     }
-    fResponse->SetAsString(packet.Data());
+    try {
+        fResponse->SetAsString(packet.Data());
+    } catch (const EVexoAbecsPinPadError& e) {
+        // A good frame whose blocks or items do not add up: logged like any failure of the component.
+        DoException(e);
+    }
     LogF(2, "  Response.STAT: %d", fResponse->STAT());
     if (fLogLevel >= 4) LogApplicationLayer(*fResponse);
 }

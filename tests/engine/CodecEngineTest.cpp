@@ -57,6 +57,10 @@ TEST_F(PinPadTest, AnItemCutShortEndsTheCommandWithItsOffset) {
     Go();
     EXPECT_EQ(ErrorOf([&] { pinpad.GIX(); }), "Invalid Block (at byte 9: TLV 8001h announces 10 bytes, 8 follow)");
     EXPECT_EQ(ends, 1);
+    EXPECT_EQ(
+        Count(log,
+              "EVexoAbecsPinPadError: Invalid Block (at byte 9: TLV 8001h announces 10 bytes, 8 follow)"),
+        1u);
     pinpad.GIX();
     EXPECT_EQ(pinpad.Response().GetResponseFromTagValue(PP_SERNUM), "1234567890");
     EXPECT_EQ(peer.Finish(), "");
