@@ -35,8 +35,7 @@ class Cmd {
 public:
     explicit Cmd(const std::string& AName) { fCommand.SetID(AName); }
     Cmd& Tlv(uint16_t ATag, const ByteString& AValue) {
-        std::stringstream stream(AValue); // the stream form takes bytes as they are
-        fCommand.AddParamFromTagValue(ATag, stream);
+        fCommand.AddParamFromTagData(ATag, AValue);
         return *this;
     }
     Cmd& Block(const ByteString& AData) {

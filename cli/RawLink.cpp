@@ -161,7 +161,7 @@ std::string RawLink::Brief(std::string_view AData, bool AResponse, bool AMask) {
             continue;
         }
         for (const auto& item : block.Items)
-            text += " " + item.Name + "=" +
+            text += " " + (item.Name.empty() ? std::string("(damaged)") : item.Name) + "=" +
                     Clip(kestrel::trace::RenderValue(item.Tag, AMessage.IsResponse, item.Value, AMask),
                          item.Value.size());
     }

@@ -38,6 +38,7 @@ JsonValue BlocksJson(const DecodedMessage& AMessage) {
     for (const DecodedBlock& block : AMessage.Blocks) {
         JsonValue object = JsonValue::Object();
         object.Set("size", static_cast<uint64_t>(block.Data.size()));
+        if (!block.Damage.empty()) object.Set("damage", block.Damage);
         if (!block.IsTLV) {
             blocks.Push(ValueJson(ViewRaw(block.Data, false), std::move(object)));
             continue;
@@ -48,6 +49,7 @@ JsonValue BlocksJson(const DecodedMessage& AMessage) {
             tlv.Set("tag", Hex4(item.Tag));
             tlv.Set("name", item.Name);
             tlv.Set("size", static_cast<uint64_t>(item.Value.size()));
+            if (!item.Damage.empty()) tlv.Set("damage", item.Damage);
             items.Push(
                 ValueJson(ViewValue(item.Tag, AMessage.IsResponse, item.Value, false), std::move(tlv)));
         }

@@ -1,5 +1,7 @@
 #include "pinpad/VexoAbecsApplicationLayer.h"
 
+#include "pinpad/VexoAbecsCodec.h"
+#include "pinpad/VexoAbecsCommandSet.h"
 #include "pinpad/VexoAbecsErrors.h"
 #include "pinpad/VexoAbecsTLV.h"
 #include "util/CodePage.h"
@@ -56,7 +58,7 @@ void TVexoAbecsApplicationLayer::SetAsString(std::string_view AData) {
     Clear();
     if (AData.size() < kNameSize) throw EVexoAbecsPinPadError("Invalid Block");
     fID = AnsiToText(AData.substr(0, kNameSize));
-    fBlocks.SetAsString(AData.substr(kNameSize));
+    fBlocks.SetAsString(AData.substr(kNameSize), kNameSize);
 }
 
 void TVexoAbecsApplicationLayer::Clear() {
@@ -74,8 +76,7 @@ ByteString TVexoAbecsApplicationLayer::GetDataPacket(int32_t BlockStart, int32_t
     int32_t i = BlockStart;
     for (; i < count; ++i) {
         const TVexoAbecsBlock& block = fBlocks.Items(i);
-        if (static_cast<size_t>(block.Size()) + running + kBlockDigits > static_cast<size_t>(MaxPacketSize))
-            break;
+        if (static_cast<size_t>(block.Size()) + running + kBlockDigits > MaxPacketSize) break;
         result += block.AsString();
         running = result.size();
     }
@@ -100,6 +101,10 @@ void TVexoAbecsCommand::AddParamFromTagValue(uint16_t ATag, std::iostream& AStre
     Blocks().AddFromTagValue(ATag, AStream);
 }
 
+void TVexoAbecsCommand::AddParamFromTagData(uint16_t ATag, std::string_view AData) {
+    Blocks().AddFromTagData(ATag, AData);
+}
+
 void TVexoAbecsResponse::Clear() {
     fSTAT = 0;
     TVexoAbecsApplicationLayer::Clear();
@@ -118,10 +123,32 @@ void TVexoAbecsResponse::SetAsString(std::string_view AData) {
     if (AData.size() < kNameSize + kStatusSize) throw EVexoAbecsPinPadError("Invalid Response");
     const int32_t status = StatusAt(AData, kNameSize);
     if (status < 0) throw EVexoAbecsPinPadError("Invalid Response Status");
-    ByteString rest(AData.substr(0, kNameSize));
-    rest += AData.substr(kNameSize + kStatusSize);
-    TVexoAbecsApplicationLayer::SetAsString(rest);
-    fSTAT = status; // after the base parse, which clears it
+    const size_t blocksAt = kNameSize + kStatusSize;
+    SetParsedID(AnsiToText(AData.substr(0, kNameSize)));
+    try {
+        // Offsets in errors count from the start of the data field, status digits included.
+        Blocks().SetAsString(AData.substr(blocksAt), blocksAt);
+        if (UsesTLVItems(ID())) CheckTLVBlocks(blocksAt);
+    } catch (...) {
+        // Half a response must not pass for an answer: a name with return code 0 would read as
+        // success to whoever looks at the record after the error.
+        Clear();
+        throw;
+    }
+    fSTAT = status;
+}
+
+// A block of a TLV answer that is not a whole run of items is damaged: reading on would lose the
+// item it cut short, or take a short value for the whole of it.
+void TVexoAbecsResponse::CheckTLVBlocks(size_t AOffset) const {
+    std::vector<TVexoAbecsTLVSpan> items;
+    for (int i = 0; i < Blocks().Count(); ++i) {
+        const ByteString& data = Blocks().Items(i).Data();
+        items.clear();
+        if (const auto fault = SplitTLVs(data, items, AOffset + kBlockDigits))
+            throw EVexoAbecsPinPadError("Invalid Block (" + fault->Describe() + ")");
+        AOffset += kBlockDigits + data.size();
+    }
 }
 
 ByteString TVexoAbecsResponse::GetResponseData() const {
@@ -164,17 +191,19 @@ void TVexoAbecsResponse::GetResponseAsValues(std::vector<std::string>& AStringLi
     }
 }
 
-// Blocks of raw data are skipped whole: a response that carries no TLVs yields no items.
+// Blocks of raw data are skipped whole: a response that carries no TLVs yields no items. A TLV
+// answer never gets here with a damaged block, as the parser refuses it.
 void TVexoAbecsResponse::ExtractTLVList(const TVexoAbecsBlockList& ABlocks, TVexoAbecsTLVList& ATLVList) {
     ATLVList.Clear();
+    std::vector<TVexoAbecsTLVSpan> items;
     for (int i = 0; i < ABlocks.Count(); ++i) {
-        TVexoAbecsTLVList parsed;
-        try {
-            parsed.SetAsString(ABlocks.Items(i).Data());
-        } catch (const EVexoAbecsPinPadError&) {
-            continue;
+        items.clear();
+        if (SplitTLVs(ABlocks.Items(i).Data(), items)) continue;
+        for (const TVexoAbecsTLVSpan& item : items) {
+            TVexoAbecsTLV* tlv = ATLVList.New();
+            tlv->SetID(item.Tag);
+            tlv->SetData(ByteString(item.Value));
         }
-        ATLVList.AddFromTLVList(parsed);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "pinpad/VexoAbecsBlock.h"
+#include "pinpad/VexoAbecsPacket.h"
 #include "util/Types.h"
 #include <cstdint>
 #include <iosfwd>
@@ -14,7 +15,8 @@ class TVexoAbecsTLVList;
 // Common part of a command and a response: a three-letter name and data blocks.
 class TVexoAbecsApplicationLayer {
 public:
-    static constexpr int MaxPacketSize = 2048; // data field of one packet, before escaping
+    // The data field of one packet, before escaping: the frame's own limit.
+    static constexpr std::size_t MaxPacketSize = MaxPacketData;
 
     TVexoAbecsApplicationLayer();
     virtual ~TVexoAbecsApplicationLayer() = default;
@@ -38,6 +40,10 @@ public:
     // as fit in MaxPacketSize. A BlockStart outside the list gives the name alone, BlocksRead 1.
     ByteString GetDataPacket(int32_t BlockStart, int32_t& BlocksRead) const;
 
+protected:
+    // The name read from a data field, without clearing what the parser has set up.
+    void SetParsedID(std::string AID) { fID = std::move(AID); }
+
 private:
     std::string fID;
     TVexoAbecsBlockList fBlocks;
@@ -55,6 +61,8 @@ public:
     void AddParamFromData(ByteString AData);
     void AddParamFromTagValue(uint16_t ATag, std::string_view AValue);
     void AddParamFromTagValue(uint16_t ATag, std::iostream& AStream);
+    // Bytes that are no text (numbers, ids, file contents), added as they are.
+    void AddParamFromTagData(uint16_t ATag, std::string_view AData);
 
 private:
     bool fIsBlocking = false;
@@ -68,12 +76,14 @@ public:
 
     ByteString GetAsString() const override;
     // Parses a received data field: name, three-digit return code, blocks. Raises
-    // EVexoAbecsPinPadError "Invalid Response", "Invalid Response Status" or "Invalid Block".
+    // EVexoAbecsPinPadError "Invalid Response", "Invalid Response Status" or "Invalid Block"; the
+    // last also for a command that answers with TLV items when a block is not a whole run of them.
+    // The detail of an "Invalid Block" names the offset of the fault in the data field.
     void SetAsString(std::string_view AData) override;
     void Clear() override;
 
-    // The accessors below read TLV items from every block that parses as a TLV list and skip the
-    // others, so they never raise on malformed content.
+    // The accessors below read TLV items from every block that is a whole run of TLV items and
+    // skip the others (raw data), so they never raise.
     ByteString GetResponseData() const; // all block data, without the length digits
     ByteString GetResponseFromTagValue(uint16_t ATag) const;
     // Replaces the stream's content (a std::stringstream is emptied; any other stream is
@@ -86,6 +96,7 @@ public:
 
 private:
     static void ExtractTLVList(const TVexoAbecsBlockList& ABlocks, TVexoAbecsTLVList& ATLVList);
+    void CheckTLVBlocks(size_t AOffset) const;
     int32_t fSTAT = 0;
 };
 

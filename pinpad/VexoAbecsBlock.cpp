@@ -1,5 +1,6 @@
 #include "pinpad/VexoAbecsBlock.h"
 
+#include "pinpad/VexoAbecsCodec.h"
 #include "pinpad/VexoAbecsErrors.h"
 #include "pinpad/VexoAbecsTLV.h"
 #include "util/CodePage.h"
@@ -12,7 +13,7 @@
 namespace vexo {
 namespace {
 
-constexpr int kDigits = 3;
+constexpr size_t kDigits = 3;
 constexpr size_t kChunkSize = TVexoAbecsTLV::MaxDataSize;
 
 [[noreturn]] void RaiseTooLarge() {
@@ -20,20 +21,8 @@ constexpr size_t kChunkSize = TVexoAbecsTLV::MaxDataSize;
                                 " bytes");
 }
 
-[[noreturn]] void RaiseInvalidBlock() {
-    throw EVexoAbecsPinPadError("Invalid Block");
-}
-
-// The three length digits at AOffset; anything but three ASCII digits counts as 0.
-size_t LengthAt(std::string_view AData, size_t AOffset) {
-    if (AData.size() < AOffset + kDigits) return 0;
-    size_t len = 0;
-    for (size_t i = AOffset; i < AOffset + kDigits; ++i) {
-        const char c = AData[i];
-        if (c < '0' || c > '9') return 0;
-        len = len * 10 + static_cast<size_t>(c - '0');
-    }
-    return len;
+[[noreturn]] void RaiseInvalidBlock(const TVexoAbecsCodecFault& AFault) {
+    throw EVexoAbecsPinPadError("Invalid Block (" + AFault.Describe() + ")");
 }
 
 ByteString ReadWholeStream(std::iostream& AStream) {
@@ -55,15 +44,17 @@ void TVexoAbecsBlock::SetData(ByteString AData) {
 }
 
 ByteString TVexoAbecsBlock::AsString() const {
-    char digits[8];
-    std::snprintf(digits, sizeof digits, "%.3d", Size());
-    return digits + fData;
+    return BlockWireForm(fData);
 }
 
 void TVexoAbecsBlock::SetAsString(std::string_view AValue) {
-    const size_t len = LengthAt(AValue, 0);
-    if (len == 0 || AValue.size() - kDigits < len) RaiseInvalidBlock();
-    SetData(ByteString(AValue.substr(kDigits, len)));
+    std::vector<TVexoAbecsBlockSpan> blocks;
+    const auto fault = SplitBlocks(AValue, blocks, 0, TVexoAbecsEmptyBlocks::Refuse);
+    if (blocks.empty()) RaiseInvalidBlock(fault.value_or(TVexoAbecsCodecFault{0, "no block"}));
+    const size_t end = kDigits + blocks.front().Data.size();
+    if (end != AValue.size())
+        RaiseInvalidBlock({end, std::to_string(AValue.size() - end) + " bytes after the block"});
+    SetData(ByteString(blocks.front().Data));
 }
 
 TVexoAbecsBlock* TVexoAbecsBlockList::New() {
@@ -117,8 +108,11 @@ void TVexoAbecsBlockList::AddFromTagValue(uint16_t ATag, std::string_view AValue
 }
 
 void TVexoAbecsBlockList::AddFromTagValue(uint16_t ATag, std::iostream& AStream) {
-    const ByteString bytes = ReadWholeStream(AStream);
-    AppendChunks(ATag, bytes, bytes.size() > static_cast<size_t>(TVexoAbecsBlock::MaxDataSize));
+    AddFromTagData(ATag, ReadWholeStream(AStream));
+}
+
+void TVexoAbecsBlockList::AddFromTagData(uint16_t ATag, std::string_view AData) {
+    AppendChunks(ATag, AData, AData.size() > static_cast<size_t>(TVexoAbecsBlock::MaxDataSize));
 }
 
 // A TLV never spans two blocks: each chunk goes into the target block while it fits, otherwise
@@ -143,15 +137,16 @@ ByteString TVexoAbecsBlockList::AsString() const {
 }
 
 void TVexoAbecsBlockList::SetAsString(std::string_view AValue) {
+    SetAsString(AValue, 0);
+}
+
+void TVexoAbecsBlockList::SetAsString(std::string_view AValue, size_t ABase) {
     Clear();
-    const size_t size = AValue.size();
-    // A single trailing byte cannot start a block and is ignored.
-    for (size_t p = 0; p + 1 < size;) {
-        const size_t len = LengthAt(AValue, p);
-        if (len == 0 || len > size) RaiseInvalidBlock();
-        New()->SetAsString(AValue.substr(p, len + kDigits));
-        p += len + kDigits;
-    }
+    std::vector<TVexoAbecsBlockSpan> blocks;
+    const auto fault = SplitBlocks(AValue, blocks, ABase, TVexoAbecsEmptyBlocks::Refuse);
+    for (const TVexoAbecsBlockSpan& block : blocks)
+        New()->SetData(ByteString(block.Data));
+    if (fault) RaiseInvalidBlock(*fault);
 }
 
 void TVexoAbecsBlockList::CheckIndex(int Index) const {

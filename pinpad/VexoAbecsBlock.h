@@ -21,6 +21,7 @@ public:
     int32_t Size() const { return static_cast<int32_t>(fData.size()); }
 
     ByteString AsString() const;
+    // Exactly one block, nothing after it.
     void SetAsString(std::string_view AValue);
 
 private:
@@ -50,9 +51,16 @@ public:
     void AddFromTagValue(uint16_t ATag, std::string_view AValue);
     // The whole stream from position 0; the stream ends positioned at its end.
     void AddFromTagValue(uint16_t ATag, std::iostream& AStream);
+    // The same for bytes that are no text (numbers, ids, file contents): they go on the wire as
+    // they are, without the code-page conversion.
+    void AddFromTagData(uint16_t ATag, std::string_view AData);
 
+    // Blocks' wire forms back to back. The setter empties the list first, keeps the blocks read
+    // before an error, and refuses a block of length 000; the error names the offset of the
+    // fault, counted from ABase.
     ByteString AsString() const;
     void SetAsString(std::string_view AValue);
+    void SetAsString(std::string_view AValue, size_t ABase);
 
 private:
     void CheckIndex(int Index) const;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string>
 
 namespace vexo {
 namespace {
@@ -136,6 +137,9 @@ void TVexoAbecsPacket::SetAsString(std::string_view AFrame) {
     // Located by position: the CRC bytes after it may themselves be 17h.
     if (static_cast<uint8_t>(AFrame[n - 3]) != ETB) RaiseFrame("Packet do not have ETB");
     ByteString data = UnstuffData(AFrame.substr(1, n - 4));
+    // The limit counts data bytes, not the escaped bytes on the wire.
+    if (data.size() > MaxPacketData)
+        RaiseFrame(("Data Packet is Larger than " + std::to_string(MaxPacketData)).c_str());
     const uint16_t crc = UpdateCRC(UpdateCRC(0, data), std::string_view("\x17", 1));
     if (static_cast<uint8_t>(AFrame[n - 2]) != (crc >> 8) ||
         static_cast<uint8_t>(AFrame[n - 1]) != (crc & 0xFF))

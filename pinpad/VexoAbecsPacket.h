@@ -31,7 +31,8 @@ public:
     const ByteString& Data() const { return fData; } // unescaped data field
 
     // The complete frame. The setter checks and unwraps a received frame, raising
-    // EVexoAbecsPinPadError and keeping the old data when the frame is bad.
+    // EVexoAbecsPinPadError and keeping the old data when the frame is bad or its data field,
+    // unescaped, is longer than MaxPacketData.
     ByteString AsString() const { return GetAsString(); }
     ByteString GetAsString() const;
     void SetAsString(std::string_view AFrame);

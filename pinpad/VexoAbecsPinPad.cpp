@@ -239,7 +239,12 @@ void TVexoAbecsPinPad::WaitForResponse() {
         }
         if (AnswersCommand(packet.Data())) break;
     }
-    fResponse->SetAsString(packet.Data());
+    try {
+        fResponse->SetAsString(packet.Data());
+    } catch (const EVexoAbecsPinPadError& e) {
+        // A good frame whose blocks or items do not add up: logged like any failure of the component.
+        DoException(e);
+    }
     LogF(2, "  Response.STAT: %d", fResponse->STAT());
     if (fLogLevel >= 4) LogApplicationLayer(*fResponse);
 }
@@ -252,9 +257,8 @@ void TVexoAbecsPinPad::ReadResponseFrame(TVexoAbecsPacket& APacket) {
     const ByteString crc = fDevice->Ler(kDataTimeOut, 2);
     LogData(3, "    CRC: ", crc);
     if (crc.size() < 2) throw EVexoAbecsPinPadTimeout("Timeout reading CRC");
-    // The limit counts data bytes: a frame whose escapes doubled it on the wire may still be good.
-    if (TVexoAbecsPacket::UnstuffData(data).size() > MaxPacketData)
-        DoException(Format("Data Packet is Larger than %d", static_cast<int>(MaxPacketData)));
+    // The packet holds the limit, counted in data bytes: a frame whose escapes doubled it on the wire
+    // may still be good.
     ByteString frame;
     frame.reserve(data.size() + 4);
     frame += static_cast<char>(SYN);

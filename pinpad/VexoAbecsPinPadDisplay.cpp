@@ -6,7 +6,6 @@
 #include "util/CodePage.h"
 #include "util/Strings.h"
 
-#include <sstream>
 
 namespace vexo {
 namespace {
@@ -21,10 +20,9 @@ void Reset(TVexoAbecsCommand& ACommand, const char* AID, bool ABlocking) {
 }
 
 // Numbers and single bytes are binary values: the text form would run them through the code page
-// and turn every byte from 80h up into '?', so they go through the stream form untouched.
+// and turn every byte from 80h up into '?'.
 void AddBinaryParam(TVexoAbecsCommand& ACommand, uint16_t ATag, const ByteString& AValue) {
-    std::stringstream stream(AValue);
-    ACommand.AddParamFromTagValue(ATag, stream);
+    ACommand.AddParamFromTagData(ATag, AValue);
 }
 
 ByteString OneByte(uint8_t AValue) {

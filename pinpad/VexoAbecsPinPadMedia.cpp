@@ -65,9 +65,8 @@ void TVexoAbecsPinPad::MLI(const std::string& ASPE_MFNAME, const ByteString& ASP
     if (ASPE_MFINFO.size() != kMediaInfoSize) DoException("Invalid Media file parâmeters");
     Reset(*fCommand, "MLI");
     fCommand->AddParamFromTagValue(SPE_MFNAME, name);
-    // Raw bytes (size, CRC): the stream form keeps them out of the code-page conversion.
-    std::stringstream info(ASPE_MFINFO);
-    fCommand->AddParamFromTagValue(SPE_MFINFO, info);
+    // Raw bytes (size, CRC), kept out of the code-page conversion.
+    fCommand->AddParamFromTagData(SPE_MFINFO, ASPE_MFINFO);
     ExecCommand(true);
 }
 

@@ -8,7 +8,6 @@
 #include "util/Strings.h"
 
 #include <charconv>
-#include <sstream>
 
 namespace vexo {
 namespace {
@@ -146,9 +145,8 @@ void TVexoAbecsPinPad::GIX(const std::vector<uint16_t>& PP_DATA) {
         list += InteiroParaBytes(id, 2);
     if (!list.empty()) {
         LogData(2, "   ", list);
-        // The ids are raw bytes, not text: they go through the stream form, unconverted.
-        std::stringstream stream(list);
-        fCommand->AddParamFromTagValue(SPE_IDLIST, stream);
+        // The ids are raw bytes, not text.
+        fCommand->AddParamFromTagData(SPE_IDLIST, list);
     }
     ExecCommand(true);
 }

@@ -1,5 +1,6 @@
 #include "pinpad/VexoAbecsTLV.h"
 
+#include "pinpad/VexoAbecsCodec.h"
 #include "pinpad/VexoAbecsErrors.h"
 
 #include <string>
@@ -7,25 +8,15 @@
 namespace vexo {
 namespace {
 
-constexpr int kHeaderSize = 4;
+constexpr std::size_t kHeaderSize = 4;
 
 [[noreturn]] void RaiseTooLarge() {
     throw EVexoAbecsPinPadError("TLV is Larger then " + std::to_string(TVexoAbecsTLV::MaxDataSize) +
                                 " bytes");
 }
 
-[[noreturn]] void RaiseInvalidData() {
-    throw EVexoAbecsPinPadError("Invalid TLV data");
-}
-
-uint16_t Word(std::string_view AData, size_t AOffset) {
-    return static_cast<uint16_t>((static_cast<unsigned char>(AData[AOffset]) << 8) |
-                                 static_cast<unsigned char>(AData[AOffset + 1]));
-}
-
-void AppendWord(ByteString& AOut, uint16_t AValue) {
-    AOut += static_cast<char>(AValue >> 8);
-    AOut += static_cast<char>(AValue & 0xFF);
+[[noreturn]] void RaiseInvalidData(const TVexoAbecsCodecFault& AFault) {
+    throw EVexoAbecsPinPadError("Invalid TLV data (" + AFault.Describe() + ")");
 }
 
 } // namespace
@@ -50,23 +41,20 @@ ByteString TVexoAbecsTLV::AsString() const {
     // Data has no size check, but a value whose length does not fit the 16-bit field would go
     // out with a wrapped length and corrupt everything after it.
     if (fData.size() > 0xFFFF) RaiseTooLarge();
-    ByteString out;
-    out.reserve(kHeaderSize + fData.size());
-    AppendWord(out, fID);
-    AppendWord(out, static_cast<uint16_t>(fData.size()));
-    out += fData;
-    return out;
+    return TLVWireForm(fID, fData);
 }
 
 void TVexoAbecsTLV::SetAsString(std::string_view AValue) {
-    if (AValue.size() < kHeaderSize) RaiseInvalidData();
-    fID = Word(AValue, 0);
-    const size_t len = Word(AValue, 2);
-    // The length is compared with the whole input, header included: a value cut short by a few
-    // bytes is still taken with what is there.
-    if (len > AValue.size()) RaiseInvalidData();
-    if (len > static_cast<size_t>(MaxDataSize)) RaiseTooLarge();
-    fData = ByteString(AValue.substr(kHeaderSize, len));
+    std::vector<TVexoAbecsTLVSpan> items;
+    if (const auto fault = SplitTLVs(AValue, items); fault && items.empty()) RaiseInvalidData(*fault);
+    if (items.empty()) RaiseInvalidData({0, "no TLV"});
+    const TVexoAbecsTLVSpan& item = items.front();
+    const std::size_t end = kHeaderSize + item.Value.size();
+    if (end != AValue.size())
+        RaiseInvalidData({end, std::to_string(AValue.size() - end) + " bytes after the TLV"});
+    if (item.Value.size() > static_cast<size_t>(MaxDataSize)) RaiseTooLarge();
+    fID = item.Tag;
+    fData = ByteString(item.Value);
 }
 
 TVexoAbecsTLV* TVexoAbecsTLVList::New() {
@@ -126,16 +114,20 @@ ByteString TVexoAbecsTLVList::AsString() const {
 }
 
 void TVexoAbecsTLVList::SetAsString(std::string_view AValue) {
+    SetAsString(AValue, 0);
+}
+
+void TVexoAbecsTLVList::SetAsString(std::string_view AValue, std::size_t ABase) {
     Clear();
-    const size_t size = AValue.size();
-    // A single trailing byte cannot start an item and is ignored.
-    for (size_t p = 0; p + 1 < size;) {
-        // An incomplete header is left to the item parser, which refuses it.
-        const size_t len = p + kHeaderSize <= size ? Word(AValue, p + 2) : 0;
-        if (len > size) RaiseInvalidData();
-        New()->SetAsString(AValue.substr(p, len + kHeaderSize));
-        p += len + kHeaderSize;
+    std::vector<TVexoAbecsTLVSpan> items;
+    const auto fault = SplitTLVs(AValue, items, ABase);
+    for (const TVexoAbecsTLVSpan& item : items) {
+        if (item.Value.size() > static_cast<size_t>(TVexoAbecsTLV::MaxDataSize)) RaiseTooLarge();
+        TVexoAbecsTLV* tlv = New();
+        tlv->SetID(item.Tag);
+        tlv->SetData(ByteString(item.Value));
     }
+    if (fault) RaiseInvalidData(*fault);
 }
 
 void TVexoAbecsTLVList::CheckIndex(int Index) const {

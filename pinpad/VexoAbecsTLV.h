@@ -1,5 +1,6 @@
 #pragma once
 #include "util/Types.h"
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -25,7 +26,8 @@ public:
     void SetData(ByteString AData) { fData = std::move(AData); } // no size check, by design
     uint16_t Size() const { return static_cast<uint16_t>(fData.size()); }
 
-    // Wire form; the setter parses it and raises EVexoAbecsPinPadError on bad input.
+    // Wire form; the setter parses exactly one item and raises EVexoAbecsPinPadError on bad input,
+    // bytes after the item included.
     ByteString AsString() const;
     void SetAsString(std::string_view AValue);
 
@@ -53,9 +55,10 @@ public:
     void AddFromTLVList(const TVexoAbecsTLVList& ATLVList);
 
     // Items' wire forms back to back. The setter empties the list first; after an error it keeps
-    // what was parsed so far.
+    // what was parsed so far. The error names the offset of the fault, counted from ABase.
     ByteString AsString() const;
     void SetAsString(std::string_view AValue);
+    void SetAsString(std::string_view AValue, std::size_t ABase);
 
 private:
     void CheckIndex(int Index) const;

@@ -48,6 +48,9 @@ void Merge(ActiveFaults& AFaults, const FaultRule& ARule) {
     case FaultRule::Kind::Silent:
         AFaults.Silent = true;
         break;
+    case FaultRule::Kind::ShortTlv:
+        AFaults.ShortTlv = ARule.Param;
+        break;
     }
 }
 
@@ -65,6 +68,8 @@ const std::vector<FaultRule::KindInfo>& FaultRule::Kinds() {
         {Kind::Late, "late", 12000, "ms", "the response is held back (past the host's patience)"},
         {Kind::Hangup, "hangup", 1, "", "half of the response, then the line goes away"},
         {Kind::Silent, "silent", 1, "", "ACK, then no response ever"},
+        {Kind::ShortTlv, "shorttlv", 2, "bytes",
+         "the response's last TLV item carries N bytes fewer than its length says"},
     };
     return kinds;
 }

@@ -21,6 +21,7 @@ struct FaultRule {
         Late,     // the response waits Param milliseconds (past the host's patience)
         Hangup,   // half of the response, then the line goes away
         Silent,   // ACK, then no response ever
+        ShortTlv, // the response's last TLV item carries Param bytes fewer than its length says
     };
     Kind What = Kind::Nak;
     int Param = 1;
@@ -29,7 +30,7 @@ struct FaultRule {
 
     std::string Describe() const;
     // "KIND[:PARAM][@CMD][*TIMES]", kinds noack, nak, crc, noise, split, oversize, noeot, late,
-    // hangup, silent. Raises std::invalid_argument.
+    // hangup, silent, shorttlv. Raises std::invalid_argument.
     static FaultRule Parse(const std::string& ASpec);
 
     // Every kind, in the order above, for menus and help texts.
@@ -46,9 +47,10 @@ struct FaultRule {
 // The faults a command gets, merged from the rules that match it.
 struct ActiveFaults {
     bool NoAck = false, Nak = false, Oversize = false, NoEot = false, Hangup = false, Silent = false;
-    int BadCrc = 0, Noise = 0, SplitMs = 0, LateMs = 0;
+    int BadCrc = 0, Noise = 0, SplitMs = 0, LateMs = 0, ShortTlv = 0;
     bool Any() const {
-        return NoAck || Nak || Oversize || NoEot || Hangup || Silent || BadCrc || Noise || SplitMs || LateMs;
+        return NoAck || Nak || Oversize || NoEot || Hangup || Silent || BadCrc || Noise || SplitMs ||
+               LateMs || ShortTlv;
     }
 };
 

@@ -1,4 +1,6 @@
 #include "sim/PinPadModel.h"
+#include "pinpad/VexoAbecsCodec.h"
+#include "pinpad/VexoAbecsCommandSet.h"
 #include "pinpad/VexoAbecsErrors.h"
 #include "pinpad/VexoAbecsPacket.h"
 #include "pinpad/VexoAbecsTLV.h"
@@ -113,22 +115,12 @@ struct Params {
 
 // Every block must be a whole run of TLVs: a device cannot guess at a truncated parameter.
 bool ParseParams(const SimCommand& ACommand, Params& AParams) {
+    std::vector<TVexoAbecsTLVSpan> items;
     for (const auto& block : ACommand.Blocks) {
-        TVexoAbecsTLVList list;
-        try {
-            list.SetAsString(block);
-        } catch (const Exception&) {
-            return false;
-        }
-        // The host-side reader forgives a short last value and a stray byte; a device does not:
-        // every announced length must be there, and nothing after the last item.
-        size_t p = 0;
-        while (p + 4 <= block.size())
-            p += 4 + (size_t(static_cast<unsigned char>(block[p + 2])) << 8 |
-                      static_cast<unsigned char>(block[p + 3]));
-        if (p != block.size()) return false;
-        for (int i = 0; i < list.Count(); ++i)
-            AParams.Items.emplace_back(list.Items(i).ID(), list.Items(i).Data());
+        items.clear();
+        if (SplitTLVs(block, items)) return false;
+        for (const TVexoAbecsTLVSpan& item : items)
+            AParams.Items.emplace_back(item.Tag, ByteString(item.Value));
     }
     return true;
 }
@@ -227,16 +219,24 @@ bool SingleByte(const ByteString* AValue, int& AOut) {
 
 bool SimCommand::Parse(std::string_view AData, SimCommand& ACommand) {
     ACommand = {};
-    if (AData.size() < 3) return false;
-    ACommand.Name = std::string(AData.substr(0, 3));
-    size_t p = 3;
-    while (p < AData.size()) {
-        if (AData.size() - p < 3 || !EhNumerico(AData.substr(p, 3))) return false;
-        const size_t length = static_cast<size_t>(std::stoi(std::string(AData.substr(p, 3))));
-        if (AData.size() - p - 3 < length) return false;
-        ACommand.Blocks.emplace_back(AData.substr(p + 3, length));
-        p += 3 + length;
+    if (AData.size() < 3) {
+        ACommand.Fault = TVexoAbecsCodecFault{0, "no command name"}.Describe();
+        return false;
     }
+    ACommand.Name = std::string(AData.substr(0, 3));
+    std::vector<TVexoAbecsBlockSpan> blocks;
+    auto fault = SplitBlocks(AData.substr(3), blocks, 3);
+    if (!fault && UsesTLVItems(ACommand.Name)) {
+        std::vector<TVexoAbecsTLVSpan> items;
+        for (const TVexoAbecsBlockSpan& block : blocks)
+            if ((fault = SplitTLVs(block.Data, items, block.Offset + 3))) break;
+    }
+    if (fault) {
+        ACommand.Fault = fault->Describe();
+        return false;
+    }
+    for (const TVexoAbecsBlockSpan& block : blocks)
+        ACommand.Blocks.emplace_back(block.Data);
     return true;
 }
 
@@ -250,7 +250,7 @@ SimReply& SimReply::AddTLV(uint16_t ATag, const ByteString& AValue) {
     size_t p = 0;
     do {
         const ByteString piece = AValue.substr(p, TVexoAbecsTLV::MaxDataSize);
-        const ByteString wire = TVexoAbecsTLV(ATag, piece).AsString();
+        const ByteString wire = TLVWireForm(ATag, piece);
         if (Blocks.empty() || Blocks.back().size() + wire.size() > kMaxBlock) Blocks.emplace_back();
         Blocks.back() += wire;
         p += piece.size();
@@ -262,11 +262,8 @@ ByteString SimReply::DataField() const {
     char status[8];
     std::snprintf(status, sizeof status, "%03d", Status % 1000);
     ByteString data = Name + status;
-    for (const auto& block : Blocks) {
-        char length[8];
-        std::snprintf(length, sizeof length, "%03zu", block.size() % 1000);
-        data += length + block;
-    }
+    for (const auto& block : Blocks)
+        data += BlockWireForm(block);
     return data;
 }
 

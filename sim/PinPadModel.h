@@ -19,10 +19,12 @@ using vexo::ByteString;
 struct SimCommand {
     std::string Name;
     std::vector<ByteString> Blocks;
+    std::string Fault; // after a failed Parse: where and why the data field is malformed
 
-    // Splits a data field into name and blocks. Unlike the host's strict block reader it takes a
-    // block of length 000, which hosts send for an empty message. False when the blocks do not
-    // add up (a length that is not three digits or runs past the end).
+    // Splits a data field into name and blocks with the message core's codec. Unlike the host's
+    // response reader it takes a block of length 000, which hosts send for an empty message.
+    // False when the blocks do not add up, or when a command whose parameters are TLV items has
+    // a block that is not a whole run of them.
     static bool Parse(std::string_view AData, SimCommand& ACommand);
 };
 

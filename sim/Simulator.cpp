@@ -15,7 +15,6 @@ using kestrel::trace::SpacedHex;
 namespace {
 
 constexpr int kMaxSends = 3;
-constexpr size_t kMaxPacket = 2048; // data field of one packet
 constexpr Millis kIdlePoll{250};
 const ByteString kNoise("\x00\xFF\x41\x06\x33\x80\x7E", 7);
 
@@ -193,9 +192,11 @@ void Simulator::OnCommand(const ByteString& AData) {
     NotifyIfChanged();
     SimCommand command;
     std::optional<SimReply> reply;
-    if (!SimCommand::Parse(AData, command))
+    if (!SimCommand::Parse(AData, command)) {
+        // A PIN pad cannot guess at a parameter that is cut short or a block that does not add up.
+        Trace("   malformed command, " + command.Fault);
         reply = SimReply(name, ST_INVPAR);
-    else
+    } else
         reply = fModel.Execute(command);
     CountCommand();
     if (!reply) {
@@ -222,12 +223,13 @@ void Simulator::SendReply(const SimReply& AReply) {
         return;
     }
     ByteString data = AReply.DataField();
+    if (fCurrent.ShortTlv > 0) data = CutLastTLVShort(AReply, fCurrent.ShortTlv);
     if (fCurrent.Oversize) {
         SimReply bigger = AReply;
-        while (bigger.DataField().size() <= kMaxPacket + 8)
+        while (bigger.DataField().size() <= MaxPacketData + 8)
             bigger.AddData(ByteString(999, 'X'));
         data = bigger.DataField();
-    } else if (TVexoAbecsPacket::StuffData(data).size() > kMaxPacket) {
+    } else if (data.size() > MaxPacketData) {
         // More than a packet can carry: a PIN pad says so rather than sending it.
         data = SimReply(AReply.Name, ST_RSPOVRFL).DataField();
     }
@@ -237,6 +239,21 @@ void Simulator::SendReply(const SimReply& AReply) {
         return;
     }
     Transmit(data, true);
+}
+
+// The last block loses its last bytes while the length of the item they belonged to stays: the
+// response of a PIN pad that lost part of a value on its way out.
+ByteString Simulator::CutLastTLVShort(const SimReply& AReply, int ABytes) const {
+    if (AReply.Blocks.empty() || AReply.Blocks.back().empty()) {
+        Trace("   fault: no TLV item to cut short in " + AReply.Name);
+        return AReply.DataField();
+    }
+    SimReply cut = AReply;
+    ByteString& last = cut.Blocks.back();
+    const size_t lose = std::min(last.size(), static_cast<size_t>(ABytes));
+    last.resize(last.size() - lose);
+    Trace("   fault: the last TLV item of " + AReply.Name + " cut " + std::to_string(lose) + " bytes short");
+    return cut.DataField();
 }
 
 void Simulator::Transmit(const ByteString& AData, bool AFirst) {

@@ -69,6 +69,7 @@ private:
     void NotifyIfChanged();
     void UpdateProcessing();
     void SendReply(const SimReply& AReply);
+    ByteString CutLastTLVShort(const SimReply& AReply, int ABytes) const;
     void Transmit(const ByteString& AData, bool AFirst);
     void WriteRaw(const ByteString& ABytes, const std::string& AWhat);
     void SendByte(unsigned char AByte, const char* AName);

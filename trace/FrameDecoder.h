@@ -1,4 +1,5 @@
 #pragma once
+#include "pinpad/VexoAbecsPacket.h"
 #include "util/Types.h"
 #include <cstdint>
 #include <string_view>
@@ -36,8 +37,10 @@ const char* KindName(LinkUnit::Kind AKind); // "frame", "ACK", "NAK", "CAN", "EO
 // except the frame in progress. Every byte fed ends up in exactly one unit's Raw, in order.
 class FrameDecoder {
 public:
-    // Longer than any escaped packet can be: beyond this a "frame" is noise that began with SYN.
-    static constexpr size_t kMaxFrame = 2 * 2048 + 4;
+    // Longer than any packet can be on the wire, every data byte escaped, with SYN, ETB and the
+    // CRC: beyond this a "frame" is noise that began with SYN. Whether the data field, unescaped,
+    // fits the packet limit is the frame's own check (TVexoAbecsPacket).
+    static constexpr size_t kMaxFrame = 2 * vexo::MaxPacketData + 4;
 
     // Appends the units completed by ABytes.
     void Feed(std::string_view ABytes, std::vector<LinkUnit>& AOut);

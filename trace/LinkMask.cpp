@@ -26,10 +26,16 @@ ByteString MaskDataField(std::string_view AData, bool AResponse) {
     const size_t head = AResponse && message.Status >= 0 ? 6 : 3;
     size_t at = head;
     for (const DecodedBlock& block : message.Blocks) {
-        at += 3; // the length digits
+        if (!block.Damage.empty()) break; // its bytes, digits and all, are masked as loose bytes below
+        at += 3;                          // the length digits
         if (block.IsTLV) {
             size_t item = at;
             for (const DecodedTLV& tlv : block.Items) {
+                if (!tlv.Damage.empty() && tlv.Name.empty()) {
+                    // Broke off inside its header: no tag says what the bytes are.
+                    Put(out, item, MaskLooseBytes(tlv.Value, !media));
+                    break;
+                }
                 item += 4;
                 Put(out, item, MaskValue(tlv.Tag, AResponse, tlv.Value, media));
                 item += tlv.Value.size();

@@ -1,5 +1,7 @@
 #include "trace/MessageDecoder.h"
 
+#include "pinpad/VexoAbecsCodec.h"
+#include "pinpad/VexoAbecsCommandSet.h"
 #include "pinpad/VexoAbecsTables.h"
 #include "util/Strings.h"
 
@@ -12,78 +14,34 @@ using namespace vexo;
 
 namespace {
 
-struct CommandInfo {
-    const char* Name;
-    const char* Description;
-    bool TLV;      // parameters and results travel as TLV items
-    bool Blocking; // waits for the cardholder
-};
+using CommandInfo = TVexoAbecsCommandInfo;
 
-// The ABECS 2.x command set, the classic fixed-layout commands among it. Sorted by name.
-constexpr std::array kCommands{
-    CommandInfo{"CEX", "check events", true, true},
-    CommandInfo{"CHP", "chip card APDU", false, false},
-    CommandInfo{"CKE", "check event", false, true},
-    CommandInfo{"CLO", "close session", false, false},
-    CommandInfo{"CLX", "close session, extended", true, false},
-    CommandInfo{"CNG", "change parameter", false, false},
-    CommandInfo{"DEX", "display text, extended", false, false},
-    CommandInfo{"DMF", "delete media files", true, false},
-    CommandInfo{"DSI", "display image", true, false},
-    CommandInfo{"DSP", "display text", false, false},
-    CommandInfo{"EBX", "encrypt buffer", true, false},
-    CommandInfo{"ENB", "encrypt buffer (classic)", false, false},
-    CommandInfo{"FCX", "finish chip, extended", true, false},
-    CommandInfo{"FNC", "finish chip", false, false},
-    CommandInfo{"GCD", "get clear data", true, true},
-    CommandInfo{"GCR", "get card", false, true},
-    CommandInfo{"GCX", "get card, extended", true, true},
-    CommandInfo{"GDU", "get DUKPT", true, false},
-    CommandInfo{"GED", "get EMV data", true, true},
-    CommandInfo{"GEN", "get encrypted number", false, false},
-    CommandInfo{"GIN", "get information", false, false},
-    CommandInfo{"GIX", "get information, extended", true, false},
-    CommandInfo{"GKY", "get key", false, true},
-    CommandInfo{"GOC", "go on chip", false, true},
-    CommandInfo{"GOX", "go on chip, extended", true, true},
-    CommandInfo{"GPN", "get PIN", false, true},
-    CommandInfo{"GTK", "get tracks", true, false},
-    CommandInfo{"LMF", "list media files", true, false},
-    CommandInfo{"MLE", "media load end", true, false},
-    CommandInfo{"MLI", "media load init", true, false},
-    CommandInfo{"MLR", "media load record", true, false},
-    CommandInfo{"MNU", "menu", true, true},
-    CommandInfo{"OPN", "open session", false, false},
-    CommandInfo{"RMC", "remove card", false, true},
-    CommandInfo{"TLE", "table load end", false, false},
-    CommandInfo{"TLI", "table load init", false, false},
-    CommandInfo{"TLR", "table load record", false, false},
-};
-
-const CommandInfo* Find(std::string_view AName) {
-    const auto it = std::lower_bound(kCommands.begin(), kCommands.end(), AName,
-                                     [](const CommandInfo& c, std::string_view n) { return c.Name < n; });
-    return it != kCommands.end() && it->Name == AName ? &*it : nullptr;
+std::string ItemName(uint16_t ATag, bool AResponse) {
+    return AResponse || ATag >= 0x8000 ? PPParamName(ATag) : SPEParamName(ATag);
 }
 
-// Items of one block, or false when the block is not a well-formed TLV list.
-bool ParseTLVs(std::string_view AData, bool AResponse, std::vector<DecodedTLV>& AItems) {
-    size_t at = 0;
-    while (at < AData.size()) {
-        if (AData.size() - at < 4) return false;
-        const auto byteAt = [&](size_t i) { return static_cast<uint8_t>(AData[i]); };
-        const auto tag = static_cast<uint16_t>(byteAt(at) << 8 | byteAt(at + 1));
-        const size_t length = static_cast<size_t>(byteAt(at + 2) << 8 | byteAt(at + 3));
-        at += 4;
-        if (length > AData.size() - at) return false;
-        DecodedTLV item;
-        item.Tag = tag;
-        item.Name = AResponse || tag >= 0x8000 ? PPParamName(tag) : SPEParamName(tag);
-        item.Value = ByteString(AData.substr(at, length));
-        at += length;
-        AItems.push_back(std::move(item));
+// Items of one block, the last one damaged when the run breaks off; false when the block holds
+// no whole item at all.
+bool ParseTLVs(std::string_view AData, size_t AOffset, bool AResponse, std::vector<DecodedTLV>& AItems) {
+    std::vector<TVexoAbecsTLVSpan> spans;
+    const auto fault = SplitTLVs(AData, spans, AOffset);
+    for (const TVexoAbecsTLVSpan& span : spans)
+        AItems.push_back({span.Tag, ItemName(span.Tag, AResponse), ByteString(span.Value), {}});
+    if (!fault) return !AItems.empty();
+    // What is left from the break on is shown, never dropped: the tag when its header is whole.
+    const std::string_view rest = AData.substr(fault->Offset - AOffset);
+    DecodedTLV damaged;
+    damaged.Damage = fault->Describe();
+    if (rest.size() >= 4) {
+        damaged.Tag =
+            static_cast<uint16_t>(static_cast<uint8_t>(rest[0]) << 8 | static_cast<uint8_t>(rest[1]));
+        damaged.Name = ItemName(damaged.Tag, AResponse);
+        damaged.Value = ByteString(rest.substr(4));
+    } else {
+        damaged.Value = ByteString(rest);
     }
-    return !AItems.empty();
+    AItems.push_back(std::move(damaged));
+    return false;
 }
 
 bool AllNamed(const std::vector<DecodedTLV>& AItems) {
@@ -91,44 +49,45 @@ bool AllNamed(const std::vector<DecodedTLV>& AItems) {
                         [](const DecodedTLV& t) { return !t.Name.empty() && t.Name.back() == 'h'; });
 }
 
-// A block is shown as TLV items when the command is known to use them; for a command we do not
-// know, only when every item parses and has a name, so plain text is not taken apart by chance.
-void DecodeBlock(std::string_view AData, const CommandInfo* AInfo, bool AResponse, DecodedBlock& ABlock) {
-    ABlock.Data = ByteString(AData);
-    if (AInfo && !AInfo->TLV) return;
-    std::vector<DecodedTLV> items;
-    if (!ParseTLVs(AData, AResponse, items)) return;
-    if (!AInfo && !AllNamed(items)) return;
-    ABlock.IsTLV = true;
-    ABlock.Items = std::move(items);
+// A block is shown as TLV items when the command is known to use them, a damaged item included;
+// for a command we do not know, only when every item parses and has a name, so plain text is not
+// taken apart by chance.
+void DecodeBlock(const TVexoAbecsBlockSpan& ASpan, const CommandInfo* AInfo, DecodedMessage& AMessage) {
+    DecodedBlock block;
+    block.Data = ByteString(ASpan.Data);
+    const bool known = AInfo && AInfo->TLV;
+    if (known || !AInfo) {
+        std::vector<DecodedTLV> items;
+        const bool whole = ParseTLVs(ASpan.Data, ASpan.Offset + 3, AMessage.IsResponse, items);
+        if (known && !items.empty()) {
+            block.IsTLV = true;
+            if (!whole && AMessage.Error.empty()) AMessage.Error = items.back().Damage;
+            block.Items = std::move(items);
+        } else if (whole && AllNamed(items)) {
+            block.IsTLV = true;
+            block.Items = std::move(items);
+        }
+    }
+    AMessage.Blocks.push_back(std::move(block));
 }
 
 bool ThreeDigits(std::string_view AText) {
     return AText.size() == 3 && EhNumerico(AText);
 }
 
-void DecodeBlocks(std::string_view ARest, DecodedMessage& AMessage) {
-    const CommandInfo* info = Find(AMessage.Name);
-    while (!ARest.empty()) {
-        if (ARest.size() < 3 || !ThreeDigits(ARest.substr(0, 3))) {
-            AMessage.Error = "block length is not three digits";
-            return;
-        }
-        const size_t length = static_cast<size_t>(std::stoi(std::string(ARest.substr(0, 3))));
-        ARest.remove_prefix(3);
-        if (length > ARest.size()) {
-            AMessage.Error =
-                "block of " + std::to_string(length) + " bytes has only " + std::to_string(ARest.size());
-            DecodedBlock cut;
-            cut.Data = ByteString(ARest);
-            AMessage.Blocks.push_back(std::move(cut));
-            return;
-        }
-        DecodedBlock block;
-        DecodeBlock(ARest.substr(0, length), info, AMessage.IsResponse, block);
-        AMessage.Blocks.push_back(std::move(block));
-        ARest.remove_prefix(length);
-    }
+void DecodeBlocks(std::string_view ARest, size_t AOffset, DecodedMessage& AMessage) {
+    const CommandInfo* info = FindAbecsCommand(AMessage.Name);
+    std::vector<TVexoAbecsBlockSpan> spans;
+    const auto fault = SplitBlocks(ARest, spans, AOffset);
+    for (const TVexoAbecsBlockSpan& span : spans)
+        DecodeBlock(span, info, AMessage);
+    if (!fault) return;
+    // The bytes from the break on, length digits and all, stay in the trace as a damaged block.
+    AMessage.Error = fault->Describe();
+    DecodedBlock cut;
+    cut.Data = ByteString(ARest.substr(fault->Offset - AOffset));
+    cut.Damage = fault->Describe();
+    AMessage.Blocks.push_back(std::move(cut));
 }
 
 DecodedMessage Decode(std::string_view AData, bool AResponse) {
@@ -150,7 +109,7 @@ DecodedMessage Decode(std::string_view AData, bool AResponse) {
         message.StatusText = ReturnStatusMessage(message.Status);
         AData.remove_prefix(3);
     }
-    DecodeBlocks(AData, message);
+    DecodeBlocks(AData, AResponse ? 6 : 3, message);
     return message;
 }
 
@@ -165,12 +124,12 @@ DecodedMessage DecodeResponse(std::string_view AData) {
 }
 
 bool IsBlockingCommand(std::string_view AName) {
-    const CommandInfo* info = Find(AName);
+    const CommandInfo* info = FindAbecsCommand(AName);
     return info && info->Blocking;
 }
 
 std::string CommandDescription(std::string_view AName) {
-    const CommandInfo* info = Find(AName);
+    const CommandInfo* info = FindAbecsCommand(AName);
     return info ? info->Description : "";
 }
 

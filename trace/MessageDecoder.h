@@ -12,18 +12,23 @@ using vexo::ByteString;
 
 struct DecodedTLV {
     uint16_t Tag = 0;
-    std::string Name; // "SPE_IDLIST", "PP_SERNUM", or "8099h" for an unnamed id
-    ByteString Value;
+    std::string Name;   // "SPE_IDLIST", "PP_SERNUM", or "8099h" for an unnamed id; empty when the
+                        // item broke off before its tag was whole
+    ByteString Value;   // a damaged item: the bytes after its header, or all of it when that broke off
+    std::string Damage; // empty for a whole item; else where and why the item broke off
 };
 
 struct DecodedBlock {
-    ByteString Data;    // the block's content, without its three length digits
-    bool IsTLV = false; // Data parsed as TLV items, listed in Items
+    ByteString Data;    // the block's content, without its three length digits; a damaged
+                        // block: every byte from its length digits on
+    bool IsTLV = false; // Data parsed as TLV items, listed in Items (the last one may be damaged)
     std::vector<DecodedTLV> Items;
+    std::string Damage; // empty for a whole block; else where and why the block list broke off
 };
 
 // One command or response data field taken apart, as far as it goes: a field that breaks off
-// keeps what was read before the break and says why in Error.
+// keeps what was read before the break, shows the rest as a damaged block or item, and says where
+// and why in Error (offsets count from the first byte of the data field).
 struct DecodedMessage {
     bool IsResponse = false;
     std::string Name;       // three letters, as sent ("ERR" for a refused command)

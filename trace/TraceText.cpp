@@ -61,6 +61,16 @@ std::string Summary(const TraceEvent& AEvent) {
     return text;
 }
 
+// A damaged item keeps its tag when its header was whole, so its value is masked by the same rule.
+std::string ItemLine(const DecodedTLV& AItem, bool AResponse, bool AMask) {
+    if (AItem.Damage.empty())
+        return AItem.Name + " = " + RenderValue(AItem.Tag, AResponse, AItem.Value, AMask);
+    const std::string value = AItem.Name.empty() ? RenderRaw(AItem.Value, AMask)
+                                                 : RenderValue(AItem.Tag, AResponse, AItem.Value, AMask);
+    return (AItem.Name.empty() ? std::string("item") : AItem.Name) + " damaged, " + AItem.Damage + ": " +
+           value;
+}
+
 } // namespace
 
 const char* Arrow(Direction ADir) {
@@ -74,13 +84,13 @@ std::vector<std::string> FormatMessageBody(const DecodedMessage& AMessage, bool 
         if (!block.IsTLV) {
             const ByteString data =
                 AMask ? MaskClassicBlock(AMessage.Name, AMessage.IsResponse, block.Data) : block.Data;
-            lines.push_back("block " + std::to_string(i + 1) + " (" + std::to_string(block.Data.size()) +
-                            " bytes) " + RenderRaw(data, AMask));
+            const std::string damage = block.Damage.empty() ? "" : " damaged, " + block.Damage + ",";
+            lines.push_back("block " + std::to_string(i + 1) + damage + " (" +
+                            std::to_string(block.Data.size()) + " bytes) " + RenderRaw(data, AMask));
             continue;
         }
         for (const DecodedTLV& item : block.Items)
-            lines.push_back(item.Name + " = " +
-                            RenderValue(item.Tag, AMessage.IsResponse, item.Value, AMask));
+            lines.push_back(ItemLine(item, AMessage.IsResponse, AMask));
     }
     return lines;
 }

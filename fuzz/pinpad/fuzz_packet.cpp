@@ -23,6 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
     } catch (const EVexoAbecsPinPadError&) {
         return 0;
     }
+    // The limit counts data bytes before escaping.
+    if (packet.Data().size() > MaxPacketData) std::abort();
     TVexoAbecsPacket again;
     again.SetAsString(packet.AsString());
     if (again.Data() != packet.Data()) std::abort();

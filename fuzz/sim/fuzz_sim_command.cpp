@@ -20,7 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
         const std::string_view field = input.substr(0, cut);
         input.remove_prefix(cut == std::string_view::npos ? input.size() : cut + 1);
         SimCommand command;
-        if (!SimCommand::Parse(field, command)) continue;
+        if (!SimCommand::Parse(field, command)) {
+            // A refused field says where it broke.
+            if (command.Fault.rfind("at byte ", 0) != 0) std::abort();
+            continue;
+        }
         auto reply = model.Execute(command);
         if (!reply && model.Waiting()) {
             std::string note;

@@ -225,6 +225,22 @@ TEST_P(CliCommands, LinkTroubleHasItsOwnStatuses) {
     EXPECT_EQ(Cli({"gix", "PP_SERNUM"}).Status, 0);
 }
 
+TEST_P(CliCommands, AnItemCutShortIsALinkErrorNamingItsOffset) {
+    // The serial number's item says more bytes than the response carries.
+    Sim().AddFault("shorttlv:2@GIX");
+    const std::string cut = Json({"gix", "PP_SERNUM"}, 5);
+    EXPECT_EQ(JsonGet(cut, "d['outcome']"), "link-error");
+    EXPECT_EQ(JsonGet(cut, "d['error'].startswith('Invalid Block (at byte 9: TLV 8001h announces ')"), "True")
+        << cut;
+    EXPECT_EQ(JsonGet(cut, "'items' in d.get('result', {})"), "False") << cut;
+    Sim().AddFault("shorttlv:2@GIX");
+    const Finished text = Cli({"gix"});
+    EXPECT_EQ(text.Status, 5);
+    EXPECT_NE(text.Err.find("Invalid Block (at byte "), std::string::npos) << text.Err;
+    EXPECT_EQ(text.Out.find("Command executed successfully"), std::string::npos) << text.Out;
+    EXPECT_EQ(Cli({"gix"}).Status, 0) << "the fault is used up";
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, CliCommands, ::testing::Values(Transport::Pty, Transport::Tcp),
                          TransportName);
 

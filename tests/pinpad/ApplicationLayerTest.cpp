@@ -55,9 +55,12 @@ TEST(Response, ParseFailures) {
         std::string data, error;
     };
     const Case cases[] = {
-        {"OPN00", "Invalid Response"},         {"OPNabc", "Invalid Response Status"},
-        {"OPN-01", "Invalid Response Status"}, {"OPN 12", "Invalid Response Status"},
-        {"OPN000000", "Invalid Block"},        {"OPN000005ab", "Invalid Block"},
+        {"OPN00", "Invalid Response"},
+        {"OPNabc", "Invalid Response Status"},
+        {"OPN-01", "Invalid Response Status"},
+        {"OPN 12", "Invalid Response Status"},
+        {"OPN000000", "Invalid Block (at byte 6: empty block)"},
+        {"OPN000005ab", "Invalid Block (at byte 6: block announces 5 bytes, 2 follow)"},
     };
     for (const auto& c : cases) {
         TVexoAbecsResponse response;
@@ -113,7 +116,8 @@ TEST(GetDataPacket, SplitsBlocksIntoPacketsOfAtMost2048Bytes) {
 
 TEST(ResponseAccessors, JoinValuesOfOneTagAcrossBlocks) {
     TVexoAbecsResponse response;
-    response.SetAsString("GIX000" + Block(TLV(PP_MODEL, "AB") + TLV(PP_SERNUM, "12")) + Block("raw data") +
+    // A name outside the TLV commands, so that a block of raw data may stand among the items.
+    response.SetAsString("XYZ000" + Block(TLV(PP_MODEL, "AB") + TLV(PP_SERNUM, "12")) + Block("raw data") +
                          Block(TLV(PP_MODEL, "C\xE7")));
     EXPECT_EQ(response.GetResponseFromTagValue(PP_MODEL), "ABC\xE7");
     EXPECT_EQ(response.GetResponseFromTagValue(PP_MNNAME), "");
@@ -132,19 +136,20 @@ TEST(ResponseAccessors, JoinValuesOfOneTagAcrossBlocks) {
     EXPECT_EQ(stream.str(), "ABC\xE7");
 }
 
-TEST(ResponseAccessors, UnparsableBlocksAreSkippedWhole) {
+TEST(ResponseAccessors, BlocksThatAreNoWholeRunOfItemsAreSkippedWhole) {
     TVexoAbecsResponse response;
-    // A value announced as 5 bytes with 2 present is still one item; the middle block's TLV list
-    // fails after its first item and contributes nothing.
-    response.SetAsString("GIX000" +
+    // In the answer of a command without TLV parameters such blocks are raw data: a value
+    // announced as 5 bytes with 2 present is no item, and the middle block, whose run breaks off
+    // after its first item, contributes nothing.
+    response.SetAsString("GIN000" +
                          Block("\x00\x01\x00\x05"
                                "AB"s) +
                          Block(TLV(PP_SERNUM, "lost") + "\x80\x01\x00"s) + Block(TLV(PP_SERNUM, "kept")));
-    EXPECT_EQ(response.GetResponseFromTagValue(1), "AB");
+    EXPECT_EQ(response.GetResponseFromTagValue(1), "");
     EXPECT_EQ(response.GetResponseFromTagValue(PP_SERNUM), "kept");
     std::vector<std::string> lines;
     response.GetResponseAsValues(lines);
-    EXPECT_EQ(lines, (std::vector<std::string>{"1=AB", "32769=kept"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"32769=kept"}));
 }
 
 TEST(Command, TagValueParametersUseTheBlockRules) {

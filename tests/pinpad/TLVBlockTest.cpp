@@ -60,23 +60,31 @@ TEST(TLVList, ParserEdgeCases) {
         std::string input, error;
         int count;
     };
+    // Strict: a stray trailing byte and a value shorter than its length are errors naming the
+    // offset, and the items read before the fault stay in the list.
     const Case cases[] = {
         {"", "", 0},
-        {"\x00\x01\x00\x01X"s + "!", "", 1},                  // one stray trailing byte is ignored
-        {"\x00\x01\x00\x01X"s + "!!", "Invalid TLV data", 2}, // two or three are not
-        {"\x00\x01\x00\x01X"s + "!!!", "Invalid TLV data", 2},
-        {"\x00\x01\x00\x0A"s + "12345678", "", 1},                 // 10 announced, 8 there, alone
-        {"\x00\x01\x00\x0D"s + "12345678", "Invalid TLV data", 0}, // 13 > whole input
-        {"\x00\x01\x03\xE4"s + std::string(996, 'v'), "TLV is Larger then 995 bytes", 1},
+        {"\x00\x01\x00\x01X"s + "!",
+         "Invalid TLV data (at byte 5: TLV header cut short: 1 byte left, a header takes 4)", 1},
+        {"\x00\x01\x00\x01X"s + "!!!",
+         "Invalid TLV data (at byte 5: TLV header cut short: 3 bytes left, a header takes 4)", 1},
+        {"\x00\x01\x00\x0A"s + "12345678",
+         "Invalid TLV data (at byte 0: TLV 0001h announces 10 bytes, 8 follow)", 0},
+        {"\x00\x01\x00\x01X\x80\x02\x00\x0D"s + "12345678",
+         "Invalid TLV data (at byte 5: TLV 8002h announces 13 bytes, 8 follow)", 1},
+        {"\x00\x01\x03\xE4"s + std::string(996, 'v'), "TLV is Larger then 995 bytes", 0},
     };
     for (const auto& c : cases) {
         TVexoAbecsTLVList list;
         EXPECT_EQ(ErrorOf([&] { list.SetAsString(c.input); }), c.error) << testing::PrintToString(c.input);
         EXPECT_EQ(list.Count(), c.count) << testing::PrintToString(c.input);
     }
-    TVexoAbecsTLVList cut;
-    cut.SetAsString("\x00\x01\x00\x0A"s + "12345678");
-    EXPECT_EQ(cut.Items(0).Data(), "12345678");
+    // One item alone: nothing may follow it.
+    TVexoAbecsTLV one;
+    EXPECT_EQ(ErrorOf([&] { one.SetAsString("\x00\x01\x00\x01XY"s); }),
+              "Invalid TLV data (at byte 5: 1 bytes after the TLV)");
+    one.SetAsString("\x00\x01\x00\x01X"s);
+    EXPECT_EQ(one.Data(), "X");
     EXPECT_EQ(TVexoAbecsTLVList().AsString(), "");
 }
 
@@ -92,10 +100,15 @@ TEST(Block, WireFormAndLimits) {
     const TVexoAbecsBlock empty;
     EXPECT_EQ(empty.AsString(), "000");
     TVexoAbecsBlock parsed;
-    EXPECT_EQ(ErrorOf([&] { parsed.SetAsString(empty.AsString()); }), "Invalid Block");
-    EXPECT_EQ(ErrorOf([&] { parsed.SetAsString("005123"); }), "Invalid Block");
-    EXPECT_EQ(ErrorOf([&] { parsed.SetAsString("x05123456"); }), "Invalid Block");
-    parsed.SetAsString("00312345");
+    EXPECT_EQ(ErrorOf([&] { parsed.SetAsString(empty.AsString()); }),
+              "Invalid Block (at byte 0: empty block)");
+    EXPECT_EQ(ErrorOf([&] { parsed.SetAsString("005123"); }),
+              "Invalid Block (at byte 0: block announces 5 bytes, 3 follow)");
+    EXPECT_EQ(ErrorOf([&] { parsed.SetAsString("x05123456"); }),
+              "Invalid Block (at byte 0: block length \"x05\" is not three digits)");
+    EXPECT_EQ(ErrorOf([&] { parsed.SetAsString("00312345"); }),
+              "Invalid Block (at byte 6: 2 bytes after the block)");
+    parsed.SetAsString("003123");
     EXPECT_EQ(parsed.Data(), "123");
 }
 
@@ -107,11 +120,11 @@ TEST(BlockList, ParserEdgeCases) {
     const Case cases[] = {
         {"", "", 0},
         {"002AB001C", "", 2},
-        {"002AB!", "", 1}, // one stray trailing byte is ignored
-        {"002AB000", "Invalid Block", 1},
-        {"002AB0x1C", "Invalid Block", 1},
-        {"002AB009C", "Invalid Block", 2}, // 9 is not above the whole input: the block parser refuses
-        {"020AB", "Invalid Block", 0},
+        {"002AB!", "Invalid Block (at byte 5: block length cut short: 1 byte left, a length takes 3)", 1},
+        {"002AB000", "Invalid Block (at byte 5: empty block)", 1},
+        {"002AB0x1C", "Invalid Block (at byte 5: block length \"0x1\" is not three digits)", 1},
+        {"002AB009C", "Invalid Block (at byte 5: block announces 9 bytes, 1 follow)", 1},
+        {"020AB", "Invalid Block (at byte 0: block announces 20 bytes, 2 follow)", 0},
     };
     for (const auto& c : cases) {
         TVexoAbecsBlockList list;

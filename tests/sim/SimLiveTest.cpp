@@ -253,7 +253,7 @@ TEST_F(SimLive, AnotherProfileOnlyWhileStopped) {
 
 TEST(SimFaultKinds, EveryKindIsListedDescribedAndParsed) {
     const auto& kinds = SimulatorRunner::FaultKinds();
-    EXPECT_EQ(kinds.size(), 10u);
+    EXPECT_EQ(kinds.size(), 11u);
     for (const auto& kind : kinds) {
         EXPECT_NE(std::string(kind.Description), "");
         const FaultRule rule = FaultRule::Parse(std::string(kind.Name) + "@GKY*2");

@@ -124,3 +124,17 @@ TEST(FrameDecoder, AnEndlessFrameIsCutOffAsStray) {
     EXPECT_EQ(units[1].Abandoned, LinkUnit::Cut::None); // what followed was never a frame
     EXPECT_EQ(Joined(units), stream);
 }
+
+TEST(FrameDecoder, AFullPacketOfEscapedBytesIsOneFrame) {
+    // Every data byte escaped: twice the packet limit on the wire, and still a packet.
+    ByteString data;
+    while (data.size() < vexo::MaxPacketData)
+        data += "\x13\x16\x17"[data.size() % 3];
+    const ByteString frame = Frame(data);
+    ASSERT_EQ(frame.size(), FrameDecoder::kMaxFrame);
+    const auto units = DecodeInChunks(frame, 700);
+    ASSERT_EQ(units.size(), 1u);
+    EXPECT_EQ(units[0].What, K::Frame);
+    EXPECT_TRUE(units[0].CrcOk);
+    EXPECT_EQ(units[0].Data, data);
+}

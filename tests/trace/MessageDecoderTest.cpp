@@ -4,6 +4,8 @@
 #include "trace/ValueText.h"
 
 #include "pinpad/VexoAbecsTables.h"
+#include "tests/support/MalformedFields.h"
+#include "trace/LinkMask.h"
 
 #include <gtest/gtest.h>
 
@@ -128,4 +130,46 @@ TEST(CardDataInTraces, ValuesComeInPiecesForOutputsThatKeepTextAndHexApart) {
     EXPECT_TRUE(HasKnownLayout(SPE_IDLIST, false));
     EXPECT_FALSE(HasKnownLayout(SPE_IDLIST, true));
     EXPECT_FALSE(HasKnownLayout(SPE_DATAIN, false));
+}
+
+TEST(MessageDecoder, EveryMalformedShapeIsShownDamagedAtItsOffset) {
+    for (const auto& c : kestrel::test::MalformedFields()) {
+        for (const bool response : {true, false}) {
+            const ByteString field = (response ? "GIX000" : "GIX") + c.Blocks;
+            const DecodedMessage message = response ? DecodeResponse(field) : DecodeCommand(field);
+            const std::string at = "at byte " + std::to_string((response ? 6 : 3) + c.Offset) + ": ";
+            ASSERT_FALSE(message.Ok()) << c.Name;
+            EXPECT_EQ(message.Error.rfind(at, 0), 0u) << c.Name << ": " << message.Error;
+            EXPECT_NE(message.Error.find(c.What), std::string::npos) << c.Name << ": " << message.Error;
+            // The damage is shown where it is, and the bytes from it on are still there.
+            bool shown = false;
+            for (const std::string& line : FormatMessageBody(message, true))
+                shown = shown || line.find("damaged, " + message.Error) != std::string::npos;
+            EXPECT_TRUE(shown) << c.Name;
+            // Masking walks the same items: a field without card data keeps every byte before the
+            // fault (what follows is masked as loose bytes, packed digits and all).
+            const ByteString masked = MaskDataField(field, response);
+            const size_t fault = (response ? 6 : 3) + c.Offset;
+            ASSERT_EQ(masked.size(), field.size()) << c.Name;
+            EXPECT_EQ(masked.substr(0, fault), field.substr(0, fault)) << c.Name;
+        }
+    }
+}
+
+TEST(MessageDecoder, ADamagedItemIsMaskedByItsTag) {
+    // A track whose length runs past its block: the value that is there is still card data.
+    const ByteString track = "4111111111111111=2512";
+    ByteString item = TLV(PP_TRACK2, track);
+    item[3] = static_cast<char>(item[3] + 5);
+    const ByteString field = "GCX000" + Block(item);
+    const DecodedMessage message = DecodeResponse(field);
+    ASSERT_EQ(message.Blocks.size(), 1u);
+    ASSERT_EQ(message.Blocks[0].Items.size(), 1u);
+    EXPECT_EQ(message.Blocks[0].Items[0].Name, "PP_TRACK2");
+    EXPECT_EQ(message.Blocks[0].Items[0].Value, track);
+    EXPECT_EQ(message.Error, "at byte 9: TLV 8045h announces 26 bytes, 21 follow");
+    const std::vector<std::string> body = FormatMessageBody(message, true);
+    ASSERT_EQ(body.size(), 1u);
+    EXPECT_EQ(body[0].find("4111111111111111"), std::string::npos) << body[0];
+    EXPECT_EQ(MaskDataField(field, true).find("4111111111111111"), std::string::npos);
 }
