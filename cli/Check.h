@@ -13,6 +13,7 @@ struct CheckOptions {
     std::string SimProfile;        // check a simulator started in this process, with this profile
     std::vector<std::string> Only; // these checks (or groups) alone
     bool List = false;             // name the checks and their rules, run nothing
+    bool Verbose = false;          // the exchange of passing checks too, not only of failures
 };
 
 enum class CheckStatus { Pass, Fail, Skip, Error };
@@ -46,7 +47,9 @@ std::vector<CheckReport> CheckList();
 int RunChecks(const CheckOptions& ACheck, LinkOptions ALink, const OutputOptions& AOutput);
 
 // The renderings of a run.
-std::string CheckTable(const CheckRun& ARun);
+// The text report: the rows, the details (of every check with AVerbose, else of the checks that did
+// not pass), the failures gathered with their reasons, and the summary.
+std::string CheckTable(const CheckRun& ARun, bool AVerbose = false);
 std::string CheckJUnit(const CheckRun& ARun);
 JsonValue CheckJson(const CheckRun& ARun);
 

@@ -241,9 +241,7 @@ uint16_t ParseInformationId(const std::string& AText) {
             throw BadArguments("\"" + AText + "\" is not an id from 0x0000 to 0xFFFF");
         return static_cast<uint16_t>(std::stoul(hex, nullptr, 16));
     }
-    std::string name = vexo::UpperCase(AText);
-    if (name.rfind("PP_", 0) != 0) name = "PP_" + name;
-    if (const auto tag = vexo::PPNameToTag(name)) return *tag;
+    if (const auto tag = vexo::PPNameToTagAnyForm(AText)) return *tag;
     throw BadArguments("\"" + AText + "\" is not a PP_ name (such as PP_SERNUM) nor an id such as 0x8001");
 }
 

@@ -117,6 +117,8 @@ int main(int argc, char** argv) {
                              "graphic-gif, text, or a profile file); it plays the cardholder itself");
     checkCommand->add_option("--only", check.Only, "run only these checks or groups")->delimiter(',');
     checkCommand->add_flag("--list", check.List, "list the checks and their rules; run nothing");
+    checkCommand->add_flag("--verbose", check.Verbose,
+                           "print the exchange of the checks that passed too (failures always carry theirs)");
     app.require_subcommand(1, 1);
     app.footer(Footer());
 
