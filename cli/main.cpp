@@ -132,6 +132,11 @@ int main(int argc, char** argv) {
         return kExitOk;
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) return app.exit(e);
+        if (const std::string unknown = CommandSet::UnknownCommand(app); !unknown.empty()) {
+            std::cerr << "kestrel-cli: unknown command '" << unknown
+                      << "'\nRun kestrel-cli --help for the commands and options.\n";
+            return kExitBadArguments;
+        }
         std::cerr << "kestrel-cli: " << e.what()
                   << "\nRun kestrel-cli --help for the commands and options.\n";
         return kExitBadArguments;
@@ -157,6 +162,9 @@ int main(int argc, char** argv) {
     } catch (const BadArguments& e) {
         std::cerr << "kestrel-cli: " << e.what() << "\n";
         return kExitBadArguments;
+    } catch (const UnusableFile& e) {
+        std::cerr << "kestrel-cli: " << e.what() << "\n";
+        return kExitFailure;
     } catch (const std::exception& e) {
         std::cerr << "kestrel-cli: " << e.what() << "\n";
         return kExitFailure;

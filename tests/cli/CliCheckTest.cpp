@@ -13,7 +13,7 @@ std::string NotPassing(const std::string& AJson) {
 
 TEST(CliCheck, TheSimulatorInThisProgramPassesEveryCheckWithItsCardholder) {
     const std::string junit = TempPath("check.xml");
-    const Finished run = RunCli({"check", "--sim", "graphic", "--junit", junit}, {}, {}, 300s);
+    const Finished run = RunCli({"check", "--sim", "graphic", "--junit", junit, "--verbose"}, {}, {}, 300s);
     EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
     EXPECT_NE(run.Out.find("30 checks: 30 passed, 0 failed, 0 skipped"), std::string::npos) << run.Out;
     // The table says, for each check, what went out, what was expected by which rule, what came.
