@@ -85,8 +85,7 @@ void TfrMain::ShowErrorStatus(const std::exception& E) {
 
 void TfrMain::ShowNoPinPadAnswered(const std::exception& E) {
     ShowStatus(TStatusKind::skError, QStringLiteral("No PIN pad"),
-               QStringLiteral("No PIN pad answered on %1 (%2). Check the port and the PIN pad, then try a "
-                              "command or press \"Desativar\".")
+               QStringLiteral("No PIN pad answered on %1 (%2)")
                    .arg(QString::fromStdString(VexoAbecsPinPad1->Port()), QString::fromStdString(E.what())));
 }
 
