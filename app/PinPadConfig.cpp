@@ -209,17 +209,12 @@ void TfrMain::AddToLog(const QString& AText) {
     bar->setValue(bar->maximum());
 }
 
-void TfrMain::ShowResponseStatus() {
-    const int32_t stat = VexoAbecsPinPad1->Response().STAT();
-    sbResponseStat->setText(tr("STAT: %1").arg(stat));
-    sbResponseError->setText(QString::fromStdString(vexo::ReturnStatusMessage(stat)));
-}
-
 void TfrMain::ApplicationEvents1Exception(const std::exception& E) {
     AddToLog(QString());
     AddToLog(QStringLiteral("** %1 **").arg(QString::fromStdString(ExceptionClassName(E))));
     AddToLog(QString::fromStdString(E.what()));
-    ShowResponseStatus();
+    ShowErrorStatus(E);
+    CloseGoneLink(E);
 }
 
 void TfrMain::FindSerialPorts(QStringList& AList) {
@@ -268,7 +263,12 @@ void TfrMain::ListMediaFiles() {
 // --- Component events --------------------------------------------------------------------------------
 
 void TfrMain::VexoAbecsPinPad1StartCommand() {
-    if (VexoAbecsPinPad1->Command().IsBlocking()) ShowBusy(true);
+    // A media file going out can be cancelled between its packets, as a blocking command can be.
+    if (VexoAbecsPinPad1->Command().IsBlocking() || fUploading) ShowBusy(true);
+    // The operator's new command: what the status bar said of the last one no longer holds.
+    if (fFollowUps == 0)
+        ShowStatus(TStatusKind::skNone, QStringLiteral("STAT:"),
+                   QString::fromStdString(VexoAbecsPinPad1->Command().ID()) + QStringLiteral(" ..."));
 }
 
 void TfrMain::VexoAbecsPinPad1WaitForResponse(bool& Cancel) {
@@ -312,7 +312,17 @@ void TfrMain::btActivateClick() {
     pp.SetIsEnabled(!IsActivatedFlag());
     ShowActivated(pp.IsEnabled());
     if (!pp.IsEnabled()) return;
-    if (pp.GetPinPadCapabilities().DisplayGraphicPixels.Rows > 0) ListMediaFiles();
+    vexo::TVexoAbecsPinPadCapabilities capabilities;
+    try {
+        capabilities = pp.GetPinPadCapabilities();
+    } catch (const std::exception& E) {
+        // The window stays activated, so the operator can try commands or fix the line; but an open
+        // port with nothing on it must not look like a PIN pad.
+        ApplicationEvents1Exception(E);
+        if (pp.IsEnabled()) ShowNoPinPadAnswered(E);
+        return;
+    }
+    if (capabilities.DisplayGraphicPixels.Rows > 0) ListMediaFiles();
     pgcCommands->setCurrentIndex(1);
 }
 

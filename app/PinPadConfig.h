@@ -71,6 +71,10 @@ public:
 
     // Shows an error that escaped a handler: three log lines and the status bar.
     void ApplicationEvents1Exception(const std::exception& E);
+
+    // How the status bar reads: the outcome of the last thing the operator asked for.
+    enum class TStatusKind { skNone, skOk, skWarning, skError };
+    TStatusKind StatusKind() const { return fStatusKind; }
     void AddToLog(const QString& AText);
 
 protected:
@@ -100,6 +104,24 @@ private:
     void ShowBusy(bool ABusy);
     bool IsActivatedFlag() const;
     void ShowResponseStatus();
+    void ShowStatus(TStatusKind AKind, const QString& AHead, const QString& AText);
+    void ShowErrorStatus(const std::exception& E);
+    void ShowNoPinPadAnswered(const std::exception& E);
+    bool CloseGoneLink(const std::exception& E);
+    void NoteDroppedText(const QString& ACommand, const std::string& AText, const std::string& ALaidOut);
+    void NoteUnknownIds(const QString& AWords);
+    // Commands the window sends on its own after the operator's (the key shown after GKY, the event
+    // after CEX): their outcome never replaces the one of the command the operator started.
+    class TFollowUp {
+    public:
+        explicit TFollowUp(TfrMain& AWindow) : fWindow(AWindow) { ++fWindow.fFollowUps; }
+        ~TFollowUp() { --fWindow.fFollowUps; }
+        TFollowUp(const TFollowUp&) = delete;
+        TFollowUp& operator=(const TFollowUp&) = delete;
+
+    private:
+        TfrMain& fWindow;
+    };
     void FindSerialPorts(QStringList& AList);
     void FindPorts(QStringList& AList);
     void ListMediaFiles();
@@ -175,6 +197,9 @@ private:
     TQuestionBox fQuestionBox;
     TFileChooser fPictureFileChooser;
     bool fCloseRequested = false;
+    int fFollowUps = 0;
+    bool fUploading = false;
+    TStatusKind fStatusKind = TStatusKind::skNone;
 
 public:
     // Controls, under the names the operator's documentation and the tests use.
@@ -190,6 +215,7 @@ public:
     QPushButton* btCancel = nullptr;
     QPlainTextEdit* mLog = nullptr;
     QToolButton* sbCleanMemoLog = nullptr;
+    QLabel* sbResponseIcon = nullptr;
     QLabel* sbResponseStat = nullptr;
     QLabel* sbResponseError = nullptr;
 

@@ -196,6 +196,9 @@ void TfrMain::BuildWindow() {
     auto* bar = Named(new QStatusBar, "sbResponse");
     bar->setFixedHeight(28);
     bar->setSizeGripEnabled(false);
+    sbResponseIcon = Named(new QLabel, "sbResponseIcon");
+    sbResponseIcon->hide();
+    bar->addWidget(sbResponseIcon);
     sbResponseStat = Named(new QLabel(tr("STAT:")), "sbResponseStat");
     sbResponseStat->setFixedWidth(120);
     sbResponseError = Named(new QLabel(tr("ERROR:")), "sbResponseError");

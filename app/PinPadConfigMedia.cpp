@@ -7,6 +7,7 @@
 #include "media/QRCode.h"
 #include "media/Scaling.h"
 #include "pinpad/VexoAbecsApplicationLayer.h"
+#include "pinpad/VexoAbecsErrors.h"
 #include "pinpad/VexoAbecsPinPad.h"
 #include "util/Exception.h"
 #include <QCheckBox>
@@ -206,15 +207,21 @@ void TfrMain::UploadMedia(const QString& AName, const std::string& ABytes, media
     }
     EndMediaLoad();
     const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-    ListMediaFiles();
-    VexoAbecsPinPad1->DSI(name);
+    {
+        // The list and the display follow the upload; the status bar keeps the upload's own outcome.
+        const TFollowUp followUp(*this);
+        ListMediaFiles();
+        VexoAbecsPinPad1->DSI(name);
+    }
     mLog->verticalScrollBar()->setValue(mLog->verticalScrollBar()->maximum());
     AddToLog(tr("Done Loading %1, %2 seconds").arg(AName, Seconds(seconds)));
 }
 
 // The log keeps taking lines but is not repainted while the file goes out; the rest of the window
-// repaints between packets, and the progress bar follows them.
+// repaints between packets, the progress bar follows them, and "Cancel Operation" stops the transfer.
 void TfrMain::BeginMediaLoad() {
+    fUploading = true;
+    ShowBusy(true);
     mLog->setUpdatesEnabled(false);
     pbMediaLoad->show();
     pbMediaLoad->setRange(0, 1);
@@ -225,6 +232,8 @@ void TfrMain::BeginMediaLoad() {
 }
 
 void TfrMain::EndMediaLoad() {
+    fUploading = false;
+    ShowBusy(false);
     VexoAbecsPinPad1->SetOnProgress(nullptr);
     pbMediaLoad->hide();
     mLog->setUpdatesEnabled(true);
@@ -233,9 +242,16 @@ void TfrMain::EndMediaLoad() {
 void TfrMain::MediaLoadProgress(int APacketsDone, int APacketsTotal) {
     pbMediaLoad->setRange(0, APacketsTotal);
     pbMediaLoad->setValue(APacketsDone);
-    // Paint, but take no clicks: the upload is not a command the operator can cancel, and no other
-    // command may start while it runs.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // The command pages are disabled while the file goes out, so the only click that matters here is
+    // "Cancel Operation" (or closing the window), which hides the cancel strip.
+    QCoreApplication::processEvents();
+    if (!pCancelar->isHidden()) return;
+    // Between two packets, each acknowledged and answered: the link is idle, and without MLE the
+    // PIN pad keeps nothing of the file.
+    AddToLog(QStringLiteral("- upload cancelled after %1 of %2 packets: MLE not sent")
+                 .arg(APacketsDone)
+                 .arg(APacketsTotal));
+    throw vexo::EVexoAbecsPinPadError("Cancelled by User");
 }
 
 } // namespace kestrel

@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTabWidget>
 
@@ -50,6 +51,28 @@ QStringList MemoLines(const QPlainTextEdit* AMemo) {
 
 bool StartsWithHotKey(const QString& ALine) {
     return !ALine.isEmpty() && ALine[0] >= QLatin1Char('1') && ALine[0] <= QLatin1Char('9');
+}
+
+// The id box takes, separated by blanks or commas, PP_ names as the CLI takes them (PP_SERNUM, SERNUM,
+// any case) and numbers (decimal, or hexadecimal after "$", "x" or "0x"). The words that are neither
+// are returned, so the operator can be told which were left out.
+QString AddTypedInformationIds(const std::string& AText, std::vector<uint16_t>& AIds) {
+    QStringList unknown;
+    for (const QString& word : QString::fromStdString(AText).split(
+             QRegularExpression(QStringLiteral("[\\s,;]+")), Qt::SkipEmptyParts)) {
+        if (const auto tag = vexo::PPNameToTagAnyForm(Std(word))) {
+            AIds.push_back(*tag);
+            continue;
+        }
+        const int32_t value = StrToIntDef(Std(word), -1);
+        if (value == -1 && word.trimmed() != QStringLiteral("-1")) {
+            unknown << word;
+            continue;
+        }
+        if (value < 0 || value > 65535) throw vexo::ERangeError();
+        if (value != 0) AIds.push_back(static_cast<uint16_t>(value));
+    }
+    return unknown.join(QStringLiteral(", "));
 }
 
 constexpr uint16_t kCEXResponseTags[] = {
@@ -87,12 +110,9 @@ void TfrMain::btGIXClick() {
         if (!item->isSelected()) continue;
         if (auto id = vexo::PPNameToTag(Std(item->text().trimmed().toUpper()))) ids.push_back(*id);
     }
-    if (!edGIXValue->text().isEmpty()) {
-        const int32_t value = StrToIntDef(Std(edGIXValue->text()), 0);
-        if (value < 0 || value > 65535) throw vexo::ERangeError();
-        if (value != 0) ids.push_back(static_cast<uint16_t>(value));
-    }
+    const QString unknown = AddTypedInformationIds(Std(edGIXValue->text()), ids);
     VexoAbecsPinPad1->GIX(ids);
+    if (!unknown.isEmpty()) NoteUnknownIds(unknown);
 
     mGIXResponse->clear();
     std::vector<std::string> items;
@@ -143,7 +163,9 @@ void TfrMain::btVexoPinPadCapabilitiesClick() {
 // --- Display -----------------------------------------------------------------------------------------
 
 void TfrMain::btDSPClick() {
-    VexoAbecsPinPad1->DSP(Std(edtDSPMsg1->text()), Std(edtDSPMsg2->text()));
+    const std::string text = Std(edtDSPMsg1->text()) + '\r' + Std(edtDSPMsg2->text());
+    VexoAbecsPinPad1->DSP(text);
+    NoteDroppedText(QStringLiteral("DSP"), text, VexoAbecsPinPad1->FormatMSG_S32(text));
 }
 
 void TfrMain::btDSPClearClick() {
@@ -151,7 +173,9 @@ void TfrMain::btDSPClearClick() {
 }
 
 void TfrMain::btDEXClick() {
-    VexoAbecsPinPad1->DEX(Std(MemoText(mDEX->toPlainText())));
+    const std::string text = Std(MemoText(mDEX->toPlainText()));
+    VexoAbecsPinPad1->DEX(text);
+    NoteDroppedText(QStringLiteral("DEX"), text, VexoAbecsPinPad1->FormatSPE_DSPMSG(text));
 }
 
 void TfrMain::btDEXClearClick() {
@@ -161,7 +185,9 @@ void TfrMain::btDEXClearClick() {
 // --- Ask / Events ------------------------------------------------------------------------------------
 
 void TfrMain::btRMCClick() {
-    VexoAbecsPinPad1->RMC(Std(edtRMCMsg1->text()), Std(edtRMCMsg2->text()));
+    const std::string text = Std(edtRMCMsg1->text()) + '\r' + Std(edtRMCMsg2->text());
+    VexoAbecsPinPad1->RMC(text);
+    NoteDroppedText(QStringLiteral("RMC"), text, VexoAbecsPinPad1->FormatMSG_S32(text));
 }
 
 void TfrMain::btGKYClick() {
@@ -169,8 +195,9 @@ void TfrMain::btGKYClick() {
     pGKYResponse->setText(prompt);
     VexoAbecsPinPad1->DSP(Std(prompt));
     const QString result = QStringLiteral("Key Number: %1").arg(VexoAbecsPinPad1->GKY());
-    VexoAbecsPinPad1->DSP(Std(result));
     pGKYResponse->setText(result);
+    const TFollowUp followUp(*this);
+    VexoAbecsPinPad1->DSP(Std(result));
 }
 
 void TfrMain::btGCDClick() {
@@ -240,12 +267,14 @@ void TfrMain::btCEXClick() {
                cbCEXVerifyICCInsertion->isChecked(), cbCEXVerifyICCRemoval->isChecked(),
                cbCEXVerifyCTLSPresence->isChecked(), TimeOutByte(seCEXTimeOut), std::string());
     } catch (const vexo::EVexoAbecsPinPadTimeout&) {
-        pp.DEX("TIMEOUT");
         mCEXResponse->appendPlainText(tr("* TIMEOUT *"));
+        const TFollowUp followUp(*this);
+        pp.DEX("TIMEOUT");
         return;
     } catch (...) {
         // The operator must see why the command ended, even if clearing the display fails as well.
         try {
+            const TFollowUp followUp(*this);
             pp.DEX(std::string());
         } catch (...) {
         }
@@ -261,13 +290,16 @@ void TfrMain::btCEXClick() {
     }
     std::string event = vexo::AnsiToText(vexo::Trim(pp.Response().GetResponseFromTagValue(vexo::PP_EVENT)));
     if (!event.empty()) event = "Event: " + event;
+    const TFollowUp followUp(*this);
     pp.DEX(event);
 }
 
 // --- Close -------------------------------------------------------------------------------------------
 
 void TfrMain::btCLOClick() {
-    VexoAbecsPinPad1->CLO(Std(edtCLOMsg1->text()), Std(edtCLOMsg2->text()));
+    const std::string text = Std(edtCLOMsg1->text()) + '\r' + Std(edtCLOMsg2->text());
+    VexoAbecsPinPad1->CLO(text);
+    NoteDroppedText(QStringLiteral("CLO"), text, VexoAbecsPinPad1->FormatMSG_S32(text));
 }
 
 void TfrMain::btCLXClick() {

@@ -14,6 +14,7 @@ struct CheckOptions {
     std::vector<std::string> Only; // these checks (or groups) alone
     bool List = false;             // name the checks and their rules, run nothing
     bool All = false;              // every PIN pad found, in parallel, rather than the one on --port
+    bool Verbose = false;          // the exchange of passing checks too, not only of failures
 };
 
 enum class CheckStatus { Pass, Fail, Skip, Error };
@@ -47,7 +48,9 @@ std::vector<CheckReport> CheckList();
 int RunChecks(const CheckOptions& ACheck, LinkOptions ALink, const OutputOptions& AOutput);
 
 // The renderings of a run.
-std::string CheckTable(const CheckRun& ARun);
+// The text report: the rows, the details (of every check with AVerbose, else of the checks that did
+// not pass), the failures gathered with their reasons, and the summary.
+std::string CheckTable(const CheckRun& ARun, bool AVerbose = false);
 std::string CheckJUnit(const CheckRun& ARun);
 JsonValue CheckJson(const CheckRun& ARun);
 

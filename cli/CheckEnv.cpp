@@ -7,6 +7,7 @@
 #include "pinpad/VexoAbecsPacket.h"
 #include "pinpad/VexoAbecsTables.h"
 
+#include <chrono>
 #include <cstdio>
 
 namespace kestrel::cli {
@@ -14,6 +15,11 @@ namespace kestrel::cli {
 namespace {
 
 constexpr int kAckMs = 2000;
+// The longest window a check watches (the host's wait for ACK or for EOT): a line quiet this long
+// holds nothing more of the check that ended.
+constexpr int kSettleQuietMs = 2000;
+// A PIN pad that never falls silent does not hold the run for ever.
+constexpr int kSettleMaxMs = 15000;
 
 std::string Reply(const kestrel::trace::DecodedMessage& AMessage) {
     char code[16];
@@ -32,8 +38,16 @@ CheckEnv::~CheckEnv() {
 }
 
 void CheckEnv::Close() {
+    if (fClosed) return;
+    fClosed = true;
     // A check that failed may have left a command waiting for the cardholder.
-    if (Failed()) CancelLeftovers();
+    if (Failed() && fWaiting) CancelLeftovers();
+    try {
+        Settle();
+    } catch (const std::exception& e) {
+        fNotePrefix.clear();
+        Note(false, std::string("the line could not be watched after the check: ") + e.what());
+    }
     if (fRaw) fRaw->Close();
     if (fHost) {
         try {
@@ -43,16 +57,50 @@ void CheckEnv::Close() {
     }
 }
 
-RawLink& CheckEnv::Raw() {
+RawLink& CheckEnv::OpenRaw(bool AForget) {
     if (fHost && fHost->IsEnabled()) fHost->Disable();
     if (!fRaw)
         fRaw = std::make_unique<RawLink>([this](bool ASent, const std::string& ALine) { Note(ASent, ALine); },
                                          fLink.Mask);
     if (!fRaw->IsOpen()) {
         fRaw->Open(fLink.Port, fLink.Params);
-        fRaw->Forget();
+        if (AForget) fRaw->Forget();
     }
     return *fRaw;
+}
+
+RawLink& CheckEnv::Raw() {
+    return OpenRaw(true);
+}
+
+void CheckEnv::Settle() {
+    // Nothing was opened: the check never reached the PIN pad.
+    if (!fRaw && !fHost) return;
+    RawLink& link = OpenRaw(false);
+    link.SetRecording(true);
+    fNotePrefix = "after the check: ";
+    std::vector<LinkUnit> late;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSettleMaxMs);
+    for (;;) {
+        const auto units =
+            link.Read(kSettleQuietMs, [](const std::vector<LinkUnit>& AUnits) { return !AUnits.empty(); });
+        if (units.empty()) {
+            const auto rest = link.Drain(0);
+            late.insert(late.end(), rest.begin(), rest.end());
+            break;
+        }
+        late.insert(late.end(), units.begin(), units.end());
+        if (std::chrono::steady_clock::now() >= deadline) {
+            Note(false, "the line did not fall quiet within " + std::to_string(kSettleMaxMs) + " ms");
+            break;
+        }
+    }
+    fNotePrefix.clear();
+    if (late.empty()) return;
+    std::string what;
+    for (const auto& unit : late)
+        what += (what.empty() ? "" : "; ") + link.Describe(unit);
+    Fail("late bytes after the check ended: " + what);
 }
 
 vexo::TVexoAbecsPinPad& CheckEnv::Host() {
@@ -123,7 +171,17 @@ Answer CheckEnv::Ask(const ByteString& AData, int ATimeoutMs) {
         return answer;
     }
     answer.Response = kestrel::trace::DecodeResponse(frame.Data);
-    if (!answer.Response->Ok()) answer.Problem = "the response cannot be read: " + answer.Response->Error;
+    if (!answer.Response->Ok()) {
+        answer.Problem = "the response cannot be read: " + answer.Response->Error;
+        return answer;
+    }
+    // A frame named after another command answers that command, not this one (ERR answers any).
+    const std::string sent = kestrel::trace::DecodeCommand(AData).Name;
+    if (answer.Response->Name != sent && answer.Response->Name != "ERR") {
+        answer.Problem = link.Describe(frame) + " came where the response to " + sent +
+                         " was due: it answers another command";
+        answer.Response.reset();
+    }
     return answer;
 }
 
@@ -156,8 +214,8 @@ void CheckEnv::CancelLeftovers() {
 }
 
 void CheckEnv::Note(bool ASent, const std::string& ALine) {
-    (ASent ? fReport.Sent : fReport.Got).push_back(ALine);
-    fReport.Exchange.push_back((ASent ? "-> " : "<- ") + ALine);
+    (ASent ? fReport.Sent : fReport.Got).push_back(fNotePrefix + ALine);
+    fReport.Exchange.push_back((ASent ? "-> " : "<- ") + fNotePrefix + ALine);
 }
 
 void CheckEnv::Fail(const std::string& ADiagnosis) {

@@ -210,15 +210,26 @@ std::vector<CheckReport> CheckList() {
     return list;
 }
 
-std::string CheckTable(const CheckRun& ARun) {
+std::string CheckTable(const CheckRun& ARun, bool AVerbose) {
     std::string text = "PIN pad on " + ARun.Port + ": " + ARun.PinPad + "\n";
     text += "  #  CHECK               RESULT TIME     WHAT\n";
     for (size_t i = 0; i < ARun.Reports.size(); ++i)
         text += Row(i + 1, ARun.Reports[i]) + "\n";
     text += "\n";
-    for (const auto& report : ARun.Reports)
+    std::string failures;
+    for (const auto& report : ARun.Reports) {
+        const bool failed = report.Status == CheckStatus::Fail || report.Status == CheckStatus::Error;
+        if (failed)
+            failures += "  " + std::string(CheckStatusName(report.Status)) + " " + report.Id + ": " +
+                        report.Diagnosis + "\n";
+        if (!failed && !AVerbose) continue;
         text += std::string(CheckStatusName(report.Status)) + " " + report.Id + ": " + report.Title + "\n" +
                 Details(report, "    ") + "\n";
+    }
+    if (!failures.empty())
+        text += "Failed checks (" +
+                std::to_string(ARun.Count(CheckStatus::Fail) + ARun.Count(CheckStatus::Error)) + "):\n" +
+                failures + "\n";
     text += Summary(ARun) + "\n";
     return text;
 }
@@ -379,7 +390,7 @@ int RunChecks(const CheckOptions& ACheck, LinkOptions ALink, const OutputOptions
         object.Set("command", "check");
         std::cout << object.Serialize() << "\n";
     } else if (!AOutput.Quiet) {
-        const std::string table = CheckTable(run);
+        const std::string table = CheckTable(run, ACheck.Verbose);
         // The rows were shown as the checks ran; the details and the summary follow them.
         std::cout << "\n" << table.substr(table.find("\n\n") + 2);
     } else {

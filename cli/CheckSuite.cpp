@@ -214,9 +214,18 @@ bool StartWaiting(CheckEnv& AEnv, const std::string& AName) {
         AEnv.Fail(AName + " was not acknowledged: " + (ack.empty() ? "nothing came" : link.Describe(ack[0])));
         return false;
     }
+    AEnv.SetWaiting(true);
     const auto early = link.ReadOne(kStillWaitingMs);
     if (!early.empty()) {
-        AEnv.Fail(AName + " did not wait for the cardholder: " + link.Describe(early[0]) + " came at once");
+        const LinkUnit& unit = early[0];
+        if (unit.What == LinkUnit::Kind::Frame && unit.CrcOk &&
+            kestrel::trace::DecodeResponse(unit.Data).Name != AName) {
+            AEnv.Fail(link.Describe(unit) + " came while " + AName +
+                      " waited: it answers another command, not " + AName);
+            return false;
+        }
+        AEnv.SetWaiting(false);
+        AEnv.Fail(AName + " did not wait for the cardholder: " + link.Describe(unit) + " came at once");
         return false;
     }
     return true;
@@ -227,6 +236,7 @@ void CheckCancel(CheckEnv& AEnv, const std::string& AName) {
     if (AEnv.Failed() || !StartWaiting(AEnv, AName)) return;
     RawLink& link = AEnv.Raw();
     link.SendBytes(ByteString(1, static_cast<char>(CAN)), "CAN (the host aborts " + AName + ")");
+    AEnv.SetWaiting(false);
     const auto eot = link.ReadOne(kEotMs);
     if (eot.empty()) return AEnv.Fail("no EOT within 2000 ms of CAN");
     if (eot[0].What != LinkUnit::Kind::Eot)
@@ -244,7 +254,9 @@ void CheckCancel(CheckEnv& AEnv, const std::string& AName) {
 void CheckAbortByCommand(CheckEnv& AEnv) {
     OpenSession(AEnv);
     if (AEnv.Failed() || !StartWaiting(AEnv, "GKY")) return;
-    if (!AEnv.Expect(AEnv.Ask(Gix({PP_SERNUM})), "GIX", ST_OK, "GIX sent while GKY waits")) return;
+    const Answer answer = AEnv.Ask(Gix({PP_SERNUM}));
+    if (answer.Acked) AEnv.SetWaiting(false);
+    if (!AEnv.Expect(answer, "GIX", ST_OK, "GIX sent while GKY waits")) return;
     RawLink& link = AEnv.Raw();
     const auto late = link.Drain(kQuietMs);
     if (!late.empty())

@@ -50,6 +50,11 @@ public:
     bool Expect(const Answer& AAnswer, const std::string& AName, int ACode, const std::string& AStep);
     // Sends CAN and waits a moment, unrecorded, so a command left waiting does not outlive the check.
     void CancelLeftovers();
+    // A command that waits for the cardholder was started (true), or was aborted or answered (false).
+    void SetWaiting(bool AWaiting) { fWaiting = AWaiting; }
+    // Listens until the line has been quiet for the longest window a check watches: whatever comes
+    // meanwhile belongs to this check, and makes it fail, so the next check starts on a quiet line.
+    void Settle();
 
     void Fail(const std::string& ADiagnosis); // the first failure is the one reported
     void Skip(const std::string& AReason);
@@ -67,8 +72,13 @@ private:
     CheckCardholder& fCardholder;
     const PinPadFacts& fFacts;
     CheckReport& fReport;
+    RawLink& OpenRaw(bool AForget);
+
     std::unique_ptr<RawLink> fRaw;
     std::unique_ptr<vexo::TVexoAbecsPinPad> fHost;
+    bool fWaiting = false;
+    bool fClosed = false;
+    std::string fNotePrefix; // marks what came while the line was watched after the check
 };
 
 struct CheckDef {

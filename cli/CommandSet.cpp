@@ -16,6 +16,7 @@ struct CommandSet::Arguments {
     std::string File;
     bool Show = false;
     MediaForm Media;
+    bool Strict = false;
 };
 
 namespace {
@@ -26,12 +27,21 @@ CLI::App* Sub(CLI::App& AApp, const char* AName, const char* ADescription) {
     return sub;
 }
 
+// The commands whose text the display layout may cut.
+CLI::App* TextSub(CLI::App& AApp, const char* AName, const char* ADescription, bool& AStrict) {
+    CLI::App* sub = Sub(AApp, AName, ADescription);
+    sub->add_flag("--strict", AStrict,
+                  "refuse a text that does not fit the display (status 2, nothing sent) instead of sending "
+                  "what fits with a warning");
+    return sub;
+}
+
 } // namespace
 
 CommandSet::CommandSet(CLI::App& AApp) : fApp(AApp), fArgs(std::make_unique<Arguments>()) {
     Arguments& a = *fArgs;
     Sub(AApp, "opn", "open a session (OPN) and read the capabilities (GIX)");
-    Sub(AApp, "clo", "close the session (CLO), leaving TEXT on the display (two lines of 16)")
+    TextSub(AApp, "clo", "close the session (CLO), leaving TEXT on the display (two lines of 16)", a.Strict)
         ->add_option("TEXT", a.Texts, "the message; a second TEXT is the second line");
     Sub(AApp, "clx",
         "close the session (CLX) leaving a message, or a media file given by its 8-character NAME")
@@ -44,13 +54,14 @@ CommandSet::CommandSet(CLI::App& AApp) : fApp(AApp), fArgs(std::make_unique<Argu
     Sub(AApp, "gix", "information items (GIX): the ones named, or every item the PIN pad offers")
         ->add_option("ID", a.List, "PP_ name (PP_SERNUM, or SERNUM) or id (0x8001, 8001h)");
     Sub(AApp, "caps", "the capabilities read with GIX: model, display, media formats");
-    Sub(AApp, "dsp", "show TEXT (DSP: two lines of 16)")
+    TextSub(AApp, "dsp", "show TEXT (DSP: two lines of 16)", a.Strict)
         ->add_option("TEXT", a.Texts, "the message; a second TEXT is the second line")
         ->required();
-    Sub(AApp, "dex", "show TEXT laid out for the PIN pad's own text display (DEX)")
+    TextSub(AApp, "dex", "show TEXT laid out for the PIN pad's own text display (DEX)", a.Strict)
         ->add_option("TEXT", a.Text, "the message; line breaks start new lines")
         ->required();
-    Sub(AApp, "rmc", "show TEXT until the card is removed (RMC; waits while a card is inserted)")
+    TextSub(AApp, "rmc", "show TEXT until the card is removed (RMC; waits while a card is inserted)",
+            a.Strict)
         ->add_option("TEXT", a.Texts, "the message; a second TEXT is the second line")
         ->required();
     Sub(AApp, "gky", "wait for a key (GKY): ENTER, F1 to F4, CLEAR or CANCEL");
@@ -99,6 +110,13 @@ CommandSet::CommandSet(CLI::App& AApp) : fApp(AApp), fArgs(std::make_unique<Argu
 
 CommandSet::~CommandSet() = default;
 
+std::string CommandSet::UnknownCommand(const CLI::App& AApp) {
+    if (!AApp.get_subcommands().empty()) return {};
+    for (const std::string& word : AApp.remaining())
+        if (!word.empty() && word[0] != '-') return word;
+    return {};
+}
+
 bool CommandSet::Chosen() const {
     for (const CLI::App* sub : fApp.get_subcommands())
         if (sub->get_name() != "session" && sub->get_name() != "check") return true;
@@ -109,14 +127,14 @@ PreparedCommand CommandSet::Prepare() const {
     const Arguments& a = *fArgs;
     const std::string name = fApp.get_subcommands().at(0)->get_name();
     if (name == "opn") return MakeOpn();
-    if (name == "clo") return MakeClo(a.Texts);
+    if (name == "clo") return MakeClo(a.Texts, a.Strict);
     if (name == "clx") return MakeClx(a.Text);
     if (name == "gin") return MakeGin(a.Index);
     if (name == "gix") return MakeGix(a.List);
     if (name == "caps") return MakeCaps();
-    if (name == "dsp") return MakeDsp(a.Texts);
-    if (name == "dex") return MakeDex(a.Text);
-    if (name == "rmc") return MakeRmc(a.Texts);
+    if (name == "dsp") return MakeDsp(a.Texts, a.Strict);
+    if (name == "dex") return MakeDex(a.Text, a.Strict);
+    if (name == "rmc") return MakeRmc(a.Texts, a.Strict);
     if (name == "gky") return MakeGky();
     if (name == "gcd") return MakeGcd(a.Gcd);
     if (name == "mnu") return MakeMnu(a.List, a.Title, a.Wait);

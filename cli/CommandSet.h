@@ -23,6 +23,10 @@ public:
     // Its arguments checked and turned into a command; raises BadArguments.
     PreparedCommand Prepare() const;
 
+    // After a parse that failed: the first word of the command line that names no command, when no
+    // command was recognised ("frobnicate"); empty otherwise.
+    static std::string UnknownCommand(const CLI::App& AApp);
+
 private:
     struct Arguments;
     CLI::App& fApp;

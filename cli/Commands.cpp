@@ -18,6 +18,7 @@
 #include "trace/MessageDecoder.h"
 #include "trace/ValueText.h"
 #include "util/CodePage.h"
+#include "util/MediaName.h"
 #include "util/Strings.h"
 
 #include <algorithm>
@@ -135,6 +136,38 @@ std::string JoinLines(const std::vector<std::string>& ATexts) {
     return ATexts.size() == 2 ? ATexts[0] + "\r" + ATexts[1] : ATexts.empty() ? std::string() : ATexts[0];
 }
 
+// The layout of a two-line message (DSP, RMC, CLO), by the component's own rule and settings.
+std::string TwoLineLayout(const std::string& AText) {
+    static const TVexoAbecsPinPad layout;
+    return layout.FormatMSG_S32(AText);
+}
+
+std::string DroppedWarning(const vexo::TDroppedText& ADropped, const char* AWhere) {
+    return std::to_string(ADropped.Count) + " character(s) did not fit " + AWhere + " and were not sent: \"" +
+           ADropped.Text + "\"";
+}
+
+// The warning for a text the layout cuts, or the refusal under --strict.
+std::optional<std::string> CheckLayout(const std::string& ACommand, const std::string& AText,
+                                       const std::string& ALaidOut, const char* AWhere, bool AStrict) {
+    const vexo::TDroppedText dropped = vexo::DroppedByLayout(AText, ALaidOut);
+    if (dropped.Count == 0) return std::nullopt;
+    if (AStrict)
+        throw BadArguments(ACommand + ": --strict: " + std::to_string(dropped.Count) +
+                           " character(s) do not fit " + AWhere + ": \"" + dropped.Text +
+                           "\"; nothing was sent");
+    return DroppedWarning(dropped, AWhere);
+}
+
+PreparedCommand TwoLineCommand(const std::string& AName, const std::string& AMessage, bool AStrict,
+                               void (TVexoAbecsPinPad::*ASend)(const std::string&)) {
+    const auto warning = CheckLayout(AName, AMessage, TwoLineLayout(AMessage), "two lines of 16", AStrict);
+    return {AName, true, [=](CommandContext& AContext, CommandResult& AResult) {
+                (AContext.PinPad.*ASend)(AMessage);
+                if (warning) AResult.Warnings.push_back(*warning);
+            }};
+}
+
 std::string MediaTypeWord(vexo::TVexoAbecsPinPadMediaType AType) {
     return kestrel::media::MediaTypeName(static_cast<kestrel::media::MediaType>(AType));
 }
@@ -158,13 +191,15 @@ void Upload(CommandContext& AContext, CommandResult& AResult, const std::string&
     pinpad.SetOnProgress(nullptr);
     bar.Done();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    AddField(AResult, "name", pinpad.FormatSPE_MFNAME(AName));
+    // The name as people read it; the JSON keeps the 8 bytes the PIN pad was given beside it.
+    AddField(AResult, "name", vexo::Trim(pinpad.FormatSPE_MFNAME(AName)));
+    AResult.Fields.Set("raw_name", pinpad.FormatSPE_MFNAME(AName));
     AddField(AResult, "type", MediaTypeWord(AType));
     AddField(AResult, "bytes", JsonValue(static_cast<int64_t>(ABytes.size())), std::to_string(ABytes.size()));
     char text[32];
     std::snprintf(text, sizeof text, "%.3f", seconds);
     AddField(AResult, "seconds", JsonValue(std::stod(text)), text);
-    AResult.Primary = pinpad.FormatSPE_MFNAME(AName);
+    AResult.Primary = vexo::Trim(pinpad.FormatSPE_MFNAME(AName));
     if (AShow) pinpad.DSI(AName);
 }
 
@@ -224,6 +259,19 @@ std::optional<size_t> PromptByName(const std::string& AName) {
 
 } // namespace
 
+void CheckExplicitMediaName(const std::string& AName, const std::string& AWhat) {
+    const size_t end = AName.find_last_not_of(' ');
+    const std::string name = end == std::string::npos ? std::string() : AName.substr(0, end + 1);
+    bool valid = !name.empty() && name.size() <= vexo::kMediaNameSize;
+    for (char c : name)
+        valid = valid && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'));
+    if (!valid)
+        throw BadArguments(
+            AWhat + " \"" + AName +
+            "\" is not a media name: 1 to 8 ASCII letters and digits, nothing else (it is never "
+            "shortened)");
+}
+
 void CheckMediaName(const std::string& AName, const char* AWhat) {
     for (char c : AName)
         if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return;
@@ -243,9 +291,7 @@ uint16_t ParseInformationId(const std::string& AText) {
             throw BadArguments("\"" + AText + "\" is not an id from 0x0000 to 0xFFFF");
         return static_cast<uint16_t>(std::stoul(hex, nullptr, 16));
     }
-    std::string name = vexo::UpperCase(AText);
-    if (name.rfind("PP_", 0) != 0) name = "PP_" + name;
-    if (const auto tag = vexo::PPNameToTag(name)) return *tag;
+    if (const auto tag = vexo::PPNameToTagAnyForm(AText)) return *tag;
     throw BadArguments("\"" + AText + "\" is not a PP_ name (such as PP_SERNUM) nor an id such as 0x8001");
 }
 
@@ -270,11 +316,9 @@ PreparedCommand MakeOpn() {
             }};
 }
 
-PreparedCommand MakeClo(const std::vector<std::string>& ATexts) {
+PreparedCommand MakeClo(const std::vector<std::string>& ATexts, bool AStrict) {
     if (ATexts.size() > 2) throw BadArguments("clo takes at most two lines of text");
-    const std::string message = JoinLines(ATexts);
-    return {"clo", true,
-            [message](CommandContext& AContext, CommandResult&) { AContext.PinPad.CLO(message); }};
+    return TwoLineCommand("clo", JoinLines(ATexts), AStrict, &TVexoAbecsPinPad::CLO);
 }
 
 PreparedCommand MakeClx(const std::string& ATextOrName) {
@@ -345,22 +389,29 @@ PreparedCommand MakeCaps() {
             }};
 }
 
-PreparedCommand MakeDsp(const std::vector<std::string>& ATexts) {
+PreparedCommand MakeDsp(const std::vector<std::string>& ATexts, bool AStrict) {
     if (ATexts.empty() || ATexts.size() > 2) throw BadArguments("dsp takes one or two lines of text");
-    const std::string message = JoinLines(ATexts);
-    return {"dsp", true,
-            [message](CommandContext& AContext, CommandResult&) { AContext.PinPad.DSP(message); }};
+    return TwoLineCommand("dsp", JoinLines(ATexts), AStrict, &TVexoAbecsPinPad::DSP);
 }
 
-PreparedCommand MakeDex(const std::string& AText) {
-    return {"dex", true, [AText](CommandContext& AContext, CommandResult&) { AContext.PinPad.DEX(AText); }};
+// The display's size comes from the PIN pad (GIX), so the layout is known only once the port is open;
+// under --strict a text that does not fit is still refused before DEX goes out.
+PreparedCommand MakeDex(const std::string& AText, bool AStrict) {
+    return {"dex", true, [AText, AStrict](CommandContext& AContext, CommandResult& AResult) {
+                TVexoAbecsPinPad& pinpad = AContext.PinPad;
+                const auto display = pinpad.GetPinPadCapabilities().DisplayTextModeDimensions;
+                const std::string where = "the display's " + std::to_string(display.Rows) + " lines of " +
+                                          std::to_string(display.Cols);
+                const auto warning =
+                    CheckLayout("dex", AText, pinpad.FormatSPE_DSPMSG(AText), where.c_str(), AStrict);
+                pinpad.DEX(AText);
+                if (warning) AResult.Warnings.push_back(*warning);
+            }};
 }
 
-PreparedCommand MakeRmc(const std::vector<std::string>& ATexts) {
+PreparedCommand MakeRmc(const std::vector<std::string>& ATexts, bool AStrict) {
     if (ATexts.empty() || ATexts.size() > 2) throw BadArguments("rmc takes one or two lines of text");
-    const std::string message = JoinLines(ATexts);
-    return {"rmc", true,
-            [message](CommandContext& AContext, CommandResult&) { AContext.PinPad.RMC(message); }};
+    return TwoLineCommand("rmc", JoinLines(ATexts), AStrict, &TVexoAbecsPinPad::RMC);
 }
 
 PreparedCommand MakeGky() {
@@ -472,24 +523,30 @@ PreparedCommand MakeLmf() {
                 AContext.PinPad.LMF();
                 std::vector<std::string> names;
                 AContext.PinPad.Response().GetResponseFromTagValue(vexo::PP_MFNAME, names);
-                AResult.Fields.Set("files", JsonValue::StringArray(names));
-                for (const auto& name : names) {
+                // Names without the blanks that pad them to 8; the JSON keeps them as the PIN pad sent
+                // them, in the same order.
+                std::vector<std::string> shown;
+                for (const auto& name : names)
+                    shown.push_back(vexo::Trim(name));
+                AResult.Fields.Set("files", JsonValue::StringArray(shown));
+                AResult.Fields.Set("raw_names", JsonValue::StringArray(names));
+                for (const auto& name : shown) {
                     AResult.Lines.push_back("  " + name);
-                    AResult.Primary += (AResult.Primary.empty() ? "" : "\n") + vexo::Trim(name);
+                    AResult.Primary += (AResult.Primary.empty() ? "" : "\n") + name;
                 }
                 if (names.empty()) AResult.Lines.push_back("  (no media files)");
             }};
 }
 
 PreparedCommand MakeDsi(const std::string& AName) {
-    CheckMediaName(AName, "dsi: NAME");
+    CheckExplicitMediaName(AName, "dsi: NAME");
     return {"dsi", true, [AName](CommandContext& AContext, CommandResult&) { AContext.PinPad.DSI(AName); }};
 }
 
 PreparedCommand MakeDmf(const std::vector<std::string>& ANames) {
     if (ANames.empty()) throw BadArguments("dmf needs at least one NAME");
     for (const auto& name : ANames)
-        CheckMediaName(name, "dmf: NAME");
+        CheckExplicitMediaName(name, "dmf: NAME");
     return {"dmf", true, [ANames](CommandContext& AContext, CommandResult&) {
                 if (ANames.size() == 1)
                     AContext.PinPad.DMF(ANames[0]);
@@ -516,10 +573,11 @@ void AddNotes(CommandResult& AResult, const std::vector<std::string>& ANotes) {
 PreparedCommand MakeUpload(const std::string& AFile, const std::string& AName, bool AShow,
                            const MediaForm& AForm) {
     kestrel::media::PictureFile picture;
+    if (!AName.empty()) CheckExplicitMediaName(AName, "upload: --name");
     try {
         picture = kestrel::media::ReadPictureFile(AFile);
     } catch (const std::exception& e) {
-        throw BadArguments(std::string("upload: ") + e.what());
+        throw UnusableFile(std::string("upload: ") + e.what());
     }
     const std::string name = AName.empty() ? kestrel::media::MediaNameFromFileName(AFile) : AName;
     CheckMediaName(name, "upload: the media name");
@@ -547,14 +605,14 @@ PreparedCommand MakeUpload(const std::string& AFile, const std::string& AName, b
 PreparedCommand MakeQr(const std::string& AText, const std::string& AName, bool AShow,
                        const MediaForm& AForm) {
     if (AText.empty()) throw BadArguments("qr: the text is empty, so there is no QR code to send");
+    if (!AName.empty()) CheckExplicitMediaName(AName, "qr: --name");
     kestrel::media::Picture bitmap;
     try {
         bitmap = kestrel::media::QRCodeToBitmap(kestrel::media::QRCodeText(AText));
     } catch (const std::exception& e) {
-        throw BadArguments(std::string("qr: ") + e.what());
+        throw UnusableFile(std::string("qr: ") + e.what());
     }
     const std::string name = AName.empty() ? std::string("QRCODE01") : AName;
-    CheckMediaName(name, "qr: the media name");
     const kestrel::media::PngForm form = ParsePngFormOption(AForm.PngForm, "qr");
     return {"qr", true, [=](CommandContext& AContext, CommandResult& AResult) {
                 const auto display = AContext.PinPad.GetPinPadCapabilities().DisplayGraphicPixels;

@@ -17,6 +17,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A file named on the command line that cannot serve (missing, unreadable, not a picture, a picture
+// that cannot be made): refused before anything is sent, with the status of any other failure.
+class UnusableFile : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 struct CommandContext {
     vexo::TVexoAbecsPinPad& PinPad;
     bool Mask = true;          // card data masked in every result
@@ -33,14 +40,15 @@ struct PreparedCommand {
 
 // One maker per subcommand. Each raises BadArguments with a sentence a person can act on.
 PreparedCommand MakeOpn();
-PreparedCommand MakeClo(const std::vector<std::string>& ATexts);
+// AStrict: a text that the display layout would cut is refused (status 2) instead of sent with a warning.
+PreparedCommand MakeClo(const std::vector<std::string>& ATexts, bool AStrict = false);
 PreparedCommand MakeClx(const std::string& ATextOrName);
 PreparedCommand MakeGin(int AIndex);
 PreparedCommand MakeGix(const std::vector<std::string>& AIds);
 PreparedCommand MakeCaps();
-PreparedCommand MakeDsp(const std::vector<std::string>& ATexts);
-PreparedCommand MakeDex(const std::string& AText);
-PreparedCommand MakeRmc(const std::vector<std::string>& ATexts);
+PreparedCommand MakeDsp(const std::vector<std::string>& ATexts, bool AStrict = false);
+PreparedCommand MakeDex(const std::string& AText, bool AStrict = false);
+PreparedCommand MakeRmc(const std::vector<std::string>& ATexts, bool AStrict = false);
 PreparedCommand MakeGky();
 struct GcdArgs {
     std::string Prompt;     // a prompt name (msgDigiteCPF, DigiteCPF) or an ABECS prompt number
@@ -73,6 +81,9 @@ PreparedCommand MakeDetect();
 
 // A media name must keep at least one ASCII letter or digit once the component formats it.
 void CheckMediaName(const std::string& AName, const char* AWhat);
+// A media name the user typed goes to the PIN pad as typed or not at all: 1 to 8 ASCII letters and
+// digits (blanks after it aside), never shortened or stripped.
+void CheckExplicitMediaName(const std::string& AName, const std::string& AWhat);
 
 // Id of GIX: a PP_ name (PP_SERNUM or SERNUM, any case), 0x8001 or 8001h.
 uint16_t ParseInformationId(const std::string& AText);

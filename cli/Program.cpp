@@ -40,9 +40,13 @@ PreparedCommand PrepareLine(const ScriptLine& ALine) {
         app.parse(std::vector<std::string>(ALine.Words.rbegin(), ALine.Words.rend()));
         return set.Prepare();
     } catch (const CLI::ParseError& e) {
+        if (const std::string unknown = CommandSet::UnknownCommand(app); !unknown.empty())
+            throw BadArguments(where + "unknown command '" + unknown + "'");
         throw BadArguments(where + e.what());
     } catch (const BadArguments& e) {
         throw BadArguments(where + e.what());
+    } catch (const UnusableFile& e) {
+        throw UnusableFile(where + e.what());
     }
 }
 

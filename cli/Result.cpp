@@ -25,6 +25,7 @@ JsonValue ResultToJson(const CommandResult& AResult) {
     object.Set("return_code", AResult.ReturnCode ? JsonValue(*AResult.ReturnCode) : JsonValue());
     object.Set("return_text", AResult.ReturnCode ? JsonValue(AResult.ReturnText) : JsonValue());
     object.Set("result", AResult.Fields);
+    if (!AResult.Warnings.empty()) object.Set("warnings", JsonValue::StringArray(AResult.Warnings));
     if (!AResult.Ok()) {
         object.Set("error", AResult.Error);
         if (!AResult.ErrorClass.empty()) object.Set("error_class", AResult.ErrorClass);
@@ -38,6 +39,8 @@ void PrintResult(const CommandResult& AResult, const OutputOptions& AOptions, st
     if (AOptions.Json) {
         AOut << ResultToJson(AResult).Serialize() << '\n';
         AOut.flush();
+        for (const auto& warning : AResult.Warnings)
+            AErr << "kestrel-cli: " << AResult.Command << ": warning: " << warning << '\n';
         return;
     }
     if (AOptions.Quiet) {
@@ -50,6 +53,11 @@ void PrintResult(const CommandResult& AResult, const OutputOptions& AOptions, st
             AOut << line << '\n';
     }
     AOut.flush();
+    for (const auto& warning : AResult.Warnings) {
+        AErr << "kestrel-cli: ";
+        if (AResult.Line > 0) AErr << "line " << AResult.Line << ": ";
+        AErr << AResult.Command << ": warning: " << warning << '\n';
+    }
     if (!AResult.Ok()) {
         AErr << "kestrel-cli: ";
         if (AResult.Line > 0) AErr << "line " << AResult.Line << ": ";

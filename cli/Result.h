@@ -22,7 +22,8 @@ struct CommandResult {
     std::vector<std::string> Lines;         // the results as a person reads them
     std::string Primary;                    // the one value --quiet prints (a key, a typed value)
     std::string Error;                      // what went wrong, in words
-    std::string ErrorClass; // the error's class ("EVexoAbecsPinPadError"), when one was raised
+    std::string ErrorClass;            // the error's class ("EVexoAbecsPinPadError"), when one was raised
+    std::vector<std::string> Warnings; // what the command did not do as asked (text cut from a message)
     int64_t ElapsedMs = 0;
     int Line = 0; // its line in a session script (0: not from a script)
 

@@ -42,6 +42,10 @@ bool IsEvaluationError(const TVexoAbecsPinPad& APinPad, const std::string& AMess
 
 void Classify(const std::exception& AError, const TVexoAbecsPinPad& APinPad, CommandResult& AResult) {
     AResult.Error = AError.what();
+    if (dynamic_cast<const BadArguments*>(&AError)) {
+        AResult.What = Outcome::BadArguments;
+        return;
+    }
     const auto* error = dynamic_cast<const vexo::Exception*>(&AError);
     AResult.ErrorClass = error ? error->ClassName() : "";
     if (dynamic_cast<const vexo::EVexoAbecsPinPadError*>(&AError)) {

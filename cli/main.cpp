@@ -127,6 +127,8 @@ int main(int argc, char** argv) {
         "inventory",
         "try every port that can hold a PIN pad, all at once, and list the PIN pads that answer");
     inventory->fallthrough();
+    checkCommand->add_flag("--verbose", check.Verbose,
+                           "print the exchange of the checks that passed too (failures always carry theirs)");
     app.require_subcommand(1, 1);
     app.footer(Footer());
 
@@ -140,6 +142,11 @@ int main(int argc, char** argv) {
         return kExitOk;
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) return app.exit(e);
+        if (const std::string unknown = CommandSet::UnknownCommand(app); !unknown.empty()) {
+            std::cerr << "kestrel-cli: unknown command '" << unknown
+                      << "'\nRun kestrel-cli --help for the commands and options.\n";
+            return kExitBadArguments;
+        }
         std::cerr << "kestrel-cli: " << e.what()
                   << "\nRun kestrel-cli --help for the commands and options.\n";
         return kExitBadArguments;
@@ -167,6 +174,9 @@ int main(int argc, char** argv) {
     } catch (const BadArguments& e) {
         std::cerr << "kestrel-cli: " << e.what() << "\n";
         return kExitBadArguments;
+    } catch (const UnusableFile& e) {
+        std::cerr << "kestrel-cli: " << e.what() << "\n";
+        return kExitFailure;
     } catch (const std::exception& e) {
         std::cerr << "kestrel-cli: " << e.what() << "\n";
         return kExitFailure;

@@ -112,6 +112,33 @@ std::string FormatDisplayText(std::string_view AMsg, int32_t ACols, int32_t ARow
     return out;
 }
 
+TDroppedText DroppedByLayout(std::string_view AText, std::string_view ALaidOut) {
+    // Both sides in the code page, where every character is one byte and one display position.
+    const ByteString text = ToCodePage(AText), laid = ToCodePage(ALaidOut);
+    const auto blank = [](char c) { return c == ' ' || c == CR || c == LF; };
+    ByteString dropped;
+    size_t count = 0, j = 0;
+    bool inRun = false;
+    for (char c : text) {
+        if (blank(c)) {
+            if (inRun) dropped += ' ';
+            continue;
+        }
+        while (j < laid.size() && blank(laid[j]))
+            ++j;
+        if (j < laid.size() && laid[j] == c) {
+            ++j;
+            if (inRun && !dropped.empty() && dropped.back() != ' ') dropped += ' ';
+            inRun = false;
+            continue;
+        }
+        ++count;
+        dropped += c;
+        inRun = true;
+    }
+    return {count, AnsiToText(Trim(dropped))};
+}
+
 std::string TVexoAbecsPinPad::FormatMsg(const std::string& AMsg, int32_t ACols, int32_t ARows) const {
     return FormatDisplayText(AMsg, ACols, ARows, fMsgAlign, fMsgWordWrap);
 }

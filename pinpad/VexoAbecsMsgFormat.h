@@ -17,6 +17,15 @@ std::string QuebrarLinhas(std::string_view AText, int32_t AWidth, char ABreakCha
 std::string FormatDisplayText(std::string_view AMsg, int32_t ACols, int32_t ARows, TVexoAbecsMsgAlign AAlign,
                               bool AWordWrap);
 
+// What a layout left out of a text: the characters other than blanks and line breaks that the laid
+// out text does not hold, in order, and how many they are. Alignment and wrapping move and drop blanks
+// only, so anything counted here is text the display will not show.
+struct TDroppedText {
+    size_t Count = 0;
+    std::string Text; // UTF-8; the dropped runs, separated by one blank where text between them stayed
+};
+TDroppedText DroppedByLayout(std::string_view AText, std::string_view ALaidOut);
+
 } // namespace vexo
 
 namespace vexo {

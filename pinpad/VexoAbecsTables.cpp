@@ -168,6 +168,14 @@ std::optional<uint16_t> PPNameToTag(std::string_view AName) {
     return std::nullopt;
 }
 
+std::optional<uint16_t> PPNameToTagAnyForm(std::string_view AName) {
+    std::string name(AName);
+    for (char& c : name)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (name.rfind("PP_", 0) != 0) name = "PP_" + name;
+    return PPNameToTag(name);
+}
+
 std::span<const uint16_t> AllPPParams() {
     return kPPIDs;
 }

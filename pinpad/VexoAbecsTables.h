@@ -169,6 +169,8 @@ std::string PPParamName(uint16_t AID);
 // Reverse of PPParamName over the named identifiers only: std::nullopt for a name that is not a
 // PP_ constant (the hexadecimal fallback such as "8001h" is not accepted). Case-sensitive.
 std::optional<uint16_t> PPNameToTag(std::string_view AName);
+// The name as people type it: PP_SERNUM, or SERNUM without the prefix, in any letter case.
+std::optional<uint16_t> PPNameToTagAnyForm(std::string_view AName);
 
 // Every named PP_ identifier in ascending order, for lists such as the information page.
 std::span<const uint16_t> AllPPParams();

@@ -102,6 +102,8 @@ bool Apply(Profile& AProfile, const std::string& AKey, const std::string& AValue
     if (key == "BREAK_IGNORE_NAK") return ParseBool(AValue, AProfile.Breaks.IgnoreNak);
     if (key == "BREAK_MLE_CRC") return ParseBool(AValue, AProfile.Breaks.AcceptBadMleCrc);
     if (key == "BREAK_LEFTOVER") return ParseBool(AValue, AProfile.Breaks.LeftoverAfterAbort);
+    if (key == "BREAK_LATE_EOT") return ParseBool(AValue, AProfile.Breaks.LateEot);
+    if (key == "BREAK_ANSWER_AFTER_EOT") return ParseBool(AValue, AProfile.Breaks.AnswerAfterEot);
     if (key == "ANSWER_DELAY") {
         // "GIX-ALL:8000 MLE:200"; "none" clears them.
         std::map<std::string, int> delays;
@@ -240,12 +242,13 @@ Profile Profile::Ppc930() {
 Profile Profile::RuleBreaker() {
     Profile p = Graphic();
     p.Name = "rule-breaker";
-    p.Breaks = {true, true, true, true};
+    // The late kinds of a broken abort stay off: with no EOT at all they would have nothing to delay.
+    p.Breaks = {true, true, true, true, false, false};
     return p;
 }
 
 std::vector<std::string> Profile::BreakNames() {
-    return {"no_eot", "ignore_nak", "mle_crc", "leftover"};
+    return {"no_eot", "ignore_nak", "mle_crc", "leftover", "late_eot", "answer_after_eot"};
 }
 
 void Profile::Set(const std::string& AKey, const std::string& AValue) {

@@ -49,7 +49,12 @@ struct Profile {
         bool IgnoreNak = false;          // break_ignore_nak: a host's NAK gets no resend
         bool AcceptBadMleCrc = false;    // break_mle_crc: MLE takes a file whose CRC does not match
         bool LeftoverAfterAbort = false; // break_leftover: the command CAN aborted answers after EOT
-        bool Any() const { return NoEotAfterCan || IgnoreNak || AcceptBadMleCrc || LeftoverAfterAbort; }
+        bool LateEot = false;            // break_late_eot: EOT comes 3 s after CAN, past the host's wait
+        bool AnswerAfterEot = false; // break_answer_after_eot: a GKY aborted by CAN answers 1.5 s after EOT
+        bool Any() const {
+            return NoEotAfterCan || IgnoreNak || AcceptBadMleCrc || LeftoverAfterAbort || LateEot ||
+                   AnswerAfterEot;
+        }
     };
     RuleBreaks Breaks;
 
@@ -82,7 +87,7 @@ struct Profile {
     // One key of a profile file set on this profile; raises std::runtime_error naming the key.
     void Set(const std::string& AKey, const std::string& AValue);
     // The rule names of RuleBreaks as "break_NAME" keys take them: no_eot, ignore_nak, mle_crc,
-    // leftover.
+    // leftover, late_eot, answer_after_eot.
     static std::vector<std::string> BreakNames();
 };
 

@@ -59,6 +59,10 @@ void Simulator::Receive(const ByteString& ABytes) {
 void Simulator::Serve() {
     const auto now = Clock::now();
     if (fDecoder.InFrame() && now - fLastRx > fInterByte) EndIncompleteFrame();
+    if (fEotDue && now >= *fEotDue) {
+        fEotDue.reset();
+        SendByte(EOT, "EOT");
+    }
     while (!fScheduled.empty() && now >= fScheduled.front().first) {
         const ByteString data = std::move(fScheduled.front().second);
         fScheduled.pop_front();
@@ -95,6 +99,7 @@ Simulator::Clock::time_point Simulator::NextWake(Clock::time_point ANow) const {
     auto wake = ANow + kIdlePoll;
     if (fDecoder.InFrame()) wake = std::min(wake, fLastRx + fInterByte + Millis(1));
     if (!fScheduled.empty()) wake = std::min(wake, fScheduled.front().first);
+    if (fEotDue) wake = std::min(wake, *fEotDue);
     if (fAnswering) wake = std::min(wake, fAnswering->Due);
     if (fDelayUntil) wake = std::min(wake, *fDelayUntil);
     if (const auto deadline = fModel.Deadline()) wake = std::min(wake, *deadline);
@@ -352,12 +357,19 @@ void Simulator::OnCan() {
         Trace("   fault: CAN not confirmed");
     } else if (breaks.NoEotAfterCan) {
         Trace("   rule broken on purpose: CAN not confirmed");
+    } else if (breaks.LateEot) {
+        Trace("   rule broken on purpose: EOT held back " + std::to_string(kLateEot.count()) + " ms");
+        fEotDue = Clock::now() + kLateEot;
     } else {
         SendByte(EOT, "EOT");
     }
     if (aborted && breaks.LeftoverAfterAbort) {
         Trace("   rule broken on purpose: the aborted command answers after all");
         Transmit(*aborted, true);
+    } else if (aborted && breaks.AnswerAfterEot && aborted->substr(0, 3) == "GKY") {
+        Trace("   rule broken on purpose: the aborted command answers " +
+              std::to_string(kAnswerAfterEot.count()) + " ms after the EOT");
+        fScheduled.emplace_back(Clock::now() + kAnswerAfterEot, *aborted);
     }
 }
 

@@ -107,6 +107,10 @@ private:
         SimReply Reply;
     };
     std::optional<Answering> fAnswering;
+    // The EOT of a PIN pad that confirms CAN late, on purpose.
+    std::optional<Clock::time_point> fEotDue;
+    static constexpr Millis kLateEot{3000};
+    static constexpr Millis kAnswerAfterEot{1500};
     std::optional<Clock::time_point> fDelayUntil; // the cardholder is taking their time
     bool fWalkedAway = false;
 

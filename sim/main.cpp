@@ -91,10 +91,11 @@ int main(int argc, char** argv) {
         "pixel_width, pixel_height, display text|mono|color, contactless, media_formats,\n"
         "png_form smallest|rgb8, media_memory, open_commands, default_timeout, session implicit|strict,\n"
         "contactless_timeout, answer_delay CMD:MS ..., break_no_eot, break_ignore_nak, break_mle_crc,\n"
-        "break_leftover).\n"
+        "break_leftover, break_late_eot, break_answer_after_eot).\n"
         "Rules broken on purpose: no_eot (CAN gets no EOT), ignore_nak (a host's NAK gets no resend),\n"
         "mle_crc (MLE takes a file with a wrong CRC), leftover (the command CAN aborted still answers\n"
-        "after the EOT).\n\n" +
+        "after the EOT), late_eot (EOT comes 3 s after CAN), answer_after_eot (a GKY aborted by CAN\n"
+        "answers 1.5 s after the EOT).\n\n" +
         ControlHelp() +
         "\nThe PIN pad's address (pty path or HOST:PORT) is the first line on standard output; every\n"
         "frame both ways is traced on standard error. SIGINT or SIGTERM stop it and remove the link.");
@@ -109,7 +110,7 @@ int main(int argc, char** argv) {
     app.add_option("--set", o.Settings, "set one profile key over the profile, KEY=VALUE (repeatable)");
     app.add_option("--break", o.Breaks,
                    "break one rule on purpose, for conformance checks (repeatable): "
-                   "no_eot, ignore_nak, mle_crc, leftover")
+                   "no_eot, ignore_nak, mle_crc, leftover, late_eot, answer_after_eot")
         ->check(CLI::IsMember(Profile::BreakNames()));
     app.add_option("--script", o.Script, "file of cardholder actions, one control line each");
     app.add_option("--fault", o.Faults, "add a fault, SPEC below (repeatable)");

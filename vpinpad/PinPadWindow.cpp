@@ -190,7 +190,12 @@ void TPinPadWindow::Refresh() {
             fLink->ShowRunning(true, fAddress);
         }
     }
-    const sim::VirtualDisplay screen = runner.Display();
+    sim::VirtualDisplay screen = runner.Display();
+    // A PIN pad that was stopped is switched off: its last screen is not left up as if it were live.
+    if (!runner.Running()) {
+        screen.Clear(screen.Rows);
+        screen.Busy.clear();
+    }
     vexo::ByteString picture;
     if (!screen.Picture.empty())
         if (const auto file = runner.Media(screen.Picture)) picture = file->Data;

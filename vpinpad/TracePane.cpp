@@ -63,6 +63,18 @@ TTracePane::TTracePane(QWidget* AParent) : QWidget(AParent) {
                                                                      tr("Trace files (*.trace *.txt)"));
         if (!path.isEmpty() && SaveTo(path)) lbTraceStats->setText(tr("Trace saved to %1").arg(path));
     });
+    QScrollBar* vertical = mTrace->verticalScrollBar();
+    connect(vertical, &QScrollBar::valueChanged, this, [this, vertical](int AValue) {
+        if (!fScrolling) fFollow = AValue >= vertical->maximum();
+    });
+    // The range grows after the text is laid out, and shrinks the view when a long line brings the
+    // horizontal scroll bar: a view that follows stays at the end through both.
+    connect(vertical, &QScrollBar::rangeChanged, this, [this, vertical](int, int AMaximum) {
+        if (!fFollow) return;
+        fScrolling = true;
+        vertical->setValue(AMaximum);
+        fScrolling = false;
+    });
     fTicker = new QTimer(this);
     fTicker->setInterval(kTickMs);
     connect(fTicker, &QTimer::timeout, this, &TTracePane::Tick);
@@ -92,7 +104,12 @@ void TTracePane::NewLink(const QString& ANote) {
     fNotes.push_back(QStringLiteral("-- ") + ANote);
     fNoteAt.push_back(fEvents.size());
     fLines << fNotes.back();
+    QScrollBar* bar = mTrace->verticalScrollBar();
+    const int kept = bar->value();
+    fScrolling = true;
     mTrace->appendPlainText(fNotes.back());
+    bar->setValue(fFollow ? bar->maximum() : kept);
+    fScrolling = false;
 }
 
 void TTracePane::Append(const std::vector<trace::TraceEvent>& AEvents) {
@@ -107,10 +124,11 @@ void TTracePane::Append(const std::vector<trace::TraceEvent>& AEvents) {
     fLines << added;
     // A user who scrolled back to read stays where they are.
     QScrollBar* bar = mTrace->verticalScrollBar();
-    const bool atEnd = bar->value() == bar->maximum();
     const int kept = bar->value();
+    fScrolling = true;
     mTrace->appendPlainText(added.join(QLatin1Char('\n')));
-    if (!atEnd) bar->setValue(kept);
+    bar->setValue(fFollow ? bar->maximum() : kept);
+    fScrolling = false;
     ShowStats();
 }
 
@@ -125,8 +143,11 @@ void TTracePane::Rerender() {
         for (const auto& line : trace::FormatEvent(fEvents[i], options))
             fLines << QString::fromStdString(line);
     }
+    fFollow = true;
+    fScrolling = true;
     mTrace->setPlainText(fLines.join(QLatin1Char('\n')));
     mTrace->verticalScrollBar()->setValue(mTrace->verticalScrollBar()->maximum());
+    fScrolling = false;
     ShowStats();
 }
 

@@ -53,6 +53,10 @@ private:
     QCheckBox* cbShowBytes = nullptr;
     QLabel* lbTraceStats = nullptr;
     QTimer* fTicker = nullptr;
+    // The view follows the newest frame until the user scrolls up, and again once they scroll back
+    // down; moves made here are not the user's.
+    bool fFollow = true;
+    bool fScrolling = false;
 };
 
 } // namespace kestrel::vpinpad

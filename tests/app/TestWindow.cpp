@@ -168,7 +168,9 @@ private slots:
         Find<QPushButton>(&w, "btSaveParams")->click();
         QVERIFY(
             LogEndsWithError(w, QStringLiteral("Exception"), QStringLiteral("Unable to write to ") + path));
-        QCOMPARE(Find<QLabel>(&w, "sbResponseStat")->text(), QStringLiteral("STAT: 0"));
+        // The window's own error, in the error style: no PIN-pad success is shown for it.
+        QCOMPARE(Find<QLabel>(&w, "sbResponseStat")->text(), QStringLiteral("Exception"));
+        QCOMPARE(w.StatusKind(), TfrMain::TStatusKind::skError);
 
         // Activation stores the settings first: failing that, the component stays disabled.
         Find<QPushButton>(&w, "btActivate")->click();

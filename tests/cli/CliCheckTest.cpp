@@ -13,7 +13,7 @@ std::string NotPassing(const std::string& AJson) {
 
 TEST(CliCheck, TheSimulatorInThisProgramPassesEveryCheckWithItsCardholder) {
     const std::string junit = TempPath("check.xml");
-    const Finished run = RunCli({"check", "--sim", "graphic", "--junit", junit}, {}, {}, 120s);
+    const Finished run = RunCli({"check", "--sim", "graphic", "--junit", junit, "--verbose"}, {}, {}, 300s);
     EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
     EXPECT_NE(run.Out.find("30 checks: 30 passed, 0 failed, 0 skipped"), std::string::npos) << run.Out;
     // The table says, for each check, what went out, what was expected by which rule, what came.
@@ -92,6 +92,28 @@ TEST_P(CliCheckPort, InteractiveAsksThePersonAtThePinPad) {
 INSTANTIATE_TEST_SUITE_P(Transports, CliCheckPort, ::testing::Values(Transport::Pty, Transport::Tcp),
                          TransportName);
 
+// The text report gathers the failures, with their reasons, before the summary; the exchange of a
+// passing check is printed only when asked for.
+TEST(CliCheck, TheTextReportGathersTheFailuresAndShowsPassingExchangesOnlyWhenVerbose) {
+    const std::string profile = TempPath("answer-after-eot.profile");
+    WriteFile(profile, "base = graphic\nbreak_answer_after_eot = yes\n");
+    const Finished plain = RunCli({"check", "--sim", profile, "--only", "cancel-gky,opn"}, {}, {}, 300s);
+    EXPECT_EQ(plain.Status, 6) << plain.Out << plain.Err;
+    const size_t gathered =
+        plain.Out.find("Failed checks (1):\n  FAIL cancel-gky: late bytes after the check "
+                       "ended: frame GKY 013\n");
+    ASSERT_NE(gathered, std::string::npos) << plain.Out;
+    EXPECT_LT(gathered, plain.Out.find("2 checks: 1 passed, 1 failed")) << plain.Out;
+    // The failure carries its exchange, the late frame marked as such; the passing opn has none.
+    EXPECT_NE(plain.Out.find("<- after the check: frame GKY 013"), std::string::npos) << plain.Out;
+    EXPECT_EQ(plain.Out.find("pass opn:"), std::string::npos) << plain.Out;
+    const Finished verbose = RunCli({"check", "--sim", profile, "--only", "opn", "--verbose"}, {}, {}, 300s);
+    EXPECT_EQ(verbose.Status, 0) << verbose.Out << verbose.Err;
+    EXPECT_NE(verbose.Out.find("pass opn: OPN without parameters\n    rule:"), std::string::npos)
+        << verbose.Out;
+    EXPECT_EQ(verbose.Out.find("Failed checks"), std::string::npos) << verbose.Out;
+}
+
 // A simulator that breaks one rule on purpose fails the checks of that rule, and only those, and
 // says why.
 struct BrokenRule {
@@ -110,7 +132,7 @@ TEST_P(CliCheckBroken, FailsExactlyTheChecksOfTheBrokenRule) {
         WriteFile(profile, std::string("base = graphic\nbreak_") + rule.Key + " = yes\n");
     }
     const std::string junit = TempPath(std::string(rule.Key) + ".xml");
-    const Finished run = RunCli({"--json", "check", "--sim", profile, "--junit", junit}, {}, {}, 120s);
+    const Finished run = RunCli({"--json", "check", "--sim", profile, "--junit", junit}, {}, {}, 300s);
     EXPECT_EQ(run.Status, 6) << run.Err;
     EXPECT_EQ(JsonGet(run.Out, "' '.join(c['id'] for c in d['checks'] if c['result'] != 'pass')"),
               rule.Failing);
@@ -127,17 +149,19 @@ TEST_P(CliCheckBroken, FailsExactlyTheChecksOfTheBrokenRule) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, CliCheckBroken,
-    ::testing::Values(BrokenRule{"no_eot", "cancel-gky cancel-mnu cancel-gcd cancel-cex",
-                                 "no EOT within 2000 ms of CAN"},
-                      BrokenRule{"ignore_nak", "resend-after-nak",
-                                 "the response was not sent again within 2000 ms of the host's NAK"},
-                      BrokenRule{"mle_crc", "media-bad-crc",
-                                 "MLE accepted a file whose data do not match the CRC declared in MLI"},
-                      BrokenRule{"leftover", "cancel-gky cancel-mnu cancel-gcd cancel-cex",
-                                 "bytes came after EOT, where the line must stay quiet: frame GKY 013"},
-                      BrokenRule{"rule-breaker",
-                                 "resend-after-nak cancel-gky cancel-mnu cancel-gcd cancel-cex media-bad-crc",
-                                 "the response was not sent again within 2000 ms of the host's NAK"}),
+    ::testing::Values(
+        BrokenRule{"no_eot", "cancel-gky cancel-mnu cancel-gcd cancel-cex", "no EOT within 2000 ms of CAN"},
+        BrokenRule{"ignore_nak", "resend-after-nak",
+                   "the response was not sent again within 2000 ms of the host's NAK"},
+        BrokenRule{"mle_crc", "media-bad-crc",
+                   "MLE accepted a file whose data do not match the CRC declared in MLI"},
+        BrokenRule{"leftover", "cancel-gky cancel-mnu cancel-gcd cancel-cex",
+                   "bytes came after EOT, where the line must stay quiet: frame GKY 013"},
+        BrokenRule{"late_eot", "cancel-gky cancel-mnu cancel-gcd cancel-cex", "no EOT within 2000 ms of CAN"},
+        BrokenRule{"answer_after_eot", "cancel-gky", "late bytes after the check ended: frame GKY 013"},
+        BrokenRule{"rule-breaker",
+                   "resend-after-nak cancel-gky cancel-mnu cancel-gcd cancel-cex media-bad-crc",
+                   "the response was not sent again within 2000 ms of the host's NAK"}),
     [](const auto& AInfo) {
         std::string name = AInfo.param.Key;
         for (char& c : name)

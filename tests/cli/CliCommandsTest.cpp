@@ -132,7 +132,8 @@ TEST_P(CliCommands, CardDataIsMaskedUnlessAskedFor) {
 TEST_P(CliCommands, MediaFilesAreUploadedShownListedAndDeleted) {
     ASSERT_EQ(Cli({"opn"}).Status, 0);
     const std::string upload = Json({"upload", Picture("Logo.png"), "--show"});
-    EXPECT_EQ(JsonGet(upload, "d['result']['name'], d['result']['type'], d['response']"), "LOGO     PNG DSI");
+    EXPECT_EQ(JsonGet(upload, "d['result']['name'], d['result']['type'], d['response']"), "LOGO PNG DSI");
+    EXPECT_EQ(JsonGet(upload, "repr(d['result']['raw_name'])"), "'LOGO    '");
     ASSERT_TRUE(Sim().Media("LOGO").has_value());
     EXPECT_EQ(Sim().Media("LOGO")->Type, 1);
     EXPECT_EQ(Sim().Display().Picture.substr(0, 4), "LOGO");
@@ -145,7 +146,11 @@ TEST_P(CliCommands, MediaFilesAreUploadedShownListedAndDeleted) {
     EXPECT_EQ(picture.Width, 220);
     EXPECT_EQ(picture.Height, 220);
 
-    EXPECT_EQ(JsonGet(Json({"lmf"}), "[n.strip() for n in d['result']['files']]"), "['LOGO', 'PAYQR']");
+    // Names without their padding, and as the PIN pad sent them beside.
+    const std::string list = Json({"lmf"});
+    EXPECT_EQ(JsonGet(list, "d['result']['files']"), "['LOGO', 'PAYQR']");
+    EXPECT_EQ(JsonGet(list, "d['result']['raw_names']"), "['LOGO    ', 'PAYQR   ']");
+    EXPECT_NE(Cli({"lmf"}).Out.find("\n  LOGO\n  PAYQR\n"), std::string::npos);
     EXPECT_EQ(Cli({"-q", "lmf"}).Out, "LOGO\nPAYQR\n");
     EXPECT_EQ(Cli({"dsi", "payqr"}).Status, 0);
     EXPECT_EQ(Sim().Display().Picture.substr(0, 5), "PAYQR");
@@ -195,6 +200,36 @@ TEST_P(CliCommands, PngFormScalingAndAsIs) {
     EXPECT_EQ(sent.Height, 120);
     EXPECT_EQ(Cli({"upload", wide, "--as-is", "--name", "ASIS"}).Status, 0);
     EXPECT_EQ(Sim().Media("ASIS")->Data, bytes);
+}
+
+// Text the display cannot hold is never dropped without a word: a warning names it, --strict refuses
+// it before anything goes out.
+TEST_P(CliCommands, TextThatDoesNotFitIsNamedOrRefused) {
+    ASSERT_EQ(Cli({"opn"}).Status, 0);
+    const Finished cut = Cli({"dsp", "THIS LINE IS WAY TOO LONG FOR 16 CHARS"});
+    EXPECT_EQ(cut.Status, 0) << cut.Err;
+    EXPECT_NE(
+        cut.Err.find("kestrel-cli: dsp: warning: 5 character(s) did not fit two lines of 16 and were not "
+                     "sent: \"CHARS\""),
+        std::string::npos)
+        << cut.Err;
+    EXPECT_EQ(Sim().Display().Lines[1], "TOO LONG FOR 16 ");
+    const std::string json = Json({"dsp", "THIS LINE IS WAY TOO LONG FOR 16 CHARS"});
+    EXPECT_NE(JsonGet(json, "d['warnings'][0]").find("\"CHARS\""), std::string::npos) << json;
+
+    const size_t before = Sim().CommandsHandled();
+    const Finished strict = Cli({"dsp", "--strict", "SHORT", "AND A LINE MUCH TOO LONG"});
+    EXPECT_EQ(strict.Status, 2) << strict.Err;
+    EXPECT_EQ(Sim().CommandsHandled(), before) << "refused before the port was opened";
+
+    // DEX: the display's own size, learnt from the PIN pad; under --strict DEX is not sent.
+    const std::string lines(400, 'X');
+    const Finished dex = Cli({"dex", lines});
+    EXPECT_EQ(dex.Status, 0);
+    EXPECT_NE(dex.Err.find("dex: warning: "), std::string::npos) << dex.Err;
+    const Finished dexStrict = Cli({"--json", "dex", "--strict", lines});
+    EXPECT_EQ(dexStrict.Status, 2) << dexStrict.Out;
+    EXPECT_EQ(JsonGet(dexStrict.Out, "d['outcome'], d['response']"), "bad-arguments GIX");
 }
 
 TEST_P(CliCommands, PinPadReturnCodesBecomeTheirExitStatuses) {

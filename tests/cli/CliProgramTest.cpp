@@ -55,7 +55,9 @@ TEST_P(CliArguments, BadArgumentsAreRefusedBeforeAnythingIsSent) {
              {"dmf"},
              {"dsp", "A", "B", "C"},
              {"gix", "PP_NOSUCH"},
-             {"upload", TempPath("no-such-file.png")},
+             {"upload", TempPath("no-such-file.png"), "--name", "waytoolongname"},
+             {"qr", "TEXT", "--name", "QR-CODE"},
+             {"dsp", "--strict", "THIS LINE IS WAY TOO LONG FOR 16 CHARS"},
              {"qr", ""},
              {"--params", "BAUD=40", "opn"},
              {"--timeout", "0", "opn"},
@@ -79,6 +81,32 @@ TEST_P(CliArguments, BadArgumentsAreRefusedBeforeAnythingIsSent) {
         EXPECT_FALSE(run.Err.empty()) << shown;
         EXPECT_EQ(run.Err.find("terminate called"), std::string::npos) << shown;
     }
+    EXPECT_EQ(Received(), 0) << "the simulator saw host traffic";
+}
+
+// A command that does not exist is named, on the command line and in a session; a file that cannot
+// be uploaded, missing or not a picture, has the one status the help and the manual give it.
+TEST_P(CliArguments, UnknownCommandsAreNamedAndUnusableFilesFailAlike) {
+    const Finished unknown = Cli({"frobnicate"});
+    EXPECT_EQ(unknown.Status, 2);
+    EXPECT_NE(unknown.Err.find("kestrel-cli: unknown command 'frobnicate'"), std::string::npos)
+        << unknown.Err;
+    const std::string script = TempPath("bogus-session.txt");
+    WriteFile(script, "opn\nbogus line\n");
+    const Finished session = Cli({"session", script});
+    EXPECT_EQ(session.Status, 2);
+    EXPECT_NE(session.Err.find("session line 2: unknown command 'bogus'"), std::string::npos) << session.Err;
+
+    const std::string notPicture = TempPath("not-a-picture.png");
+    WriteFile(notPicture, "just text");
+    const Finished missing = Cli({"upload", TempPath("no-such-file.png")});
+    const Finished text = Cli({"upload", notPicture});
+    EXPECT_EQ(missing.Status, 1) << missing.Err;
+    EXPECT_EQ(text.Status, 1) << text.Err;
+    EXPECT_NE(Cli({"--help"})
+                  .Out.find("1        any other failure (an unreadable file, a picture that cannot be "
+                            "made)"),
+              std::string::npos);
     EXPECT_EQ(Received(), 0) << "the simulator saw host traffic";
 }
 

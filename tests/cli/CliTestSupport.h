@@ -230,7 +230,8 @@ public:
     Finished Cli(std::vector<std::string> AArgs, const std::map<std::string, std::string>& AEnv = {},
                  const std::string& AInput = {}) {
         AArgs.insert(AArgs.begin(), {"--port", fPort});
-        return RunCli(AArgs, AEnv, AInput);
+        // A whole check run watches the line after every check: minutes, not seconds.
+        return RunCli(AArgs, AEnv, AInput, 300s);
     }
 
     // Waits (bounded) until the simulator's blocking command AName waits for the cardholder.

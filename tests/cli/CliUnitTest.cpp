@@ -93,12 +93,26 @@ TEST(CliArguments, RefusedBeforeAnythingIsMade) {
     EXPECT_THROW(MakeDsi("---"), BadArguments);
     EXPECT_THROW(MakeDmf({"LOGO", "..."}), BadArguments);
     EXPECT_THROW(MakeDsp({"A", "B", "C"}), BadArguments);
-    EXPECT_THROW(MakeUpload(TempPath("no-such-picture.png"), "", false), BadArguments);
+    // A file that cannot serve is a failure of its own (status 1), the same whether missing or not a
+    // picture; a name the user typed is refused as typed, never shortened.
+    EXPECT_THROW(MakeUpload(TempPath("no-such-picture.png"), "", false), UnusableFile);
     const std::string notPicture = TempPath("not-a-picture.png");
     WriteFile(notPicture, "just text");
-    EXPECT_THROW(MakeUpload(notPicture, "", false), BadArguments);
+    EXPECT_THROW(MakeUpload(notPicture, "", false), UnusableFile);
+    EXPECT_THROW(MakeUpload(notPicture, "waytoolongname", false), BadArguments);
     EXPECT_THROW(MakeQr("", "", false), BadArguments);
-    EXPECT_THROW(MakeQr(std::string(3000, 'x'), "", false), BadArguments);
+    EXPECT_THROW(MakeQr(std::string(3000, 'x'), "", false), UnusableFile);
+    for (const char* name : {"WAYTOOLONG", "LOGO.PNG", "LO GO", "", "ÇA"})
+        EXPECT_THROW(CheckExplicitMediaName(name, "name"), BadArguments) << name;
+    for (const char* name : {"LOGO", "logo", "LOGO    ", "QRCODE01"})
+        EXPECT_NO_THROW(CheckExplicitMediaName(name, "name")) << name;
+    EXPECT_THROW(MakeQr("x", "waytoolongname", false), BadArguments);
+    EXPECT_THROW(MakeDsi("waytoolongname"), BadArguments);
+    // A two-line text that the layout cuts is refused under --strict, before anything is sent.
+    EXPECT_THROW(MakeDsp({"THIS LINE IS WAY TOO LONG FOR 16 CHARS"}, true), BadArguments);
+    EXPECT_NO_THROW(MakeDsp({"THIS LINE IS WAY TOO LONG FOR 16 CHARS"}));
+    EXPECT_NO_THROW(MakeDsp({"FITS", "ON TWO LINES"}, true));
+    EXPECT_THROW(MakeClo({"0123456789ABCDEFG", "X"}, true), BadArguments);
 }
 
 } // namespace

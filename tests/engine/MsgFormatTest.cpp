@@ -80,3 +80,28 @@ TEST(QuebrarLinhas, BreaksAtBlanksAndKeepsBlankLines) {
 }
 
 } // namespace
+
+namespace {
+
+// What the layout leaves out is named exactly; what it only moves (blanks, alignment, wrapping) is not
+// counted as lost.
+TEST(DroppedByLayout, NamesTheCharactersTheDisplayDoesNotGet) {
+    const auto laidOut = [](const char* AText, TVexoAbecsMsgAlign AAlign = alCenter, bool AWrap = true) {
+        return FormatDisplayText(AText, 16, 2, AAlign, AWrap);
+    };
+    const char* longLine = "THIS LINE IS WAY TOO LONG FOR 16 CHARS";
+    auto dropped = vexo::DroppedByLayout(longLine, laidOut(longLine));
+    EXPECT_EQ(dropped.Count, 5u);
+    EXPECT_EQ(dropped.Text, "CHARS");
+
+    for (const char* fits : {"PROJETO VEXO\rVexoAbecsPinPad", "  PADDED  ", "", "É no Vexo"})
+        EXPECT_EQ(vexo::DroppedByLayout(fits, laidOut(fits)).Count, 0u) << fits;
+
+    // Without wrapping each line is cut at 16; a third line goes altogether.
+    const char* three = "0123456789ABCDEFGH\rSECOND\rTHIRD LINE";
+    dropped = vexo::DroppedByLayout(three, laidOut(three, alLeft, false));
+    EXPECT_EQ(dropped.Count, 11u);
+    EXPECT_EQ(dropped.Text, "GH THIRD LINE");
+}
+
+} // namespace

@@ -67,19 +67,32 @@ TEST_P(SimBreaks, EachKeyBreaksItsRuleAndNoOther) {
     const std::string eot = "04 ";
     const std::string leftover = eot + HexOf(Frame("GKY013"));
     const std::string canAnswer = CancelGky();
-    if (Breaks("no_eot"))
+    if (Breaks("no_eot")) {
         EXPECT_EQ(canAnswer, "");
-    else if (Breaks("leftover"))
+    } else if (Breaks("leftover")) {
         EXPECT_EQ(canAnswer, leftover);
-    else
+    } else if (Breaks("late_eot")) {
+        // Nothing within the host's wait; the EOT comes after it.
+        EXPECT_EQ(canAnswer, "");
+        EXPECT_EQ(HexOf(Host().Read(1, 5000ms)), eot);
+    } else {
         EXPECT_EQ(canAnswer, eot);
+    }
+    if (Breaks("answer_after_eot")) {
+        // The aborted GKY answers once the host has moved on.
+        const ByteString late = Frame("GKY013");
+        EXPECT_EQ(HexOf(Host().Read(late.size(), 5000ms)), HexOf(late));
+    }
 
     EXPECT_EQ(NakTheResponse(), Breaks("ignore_nak") ? "" : HexOf(kOpnAnswer.substr(1)));
     EXPECT_EQ(LoadWithWrongCrc(), Breaks("mle_crc") ? "MLE000" : "MLE102");
 
     // A CAN with nothing waiting leaves nothing over, whatever is broken.
     Host().Write("\x18");
-    EXPECT_EQ(HexOf(Host().ReadUntilQuiet(150ms, 2000ms)), Breaks("no_eot") ? "" : eot);
+    if (Breaks("late_eot"))
+        EXPECT_EQ(HexOf(Host().Read(1, 5000ms)), eot);
+    else
+        EXPECT_EQ(HexOf(Host().ReadUntilQuiet(150ms, 2000ms)), Breaks("no_eot") ? "" : eot);
     // The link goes on.
     Sim().PressKey(4);
     EXPECT_EQ(Command("GKY"), "GKY004");

@@ -17,9 +17,12 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -279,6 +282,67 @@ private slots:
                  std::string("shown"));
         QVERIFY(QTest::qWaitFor([&] { return !fWindow->Display().PictureShown().isNull(); }, 5000));
         QCOMPARE(fWindow->Display().PictureShown().size(), QSize(320, 120));
+    }
+
+    // The trace keeps the newest frame in sight through an upload's long lines, stays where a user who
+    // scrolled up left it, and follows again once they are back at the end.
+    void traceFollowsTheNewestFrameUnlessScrolledUp() {
+        Connect();
+        auto* trace = C<QPlainTextEdit>(QStringLiteral("mTrace"));
+        QScrollBar* bar = trace->verticalScrollBar();
+        const auto sendAndSettle = [&](const std::string& AText) {
+            QCOMPARE(fHost->RunAndWait([AText](auto& APinPad) {
+                APinPad.DSP(AText);
+                return std::string("ok");
+            }),
+                     std::string("ok"));
+            QVERIFY(QTest::qWaitFor(
+                [&] { return trace->toPlainText().contains(QString::fromStdString(AText)); }, 5000));
+            QTest::qWait(50);
+        };
+        media::Picture noise = media::MakePicture(64, 64);
+        for (size_t i = 0; i < noise.Pixels.size(); ++i)
+            noise.Pixels[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
+        const std::string png = media::EncodePng(noise);
+        // The user watches the media memory fill while the file goes in, then comes back to the trace.
+        auto* tabs = C<QTabWidget>(QStringLiteral("pgcSide"));
+        tabs->setCurrentIndex(1);
+        QCOMPARE(fHost->RunAndWait([png](auto& APinPad) {
+            std::stringstream file(png);
+            APinPad.LoadMedia("NOISE", file, vexo::TVexoAbecsPinPadMediaType::mtPNG);
+            return std::string("loaded");
+        }),
+                 std::string("loaded"));
+        QTest::qWait(100);
+        tabs->setCurrentIndex(0);
+        for (int i = 0; i < 3; ++i)
+            sendAndSettle("AFTER UPLOAD " + std::to_string(i));
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+
+        bar->setValue(0); // the user scrolls up to read
+        sendAndSettle("WHILE READING");
+        QCOMPARE(bar->value(), 0);
+        bar->setValue(bar->maximum());
+        sendAndSettle("BACK AT THE END");
+        QCOMPARE(bar->value(), bar->maximum());
+    }
+
+    void stoppingClearsTheDisplay() {
+        Connect();
+        QCOMPARE(fHost->RunAndWait([](auto& APinPad) {
+            APinPad.DSP("STILL HERE");
+            return std::string("ok");
+        }),
+                 std::string("ok"));
+        QVERIFY(QTest::qWaitFor([&] { return Shown().Render(16).find("STILL HERE") != std::string::npos; },
+                                5000));
+        fHost.reset();
+        fWindow->StopLink();
+        QVERIFY(QTest::qWaitFor([&] { return Shown().Render(16).find("STILL HERE") == std::string::npos; },
+                                5000));
+        for (const auto& line : Shown().Lines)
+            QVERIFY2(line.find_first_not_of(' ') == std::string::npos, line.c_str());
     }
 
     void swipedCardDataIsMaskedInTheTraceUnlessAskedFor() {
