@@ -168,6 +168,12 @@ std::optional<uint16_t> PPNameToTag(std::string_view AName) {
     return std::nullopt;
 }
 
+std::optional<uint16_t> SPENameToTag(std::string_view AName) {
+    for (const auto& item : kSPENames)
+        if (AName == item.Name) return item.ID;
+    return std::nullopt;
+}
+
 std::span<const uint16_t> AllPPParams() {
     return kPPIDs;
 }

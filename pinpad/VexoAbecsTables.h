@@ -170,6 +170,9 @@ std::string PPParamName(uint16_t AID);
 // PP_ constant (the hexadecimal fallback such as "8001h" is not accepted). Case-sensitive.
 std::optional<uint16_t> PPNameToTag(std::string_view AName);
 
+// The same over the SPE_ constants.
+std::optional<uint16_t> SPENameToTag(std::string_view AName);
+
 // Every named PP_ identifier in ascending order, for lists such as the information page.
 std::span<const uint16_t> AllPPParams();
 

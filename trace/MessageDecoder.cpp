@@ -1,5 +1,6 @@
 #include "trace/MessageDecoder.h"
 
+#include "pinpad/VexoAbecsCommandTable.h"
 #include "pinpad/VexoAbecsTables.h"
 #include "util/Strings.h"
 
@@ -11,60 +12,6 @@ namespace kestrel::trace {
 using namespace vexo;
 
 namespace {
-
-struct CommandInfo {
-    const char* Name;
-    const char* Description;
-    bool TLV;      // parameters and results travel as TLV items
-    bool Blocking; // waits for the cardholder
-};
-
-// The ABECS 2.x command set, the classic fixed-layout commands among it. Sorted by name.
-constexpr std::array kCommands{
-    CommandInfo{"CEX", "check events", true, true},
-    CommandInfo{"CHP", "chip card APDU", false, false},
-    CommandInfo{"CKE", "check event", false, true},
-    CommandInfo{"CLO", "close session", false, false},
-    CommandInfo{"CLX", "close session, extended", true, false},
-    CommandInfo{"CNG", "change parameter", false, false},
-    CommandInfo{"DEX", "display text, extended", false, false},
-    CommandInfo{"DMF", "delete media files", true, false},
-    CommandInfo{"DSI", "display image", true, false},
-    CommandInfo{"DSP", "display text", false, false},
-    CommandInfo{"EBX", "encrypt buffer", true, false},
-    CommandInfo{"ENB", "encrypt buffer (classic)", false, false},
-    CommandInfo{"FCX", "finish chip, extended", true, false},
-    CommandInfo{"FNC", "finish chip", false, false},
-    CommandInfo{"GCD", "get clear data", true, true},
-    CommandInfo{"GCR", "get card", false, true},
-    CommandInfo{"GCX", "get card, extended", true, true},
-    CommandInfo{"GDU", "get DUKPT", true, false},
-    CommandInfo{"GED", "get EMV data", true, true},
-    CommandInfo{"GEN", "get encrypted number", false, false},
-    CommandInfo{"GIN", "get information", false, false},
-    CommandInfo{"GIX", "get information, extended", true, false},
-    CommandInfo{"GKY", "get key", false, true},
-    CommandInfo{"GOC", "go on chip", false, true},
-    CommandInfo{"GOX", "go on chip, extended", true, true},
-    CommandInfo{"GPN", "get PIN", false, true},
-    CommandInfo{"GTK", "get tracks", true, false},
-    CommandInfo{"LMF", "list media files", true, false},
-    CommandInfo{"MLE", "media load end", true, false},
-    CommandInfo{"MLI", "media load init", true, false},
-    CommandInfo{"MLR", "media load record", true, false},
-    CommandInfo{"MNU", "menu", true, true},
-    CommandInfo{"OPN", "open session", false, false},
-    CommandInfo{"RMC", "remove card", false, true},
-    CommandInfo{"TLE", "table load end", false, false},
-    CommandInfo{"TLI", "table load init", false, false},
-    CommandInfo{"TLR", "table load record", false, false},
-};
-
-const CommandInfo* Find(std::string_view AName) {
-    const auto it = std::lower_bound(kCommands.begin(), kCommands.end(), AName,
-                                     [](const CommandInfo& c, std::string_view n) { return c.Name < n; });
-    return it != kCommands.end() && it->Name == AName ? &*it : nullptr;
-}
 
 // Items of one block, or false when the block is not a well-formed TLV list.
 bool ParseTLVs(std::string_view AData, bool AResponse, std::vector<DecodedTLV>& AItems) {
@@ -93,7 +40,8 @@ bool AllNamed(const std::vector<DecodedTLV>& AItems) {
 
 // A block is shown as TLV items when the command is known to use them; for a command we do not
 // know, only when every item parses and has a name, so plain text is not taken apart by chance.
-void DecodeBlock(std::string_view AData, const CommandInfo* AInfo, bool AResponse, DecodedBlock& ABlock) {
+void DecodeBlock(std::string_view AData, const TVexoAbecsCommandInfo* AInfo, bool AResponse,
+                 DecodedBlock& ABlock) {
     ABlock.Data = ByteString(AData);
     if (AInfo && !AInfo->TLV) return;
     std::vector<DecodedTLV> items;
@@ -108,7 +56,7 @@ bool ThreeDigits(std::string_view AText) {
 }
 
 void DecodeBlocks(std::string_view ARest, DecodedMessage& AMessage) {
-    const CommandInfo* info = Find(AMessage.Name);
+    const TVexoAbecsCommandInfo* info = FindAbecsCommand(AMessage.Name);
     while (!ARest.empty()) {
         if (ARest.size() < 3 || !ThreeDigits(ARest.substr(0, 3))) {
             AMessage.Error = "block length is not three digits";
@@ -165,12 +113,12 @@ DecodedMessage DecodeResponse(std::string_view AData) {
 }
 
 bool IsBlockingCommand(std::string_view AName) {
-    const CommandInfo* info = Find(AName);
+    const TVexoAbecsCommandInfo* info = FindAbecsCommand(AName);
     return info && info->Blocking;
 }
 
 std::string CommandDescription(std::string_view AName) {
-    const CommandInfo* info = Find(AName);
+    const TVexoAbecsCommandInfo* info = FindAbecsCommand(AName);
     return info ? info->Description : "";
 }
 
