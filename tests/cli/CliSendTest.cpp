@@ -107,6 +107,33 @@ TEST_P(CliSend, ParametersKeepTheOrderTypedAndWorkInSessions) {
               std::string::npos);
 }
 
+// The simulator program with a shipped scenario answers commands it has no model of.
+TEST(CliSendScenario, AScenarioAnswersWhatTheSimulatorDoesNotKnow) {
+    Child sim(KESTREL_SIM_PROGRAM,
+              {"--tcp", "127.0.0.1:0", "--quiet", "--scenario",
+               KESTREL_SOURCE_DIR "/examples/scenarios/card-read-emv-test-card.yaml"},
+              {}, "insert\n");
+    const std::string address = sim.ReadLine();
+    ASSERT_EQ(address.rfind("127.0.0.1:", 0), 0u) << address;
+    const std::string port = "TCP:" + address;
+    // Matched by its amount: refused with 077, exit 10 + 77.
+    EXPECT_EQ(RunCli({"--port", port, "send", "GCX", "SPE_AMOUNT=000000000000"}).Status, 87);
+    // Any other amount: the inserted card's data, card numbers masked.
+    const Finished gcx = RunCli({"--port", port, "--json", "send", "GCX", "SPE_AMOUNT=000000001000"});
+    EXPECT_EQ(gcx.Status, 0) << gcx.Err;
+    EXPECT_EQ(JsonGet(gcx.Out, "[i['value'] for i in d['result']['items'] if i['name'] == 'PP_CARDTYPE']"),
+              "['03']");
+    EXPECT_EQ(gcx.Out.find("4761739001010010"), std::string::npos) << gcx.Out;
+    const Finished gox = RunCli({"--port", port, "--json", "send", "GOX"});
+    EXPECT_EQ(gox.Status, 0) << gox.Err;
+    EXPECT_EQ(JsonGet(gox.Out, "[(i['name'], i.get('hex', False)) for i in d['result']['items']]"),
+              "[('PP_GOXRES', False), ('PP_EMVDATA', True)]");
+    // Commands no rule takes are served as before.
+    EXPECT_EQ(RunCli({"--port", port, "-q", "gix", "PP_MNNAME"}).Out, "KESTREL\n");
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.Finish(10s).Status, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, CliSend, ::testing::Values(Transport::Pty, Transport::Tcp),
                          TransportName);
 

@@ -1,0 +1,24 @@
+// Scenario files: any text either loads or raises ScenarioError; a loaded scenario matches any
+// command without failing.
+#include "sim/Scenario.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+using namespace kestrel::sim;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
+    const std::string text(reinterpret_cast<const char*>(AData), ASize);
+    try {
+        Scenario scenario = Scenario::Parse(text);
+        SimCommand command;
+        if (SimCommand::Parse(std::string_view("GCX005\x00\x13\x00\x01" "0", 11), command))
+            if (auto match = scenario.Peek(command)) {
+                scenario.Commit(*match);
+                if (match->Step.Reply) (void)match->Step.Reply->DataField();
+            }
+    } catch (const ScenarioError&) {
+    }
+    return 0;
+}
