@@ -213,7 +213,8 @@ Scenario Scenario::Parse(const std::string& AText, const std::string& AFileName)
     int number = 0;
     try {
         reader.OnlyKeys(root, {"name", "rules", "description"}, "the scenario");
-        if (!root["rules"] || !root["rules"].IsSequence()) reader.Fail(root, "rules: must be a list of rules");
+        if (!root["rules"] || !root["rules"].IsSequence())
+            reader.Fail(root, "rules: must be a list of rules");
         scenario.fName = root["name"] ? reader.Text(root["name"], "name") : AFileName;
         for (const auto& rule : root["rules"])
             scenario.fRules.push_back(reader.Rule(rule, ++number));

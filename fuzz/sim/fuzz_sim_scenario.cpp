@@ -13,7 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
     try {
         Scenario scenario = Scenario::Parse(text);
         SimCommand command;
-        if (SimCommand::Parse(std::string_view("GCX005\x00\x13\x00\x01" "0", 11), command))
+        // GCX with SPE_AMOUNT "0": the rules' item values are compared with it.
+        constexpr std::string_view kGcx("GCX005\x00\x13\x00\x01\x30", 11);
+        if (SimCommand::Parse(kGcx, command))
             if (auto match = scenario.Peek(command)) {
                 scenario.Commit(*match);
                 if (match->Step.Reply) (void)match->Step.Reply->DataField();
