@@ -1,5 +1,7 @@
 #include "cli/CommandSet.h"
 
+#include "cli/SendCommand.h"
+
 #include <CLI/CLI.hpp>
 
 namespace kestrel::cli {
@@ -17,6 +19,11 @@ struct CommandSet::Arguments {
     bool Show = false;
     MediaForm Media;
     bool Strict = false;
+    // send: the values of each option, and the options themselves to read back the typed order
+    SendArgs Send;
+    std::vector<std::string> SendItems, SendHex, SendBlocks, SendBlockHex;
+    CLI::Option *SendItemOpt = nullptr, *SendHexOpt = nullptr, *SendBlockOpt = nullptr,
+                *SendBlockHexOpt = nullptr;
 };
 
 namespace {
@@ -104,6 +111,20 @@ CommandSet::CommandSet(CLI::App& AApp) : fApp(AApp), fArgs(std::make_unique<Argu
     qr->add_option("--name", a.Name, "media name (default QRCODE01)");
     qr->add_flag("--show", a.Show, "show it afterwards (DSI)");
     qr->add_option("--png-form", a.Media.PngForm, "smallest (default: 1-bit greyscale) or rgb8 (8-bit RGB)");
+    CLI::App* send =
+        Sub(AApp, "send", "any ABECS command by NAME, with TLV items and raw blocks in the order given");
+    send->add_option("NAME", a.Send.Name, "the command (GIX, GCX, CKE, ...)")->required();
+    a.SendItemOpt = send->add_option(
+        "ID=VALUE", a.SendItems, "a TLV item, its value as text: ID an SPE_ name or a tag (0x001B, 001Bh)");
+    a.SendHexOpt = send->add_option("--hex", a.SendHex, "ID=HEX: a TLV item given in hexadecimal");
+    a.SendBlockOpt = send->add_option("--block", a.SendBlocks, "TEXT: a raw block, as text");
+    a.SendBlockHexOpt = send->add_option("--block-hex", a.SendBlockHex, "HEX: a raw block in hexadecimal");
+    send->add_flag("--blocking", a.Send.Blocking,
+                   "wait for the cardholder (no deadline; Ctrl-C cancels with CAN) even if the command "
+                   "table does not say the command does");
+    send->add_option("--wait", a.Send.Wait,
+                     "seconds to wait for the response: the timeout of an ordinary command; a "
+                     "blocking one is cancelled with CAN after them");
     Sub(AApp, "ports", "list the ports: serial, USB, printer queues, Bluetooth (opens no PIN pad)");
     Sub(AApp, "detect", "find the serial port a PIN pad answers on (OPN, then CLO, on each)");
 }
@@ -144,9 +165,30 @@ PreparedCommand CommandSet::Prepare() const {
     if (name == "dmf") return MakeDmf(a.List);
     if (name == "upload") return MakeUpload(a.File, a.Name, a.Show, a.Media);
     if (name == "qr") return MakeQr(a.Text, a.Name, a.Show, a.Media);
+    if (name == "send") return MakeSend(SendInOrder());
     if (name == "ports") return MakePorts();
     if (name == "detect") return MakeDetect();
     throw BadArguments("unknown command " + name);
+}
+
+SendArgs CommandSet::SendInOrder() const {
+    Arguments& a = *fArgs;
+    SendArgs args = a.Send;
+    const std::pair<const CLI::Option*, std::pair<const std::vector<std::string>*, SendParam::Kind>> kinds[] =
+        {
+            {a.SendItemOpt, {&a.SendItems, SendParam::Kind::Item}},
+            {a.SendHexOpt, {&a.SendHex, SendParam::Kind::HexItem}},
+            {a.SendBlockOpt, {&a.SendBlocks, SendParam::Kind::Block}},
+            {a.SendBlockHexOpt, {&a.SendBlockHex, SendParam::Kind::HexBlock}},
+        };
+    size_t used[4] = {0, 0, 0, 0};
+    for (const CLI::Option* option : fApp.get_subcommands().at(0)->parse_order())
+        for (size_t k = 0; k < 4; ++k) {
+            const auto& [values, kind] = kinds[k].second;
+            if (option != kinds[k].first || used[k] >= values->size()) continue;
+            args.Params.push_back({kind, (*values)[used[k]++]});
+        }
+    return args;
 }
 
 } // namespace kestrel::cli

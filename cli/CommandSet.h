@@ -1,5 +1,6 @@
 #pragma once
 #include "cli/Commands.h"
+#include "cli/SendCommand.h"
 #include <memory>
 #include <string>
 
@@ -29,6 +30,7 @@ public:
 
 private:
     struct Arguments;
+    SendArgs SendInOrder() const;
     CLI::App& fApp;
     std::unique_ptr<Arguments> fArgs;
 };

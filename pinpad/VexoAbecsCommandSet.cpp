@@ -47,7 +47,18 @@ constexpr std::array kCommands{
     TVexoAbecsCommandInfo{"TLR", "table load record", false, false},
 };
 
+constexpr bool SortedByName() {
+    for (size_t i = 1; i < kCommands.size(); ++i)
+        if (std::string_view(kCommands[i - 1].Name) >= std::string_view(kCommands[i].Name)) return false;
+    return true;
+}
+static_assert(SortedByName(), "the lookup is a binary search");
+
 } // namespace
+
+std::span<const TVexoAbecsCommandInfo> AllAbecsCommands() {
+    return kCommands;
+}
 
 const TVexoAbecsCommandInfo* FindAbecsCommand(std::string_view AName) {
     const auto it =

@@ -1,4 +1,5 @@
 #pragma once
+#include <span>
 #include <string_view>
 
 namespace vexo {
@@ -11,6 +12,8 @@ struct TVexoAbecsCommandInfo {
     bool Blocking; // waits for the cardholder
 };
 
+// The ABECS 2.x command set, the classic fixed-layout commands among it, sorted by name.
+std::span<const TVexoAbecsCommandInfo> AllAbecsCommands();
 // The command's entry, or nullptr for a name the table does not know.
 const TVexoAbecsCommandInfo* FindAbecsCommand(std::string_view AName);
 

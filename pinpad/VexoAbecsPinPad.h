@@ -1,4 +1,5 @@
 #pragma once
+#include "pinpad/VexoAbecsAnyCommand.h"
 #include "util/Component.h"
 #include "util/Exception.h"
 #include "util/Types.h"
@@ -306,6 +307,15 @@ public:
     void DSI(const std::string& ASPE_MFNAME);
     void LoadMedia(const std::string& ASPE_MFNAME, std::iostream& ASPE_DATAIN,
                    TVexoAbecsPinPadMediaType MediaType);
+
+    // --- Any command -------------------------------------------------------------------------------------
+    // Any ABECS command by name, with its items and blocks as given, waiting for the cardholder when
+    // ACommand.Wait or the command table says so. Everything is built before a byte is sent: a bad
+    // parameter raises and sends nothing. A return code other than 0 raises as for every command;
+    // LastAnswer() still reads that response.
+    TVexoAbecsAnyAnswer ExecAny(const TVexoAbecsAnyCommand& ACommand);
+    // The last response with its items named by the PP_ table.
+    TVexoAbecsAnyAnswer LastAnswer() const;
 
     // --- Display text layout -----------------------------------------------------------------------------
     // Laid out for the cached text display size; empty before the capabilities are known.

@@ -176,6 +176,12 @@ std::optional<uint16_t> PPNameToTagAnyForm(std::string_view AName) {
     return PPNameToTag(name);
 }
 
+std::optional<uint16_t> SPENameToTag(std::string_view AName) {
+    for (const auto& item : kSPENames)
+        if (AName == item.Name) return item.ID;
+    return std::nullopt;
+}
+
 std::span<const uint16_t> AllPPParams() {
     return kPPIDs;
 }

@@ -172,6 +172,9 @@ std::optional<uint16_t> PPNameToTag(std::string_view AName);
 // The name as people type it: PP_SERNUM, or SERNUM without the prefix, in any letter case.
 std::optional<uint16_t> PPNameToTagAnyForm(std::string_view AName);
 
+// The same over the SPE_ constants.
+std::optional<uint16_t> SPENameToTag(std::string_view AName);
+
 // Every named PP_ identifier in ascending order, for lists such as the information page.
 std::span<const uint16_t> AllPPParams();
 

@@ -366,6 +366,34 @@ std::optional<SimReply> PinPadModel::Run(const std::string& AName, const SimComm
     return SimReply("ERR", ST_INVCALL);
 }
 
+void PinPadModel::ShowLines(const std::vector<std::string>& ALines) {
+    std::lock_guard lock(fMutex);
+    ShowText(ALines);
+}
+
+bool PinPadModel::ShowMedia(const std::string& AName) {
+    std::lock_guard lock(fMutex);
+    const auto file = FindMedia(AName);
+    if (file == fMedia.end()) return false;
+    ShowText({}, VirtualDisplay::Mode::Picture);
+    fDisplay.Picture = file->Name;
+    return true;
+}
+
+void PinPadModel::HoldFor(const std::string& AName, const CardholderAction& AAction, SimReply AReply) {
+    std::lock_guard lock(fMutex);
+    StartWait(AName, 0);
+    fWait->Hold.emplace(AAction, std::move(AReply));
+}
+
+std::optional<SimReply> PinPadModel::OfferHeld(const CardholderAction& AAction, std::string& ANote) {
+    const auto& [cue, reply] = *fWait->Hold;
+    const bool keys = cue.PressedKey().has_value();
+    if (keys ? AAction.PressedKey() != cue.PressedKey() : AAction.What != cue.What) return std::nullopt;
+    ANote = AAction.Describe() + " answers " + fWait->Name;
+    return reply;
+}
+
 void PinPadModel::ShowText(const std::vector<std::string>& ALines, VirtualDisplay::Mode AMode) {
     fDisplay.Clear(fProfile.TextRows);
     fDisplay.Beneath = AMode;
@@ -709,6 +737,7 @@ std::optional<SimReply> PinPadModel::OfferLocked(const CardholderAction& AAction
     }
     const Wait& wait = *fWait;
     ANote = AAction.Describe() + " ignored by " + wait.Name;
+    if (wait.Hold) return OfferHeld(AAction, ANote);
     if (const auto key = AAction.PressedKey()) return OfferKey(*key, ANote);
     // A code no key of the keypad gives still reaches GKY as it is: a test of the host's handling.
     if (wait.Name == "GKY" && AAction.What == Kind::Key) return SimReply("GKY", AAction.Number);

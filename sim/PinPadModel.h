@@ -76,6 +76,12 @@ public:
     void Abandon();
     std::string WaitingFor() const;
 
+    // For scenarios: text rows or a media file of the memory on the display (false: no such file),
+    // and a command that answers AReply once the cardholder does AAction (until CAN or a new command).
+    void ShowLines(const std::vector<std::string>& ALines);
+    bool ShowMedia(const std::string& AName);
+    void HoldFor(const std::string& AName, const CardholderAction& AAction, SimReply AReply);
+
     // The PIN pad is working on ACommand (empty: it is not): the display says so meanwhile.
     void SetProcessing(const std::string& ACommand);
     // Grows by one with every change a person could see: display, menu highlight, typed digits,
@@ -116,6 +122,7 @@ private:
 
     std::optional<SimReply> OfferLocked(const CardholderAction& AAction, std::string& ANote);
     std::optional<SimReply> OfferKey(Key AKey, std::string& ANote);
+    std::optional<SimReply> OfferHeld(const CardholderAction& AAction, std::string& ANote);
     std::optional<SimReply> ChooseMenu(int AOption, std::string& ANote);
     void ShowText(const std::vector<std::string>& ALines,
                   VirtualDisplay::Mode AMode = VirtualDisplay::Mode::Text);
@@ -153,6 +160,7 @@ private:
         std::optional<Clock::time_point> CtlsDeadline; // CEX watching the contactless reader
         std::string CexOptions;                        // CEX, six digits
         std::string PanMask;                           // CEX, LLRR
+        std::optional<std::pair<CardholderAction, SimReply>> Hold; // a scenario's answer and its cue
     };
     std::optional<Wait> fWait;
 };

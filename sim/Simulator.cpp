@@ -172,6 +172,7 @@ void Simulator::EndIncompleteFrame() {
 
 void Simulator::OnCommand(const ByteString& AData) {
     const std::string name = AData.substr(0, 3);
+    const std::optional<ScenarioMatch> match = PeekScenario(AData);
     const ActiveFaults faults = fFaults.Take(name);
     if (faults.NoAck) {
         Trace("   fault: no answer to this frame");
@@ -182,6 +183,7 @@ void Simulator::OnCommand(const ByteString& AData) {
         SendByte(NAK, "NAK");
         return;
     }
+    fScenarioFaulted = false;
     // A new command ends the one the PIN pad is busy with: that one gets no response.
     if (fModel.Waiting()) Trace("   " + fModel.WaitingFor() + " abandoned for the new command");
     if (fAnswering) Trace("   " + fAnswering->Reply.Name + " abandoned for the new command");
@@ -201,7 +203,9 @@ void Simulator::OnCommand(const ByteString& AData) {
         // A PIN pad cannot guess at a parameter that is cut short or a block that does not add up.
         Trace("   malformed command, " + command.Fault);
         reply = SimReply(name, ST_INVPAR);
-    } else
+    } else if (match)
+        reply = RunScenario(*match, command);
+    else
         reply = fModel.Execute(command);
     CountCommand();
     if (!reply) {
@@ -209,7 +213,8 @@ void Simulator::OnCommand(const ByteString& AData) {
         Trace("   " + name + " waits for the cardholder");
         return;
     }
-    if (const int delay = fModel.AnswerDelay(command); delay > 0) {
+    const int ruleDelay = match ? match->Step.DelayMs : 0;
+    if (const int delay = ruleDelay > 0 ? ruleDelay : fModel.AnswerDelay(command); delay > 0) {
         const auto span = std::chrono::duration<double, std::milli>(delay * fModel.TimeScale());
         fAnswering = Answering{Clock::now() + std::chrono::duration_cast<Clock::duration>(span), *reply};
         Trace("   " + name + " takes " + std::to_string(int(span.count())) + " ms to answer");
@@ -220,6 +225,41 @@ void Simulator::OnCommand(const ByteString& AData) {
     UpdateProcessing();
     SendReply(*reply);
     UpdateProcessing();
+}
+
+std::optional<ScenarioMatch> Simulator::PeekScenario(const ByteString& AData) {
+    SimCommand command;
+    if (!fScenario || !SimCommand::Parse(AData, command)) return std::nullopt;
+    std::optional<ScenarioMatch> match = fScenario->Peek(command);
+    // The rule's fault goes into the plan once, before the frame draws its faults; a resent frame
+    // finds what is left of it there.
+    if (match && match->Step.Fault && !fScenarioFaulted) {
+        FaultRule fault = *match->Step.Fault;
+        if (fault.Command.empty()) fault.Command = command.Name;
+        fFaults.Add(fault);
+        fScenarioFaulted = true;
+    }
+    return match;
+}
+
+std::optional<SimReply> Simulator::RunScenario(const ScenarioMatch& AMatch, const SimCommand& ACommand) {
+    fScenario->Commit(AMatch);
+    const ScenarioStep& step = AMatch.Step;
+    Trace("   scenario: " + AMatch.Describe() +
+          (step.Reply ? " answers " + ACommand.Name : " lets the PIN pad answer"));
+    if (!step.Display.empty()) fModel.ShowLines(step.Display);
+    if (!step.ShowMedia.empty() && !fModel.ShowMedia(step.ShowMedia))
+        Trace("   scenario: no media file " + step.ShowMedia + " to show");
+    if (step.After) {
+        fFaults.Add(*step.After);
+        Trace("   scenario: from now on " + step.After->Describe());
+    }
+    if (!step.Reply) return fModel.Execute(ACommand);
+    if (step.WaitFor) {
+        fModel.HoldFor(ACommand.Name, *step.WaitFor, *step.Reply);
+        return std::nullopt;
+    }
+    return step.Reply;
 }
 
 void Simulator::SendReply(const SimReply& AReply) {

@@ -3,6 +3,7 @@
 #include "sim/Channel.h"
 #include "sim/Faults.h"
 #include "sim/PinPadModel.h"
+#include "sim/Scenario.h"
 #include "trace/FrameDecoder.h"
 #include <atomic>
 #include <condition_variable>
@@ -37,6 +38,9 @@ public:
     // Live cardholder input: taken at once by the command that waits now, dropped when nothing
     // waits. Set before Run.
     void SetLiveInput(Cardholder* ALive) { fLive = ALive; }
+
+    // Rules that answer the commands they match before the model does. Set before Run.
+    void SetScenario(Scenario* AScenario) { fScenario = AScenario; }
 
     // Serves the link until AStop is true; Wake() the channel after setting it.
     void Run(const std::atomic<bool>& AStop);
@@ -77,6 +81,8 @@ private:
     void Pause(Millis ATime);
     void Trace(const std::string& ALine) const;
     void CountCommand();
+    std::optional<ScenarioMatch> PeekScenario(const ByteString& AData);
+    std::optional<SimReply> RunScenario(const ScenarioMatch& AMatch, const SimCommand& ACommand);
 
     Channel& fChannel;
     PinPadModel& fModel;
@@ -86,6 +92,8 @@ private:
     ByteTapFn fByteTap;
     std::function<void()> fOnChange;
     Cardholder* fLive = nullptr;
+    Scenario* fScenario = nullptr;
+    bool fScenarioFaulted = false; // the matched rule's fault is in the plan for this command's frames
     uint64_t fSeenRevision = ~uint64_t(0);
     Millis fInterByte{500};
     const std::atomic<bool>* fStop = &kNeverStop;

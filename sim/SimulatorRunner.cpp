@@ -23,6 +23,11 @@ void SimulatorRunner::Wake() {
     if (fWakeTarget) fWakeTarget->Wake();
 }
 
+void SimulatorRunner::SetScenario(Scenario AScenario) {
+    if (Running()) throw std::logic_error("stop the simulator before giving it another scenario");
+    fScenario = AScenario;
+}
+
 void SimulatorRunner::SetProfile(Profile AProfile) {
     if (Running()) throw std::logic_error("stop the simulator before giving it another profile");
     fProfile = AProfile;
@@ -76,6 +81,7 @@ void SimulatorRunner::Start(std::unique_ptr<Channel> AChannel) {
     fSimulator = std::make_unique<Simulator>(*fPaced, fModel, fCardholder, fFaults);
     fSimulator->SetTrace(fTrace);
     fSimulator->SetLiveInput(&fLive);
+    fSimulator->SetScenario(&fScenario);
     // The hooks may change while the thread runs: each call takes the one set at that moment.
     fSimulator->SetByteTap([this](bool AFromHost, const ByteString& ABytes) {
         std::function<void(bool, const ByteString&)> tap;

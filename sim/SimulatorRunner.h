@@ -4,6 +4,7 @@
 #include "sim/MemoryChannel.h"
 #include "sim/PinPadModel.h"
 #include "sim/Profile.h"
+#include "sim/Scenario.h"
 #include "sim/VirtualDisplay.h"
 #include <atomic>
 #include <cstdint>
@@ -126,6 +127,10 @@ public:
     const Profile& GetProfile() const { return fProfile; }
     PinPadModel& Model() { return fModel; }
 
+    // Rules that answer the commands they match (sim/Scenario.h); an empty scenario answers none.
+    // Only while stopped (raises std::logic_error otherwise).
+    void SetScenario(Scenario AScenario);
+
     // Commands executed so far, and a bounded wait for a number of them.
     size_t CommandsHandled() const;
     bool WaitForCommands(size_t ACount, int ATimeoutMs) const;
@@ -143,6 +148,7 @@ private:
     std::function<void(bool, const ByteString&)> fByteTap;
     std::function<void()> fOnChange;
     FaultPlan fFaults;
+    Scenario fScenario;
     std::function<void(const std::string&)> fTrace;
     std::atomic<unsigned> fBaud{0};
     std::unique_ptr<Channel> fChannel;

@@ -17,7 +17,7 @@ namespace {
 
 struct Options {
     bool Pty = false;
-    std::string Tcp, Link, ProfileName = "graphic", Script;
+    std::string Tcp, Link, ProfileName = "graphic", Script, ScenarioFile;
     std::vector<std::string> Faults, Breaks, Settings;
     double RandomFaults = 0, TimeScale = 1;
     uint32_t Seed = 1;
@@ -114,6 +114,8 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember(Profile::BreakNames()));
     app.add_option("--script", o.Script, "file of cardholder actions, one control line each");
     app.add_option("--fault", o.Faults, "add a fault, SPEC below (repeatable)");
+    app.add_option("--scenario", o.ScenarioFile,
+                   "YAML file of rules that answer the commands they match (docs/scenarios.md)");
     app.add_option("--random-faults", o.RandomFaults, "probability of a random recoverable fault per command")
         ->check(CLI::Range(0.0, 1.0));
     app.add_option("--seed", o.Seed, "seed of the random faults")->capture_default_str();
@@ -148,6 +150,7 @@ int main(int argc, char** argv) {
             runner.AddFault(fault);
         if (o.RandomFaults > 0) runner.SetRandomFaults(o.RandomFaults, o.Seed);
         if (!o.Script.empty()) runner.LoadScript(ReadFile(o.Script));
+        if (!o.ScenarioFile.empty()) runner.SetScenario(Scenario::Load(o.ScenarioFile));
         if (!o.Quiet)
             runner.SetTrace(
                 [](const std::string& ALine) { std::cerr << vexo::LogTimeStamp() << " " << ALine << "\n"; });
