@@ -68,14 +68,14 @@ void TfrMain::ShowResponseStatus() {
     const int32_t stat = response.STAT();
     const TStatusKind kind =
         stat == vexo::ST_OK || IsKeyAnswer(response) ? TStatusKind::skOk : TStatusKind::skError;
-    ShowStatus(kind, QStringLiteral("STAT: %1").arg(stat),
+    ShowStatus(kind, tr("STAT: %1").arg(stat),
                QString::fromStdString(vexo::ReturnStatusMessage(stat)));
 }
 
 void TfrMain::ShowErrorStatus(const std::exception& E) {
     if (IsReturnCodeError(*VexoAbecsPinPad1, E)) {
         const int32_t stat = VexoAbecsPinPad1->Response().STAT();
-        ShowStatus(TStatusKind::skError, QStringLiteral("STAT: %1").arg(stat),
+        ShowStatus(TStatusKind::skError, tr("STAT: %1").arg(stat),
                    QString::fromStdString(vexo::ReturnStatusMessage(stat)));
         return;
     }
@@ -84,8 +84,8 @@ void TfrMain::ShowErrorStatus(const std::exception& E) {
 }
 
 void TfrMain::ShowNoPinPadAnswered(const std::exception& E) {
-    ShowStatus(TStatusKind::skError, QStringLiteral("No PIN pad"),
-               QStringLiteral("No PIN pad answered on %1 (%2)")
+    ShowStatus(TStatusKind::skError, tr("No PIN pad"),
+               tr("No PIN pad answered on %1 (%2)")
                    .arg(QString::fromStdString(VexoAbecsPinPad1->Port()), QString::fromStdString(E.what())));
 }
 
@@ -105,9 +105,9 @@ bool TfrMain::CloseGoneLink(const std::exception& E) {
     ShowActivated(false);
     pgcCommands->setCurrentIndex(0);
     AddToLog(QStringLiteral("- %1 is gone: port closed").arg(port));
-    ShowStatus(TStatusKind::skError, QStringLiteral("Port gone"),
-               QStringLiteral("The PIN pad on %1 is gone (%2). Port closed: connect the PIN pad again, "
-                              "then press \"Ativar\".")
+    ShowStatus(TStatusKind::skError, tr("Port gone"),
+               tr("The PIN pad on %1 is gone (%2). Port closed: connect the PIN pad again, "
+                  "then press \"Ativar\".")
                    .arg(port, QString::fromStdString(E.what())));
     return true;
 }
@@ -121,19 +121,20 @@ void TfrMain::NoteDroppedText(const QString& ACommand, const std::string& AText,
                  .arg(dropped.Count)
                  .arg(QString::fromStdString(dropped.Text)));
     ShowStatus(TStatusKind::skWarning, sbResponseStat->text(),
-               QStringLiteral("%1 %2 character(s) did not fit the display and were not sent: \"%3\"")
+               tr("%1 %2 character(s) did not fit the display and were not sent: \"%3\"")
                    .arg(sbResponseError->text())
                    .arg(dropped.Count)
                    .arg(QString::fromStdString(dropped.Text)));
 }
 
 void TfrMain::NoteUnknownIds(const QString& AWords) {
-    const QString note = QStringLiteral("not understood, so not asked for: %1 (an id is a PP_ name such as "
-                                        "PP_SERNUM or SERNUM, or a number such as 0x8001)")
-                             .arg(AWords);
-    AddToLog(QStringLiteral("- GIX: ids ") + note);
+    AddToLog(QStringLiteral("- GIX: ids not understood, so not asked for: %1 (an id is a PP_ name such as "
+                            "PP_SERNUM or SERNUM, or a number such as 0x8001)")
+                 .arg(AWords));
     ShowStatus(TStatusKind::skWarning, sbResponseStat->text(),
-               QStringLiteral("%1 GIX ids %2").arg(sbResponseError->text(), note));
+               tr("%1 GIX ids not understood, so not asked for: %2 (an id is a PP_ name such as "
+                  "PP_SERNUM or SERNUM, or a number such as 0x8001)")
+                   .arg(sbResponseError->text(), AWords));
 }
 
 } // namespace kestrel

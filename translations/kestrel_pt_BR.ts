@@ -611,5 +611,37 @@ deve ser escolhida entre as de uma tabela fixa definida pela especificação ABE
 “93” = CTLS não detectado em 2 (dois) minutos;
 “94” = CTLS detectado.</translation>
     </message>
+    <message>
+        <source>As is</source>
+        <translation>Como está</translation>
+    </message>
+    <message>
+        <source>Send the picture file&apos;s own bytes: not scaled to the display, not rewritten, no choice between PNG and JPEG</source>
+        <translation>Envia os bytes do próprio arquivo de imagem: sem redimensionar para o display, sem regravar, sem escolher entre PNG e JPEG</translation>
+    </message>
+    <message>
+        <source>No PIN pad</source>
+        <translation>Sem PinPad</translation>
+    </message>
+    <message>
+        <source>No PIN pad answered on %1 (%2)</source>
+        <translation>Nenhum PinPad respondeu em %1 (%2)</translation>
+    </message>
+    <message>
+        <source>Port gone</source>
+        <translation>Porta perdida</translation>
+    </message>
+    <message>
+        <source>The PIN pad on %1 is gone (%2). Port closed: connect the PIN pad again, then press &quot;Ativar&quot;.</source>
+        <translation>O PinPad em %1 sumiu (%2). Porta fechada: conecte o PinPad de novo e pressione &quot;Ativar&quot;.</translation>
+    </message>
+    <message>
+        <source>%1 %2 character(s) did not fit the display and were not sent: &quot;%3&quot;</source>
+        <translation>%1 %2 caractere(s) não couberam no display e não foram enviados: &quot;%3&quot;</translation>
+    </message>
+    <message>
+        <source>%1 GIX ids not understood, so not asked for: %2 (an id is a PP_ name such as PP_SERNUM or SERNUM, or a number such as 0x8001)</source>
+        <translation>%1 ids do GIX não reconhecidos, por isso não pedidos: %2 (um id é um nome PP_ como PP_SERNUM ou SERNUM, ou um número como 0x8001)</translation>
+    </message>
 </context>
 </TS>

@@ -158,11 +158,12 @@ private slots:
         // No port at all: detection ends at once with its message.
         Find<QPushButton>(w.get(), "btDetectPinPad")->click();
         QCOMPARE(shown, QStringLiteral("PinPad não encontrado"));
-        // The status bar after an error keeps the protocol's STAT field.
+        // The status bar after an error names the error, never a success, in any language.
         Find<QComboBox>(w.get(), "cbxPort")->setEditText(fDir->filePath(QStringLiteral("no/such/port")));
         Find<QPushButton>(w.get(), "btActivate")->click();
         QCOMPARE(Find<QPushButton>(w.get(), "btActivate")->text(), QStringLiteral("Ativar"));
-        QVERIFY(Find<QLabel>(w.get(), "sbResponseStat")->text().startsWith(QStringLiteral("STAT: ")));
+        QVERIFY(!Find<QLabel>(w.get(), "sbResponseStat")->text().startsWith(QStringLiteral("STAT: 0")));
+        QVERIFY(!Find<QLabel>(w.get(), "sbResponseError")->text().isEmpty());
     }
 };
 
