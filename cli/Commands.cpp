@@ -32,20 +32,13 @@ namespace kestrel::cli {
 using vexo::ByteString;
 using vexo::TVexoAbecsPinPad;
 
-namespace {
-
 std::string Hex4(uint16_t AID) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%04X", AID);
     return text;
 }
 
-std::string Lower(std::string_view AText) {
-    std::string text(AText);
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
+namespace {
 
 // How much of a value is hidden: card items always (unless the user asks for clear text); any
 // other value of a response that may quote a card (a typed number, an event) in its card-number-like
@@ -247,10 +240,10 @@ const char* EventName(const std::string& AEvent) {
 }
 
 std::optional<size_t> PromptByName(const std::string& AName) {
-    std::string wanted = Lower(AName);
+    std::string wanted = vexo::LowerCase(AName);
     if (wanted.rfind("msg", 0) == 0) wanted.erase(0, 3);
     for (size_t i = 0; i < vexo::MSGIDXNames.size(); ++i) {
-        std::string name = Lower(vexo::MSGIDXNames[i]);
+        std::string name = vexo::LowerCase(vexo::MSGIDXNames[i]);
         if (name.rfind("msg", 0) == 0) name.erase(0, 3);
         if (name == wanted) return i;
     }

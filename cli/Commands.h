@@ -85,6 +85,9 @@ void CheckMediaName(const std::string& AName, const char* AWhat);
 // digits (blanks after it aside), never shortened or stripped.
 void CheckExplicitMediaName(const std::string& AName, const std::string& AWhat);
 
+// An identifier as the CLI prints it: 0x8001.
+std::string Hex4(uint16_t AID);
+
 // Id of GIX: a PP_ name (PP_SERNUM or SERNUM, any case), 0x8001 or 8001h.
 uint16_t ParseInformationId(const std::string& AText);
 

@@ -1,6 +1,7 @@
 // send: any ABECS command by name, its response with items named. The component builds and sends;
 // this file turns words into parameters and the answer into the result.
 #include "cli/SendCommand.h"
+#include "cli/Commands.h"
 
 #include "pinpad/VexoAbecsAnyCommand.h"
 #include "pinpad/VexoAbecsApplicationLayer.h"
@@ -20,12 +21,6 @@ using vexo::ByteString;
 using vexo::TVexoAbecsAnyParam;
 
 namespace {
-
-std::string Hex4(uint16_t AID) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%04X", AID);
-    return text;
-}
 
 ByteString HexArgument(const std::string& AText, const std::string& AWhat) {
     std::string digits;

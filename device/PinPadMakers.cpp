@@ -11,12 +11,6 @@ namespace vexo {
 
 namespace {
 
-std::string LowerCase(std::string AText) {
-    for (char& c : AText)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return AText;
-}
-
 std::vector<TPinPadMaker> ReadMakers() {
     std::vector<TPinPadMaker> makers;
     std::istringstream text(kPinPadMakersText);

@@ -23,12 +23,6 @@ bool EndsWith(const std::string& AText, const std::string& ASuffix) {
            AText.compare(AText.size() - ASuffix.size(), ASuffix.size(), ASuffix) == 0;
 }
 
-std::string LowerCase(std::string AText) {
-    for (char& c : AText)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return AText;
-}
-
 // Linux device paths: printer ports, serial ports by their usual folders, or any character device.
 TVexoDeviceType DeduzirCaminhoLinux(const std::string& APorta) {
     if (StartsWith(APorta, "/dev/lp") || StartsWith(APorta, "/dev/usb/lp")) return dtParallel;

@@ -22,12 +22,6 @@ using Clock = std::chrono::steady_clock;
 constexpr uint32_t kImagingBits = 0x600;
 constexpr int kMaxReconexoes = 5;
 
-std::string LowerCase(std::string AText) {
-    for (char& c : AText)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return AText;
-}
-
 int RemainingMs(Clock::time_point ADeadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(ADeadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;

@@ -21,12 +21,6 @@ namespace vexo {
 
 namespace {
 
-std::string LowerCase(std::string AText) {
-    for (char& c : AText)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return AText;
-}
-
 bool StartsWith(const std::string& AText, const std::string& APrefix) {
     return AText.compare(0, APrefix.size(), APrefix) == 0;
 }

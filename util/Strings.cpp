@@ -220,6 +220,13 @@ std::string UpperCase(std::string_view AText) {
     return out;
 }
 
+std::string LowerCase(std::string_view AText) {
+    std::string out(AText);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
 std::string Trim(std::string_view AText) {
     auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
     size_t b = 0, e = AText.size();

@@ -31,6 +31,7 @@ std::string SomenteAlfaNumericos(std::string_view AText);
 
 // Tiny helpers shared by every layer.
 std::string UpperCase(std::string_view AText); // ASCII letters only
+std::string LowerCase(std::string_view AText); // ASCII letters only
 std::string Trim(std::string_view AText);      // blanks and control characters at both ends
 
 } // namespace vexo
