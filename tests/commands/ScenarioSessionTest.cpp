@@ -56,7 +56,6 @@ rules:
   - command: GTK
     when: {SPE_TRACKS: {hex: "02"}}
     items: {PP_TRACK2: "4761739001010010=2512", 0x8099: {hex: "00 FF"}}
-    blocks: ["RAW"]
   - command: GTK
     status: 41
   - command: DSP
@@ -66,7 +65,6 @@ rules:
     EXPECT_EQ(answer.Value(PP_TRACK2), "4761739001010010=2512");
     EXPECT_EQ(answer.Items()[1].Name, "8099h");
     EXPECT_EQ(answer.Value(0x8099), std::string("\x00\xFF", 2));
-    EXPECT_EQ(answer.Blocks.back().Data, "RAW");
     // Another value: the next rule.
     EXPECT_EQ(ErrorOf({"GTK", {P::Bytes(SPE_TRACKS, "\x01")}}), "Error: 41 - Magnetic card reading error.");
     // No answer in the rule: the PIN pad answers as it always does, showing the rule's text meanwhile.

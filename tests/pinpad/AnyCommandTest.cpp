@@ -101,11 +101,12 @@ TEST(AnyCommand, IdentifiersByNameOrTag) {
 
 TEST(AnyCommand, ResponseItemsAreNamedAndRawBlocksKeptWhole) {
     TVexoAbecsResponse response;
-    response.SetAsString("GCX000" + Block(Tlv(PP_PAN, "4761739001010010") + Tlv(0x8099, "\x01")) +
+    // A command the table does not know: its blocks may be raw data beside TLV items.
+    response.SetAsString("ZZZ000" + Block(Tlv(PP_PAN, "4761739001010010") + Tlv(0x8099, "\x01")) +
                          Block("0816") + Block(Tlv(PP_TRACK2, "4761") + "\x01") +
                          Block(Tlv(PP_CARDEXP, "2512")));
     const TVexoAbecsAnyAnswer answer = DecodeAnyResponse(response);
-    EXPECT_EQ(answer.Name, "GCX");
+    EXPECT_EQ(answer.Name, "ZZZ");
     EXPECT_EQ(answer.STAT, 0);
     ASSERT_EQ(answer.Blocks.size(), 4u);
     ASSERT_TRUE(answer.Blocks[0].IsTLV);
