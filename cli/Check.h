@@ -14,6 +14,9 @@ struct CheckOptions {
     std::vector<std::string> Only; // these checks (or groups) alone
     bool List = false;             // name the checks and their rules, run nothing
     bool All = false;              // every PIN pad found, in parallel, rather than the one on --port
+    // How long the line must stay quiet after each check before the next begins: the longest window
+    // a check watches. Lower only for a PIN pad known never to answer late.
+    int SettleMs = 2000;
     bool Verbose = false;          // the exchange of passing checks too, not only of failures
 };
 

@@ -123,7 +123,7 @@ int RunCheckAll(const CheckOptions& ACheck, const LinkOptions& ALink, const Outp
         if (mine.Answered) {
             mine.Run.Port = APort.Port;
             NoCardholder nobody;
-            RunCheckList(mine.Run, chosen, link, nobody, facts, nullptr);
+            RunCheckList(mine.Run, chosen, link, nobody, facts, ACheck.SettleMs, nullptr);
             mine.Run.Seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         }

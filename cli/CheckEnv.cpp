@@ -15,9 +15,6 @@ namespace kestrel::cli {
 namespace {
 
 constexpr int kAckMs = 2000;
-// The longest window a check watches (the host's wait for ACK or for EOT): a line quiet this long
-// holds nothing more of the check that ended.
-constexpr int kSettleQuietMs = 2000;
 // A PIN pad that never falls silent does not hold the run for ever.
 constexpr int kSettleMaxMs = 15000;
 
@@ -30,8 +27,8 @@ std::string Reply(const kestrel::trace::DecodedMessage& AMessage) {
 } // namespace
 
 CheckEnv::CheckEnv(const LinkOptions& ALink, CheckCardholder& ACardholder, const PinPadFacts& AFacts,
-                   CheckReport& AReport)
-    : fLink(ALink), fCardholder(ACardholder), fFacts(AFacts), fReport(AReport) {}
+                   CheckReport& AReport, int ASettleMs)
+    : fLink(ALink), fCardholder(ACardholder), fFacts(AFacts), fReport(AReport), fSettleMs(ASettleMs) {}
 
 CheckEnv::~CheckEnv() {
     Close();
@@ -83,7 +80,7 @@ void CheckEnv::Settle() {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSettleMaxMs);
     for (;;) {
         const auto units =
-            link.Read(kSettleQuietMs, [](const std::vector<LinkUnit>& AUnits) { return !AUnits.empty(); });
+            link.Read(fSettleMs, [](const std::vector<LinkUnit>& AUnits) { return !AUnits.empty(); });
         if (units.empty()) {
             const auto rest = link.Drain(0);
             late.insert(late.end(), rest.begin(), rest.end());

@@ -155,7 +155,7 @@ std::string CheckRow(size_t ANumber, const CheckReport& AReport) {
 }
 
 void RunCheckList(CheckRun& ARun, const std::vector<const CheckDef*>& AChecks, const LinkOptions& ALink,
-                  CheckCardholder& ACardholder, const PinPadFacts& AFacts,
+                  CheckCardholder& ACardholder, const PinPadFacts& AFacts, int ASettleMs,
                   const std::function<void(const CheckRun&)>& AOnReport) {
     for (const CheckDef* def : AChecks) {
         if (Interrupted()) break;
@@ -166,7 +166,7 @@ void RunCheckList(CheckRun& ARun, const std::vector<const CheckDef*>& AChecks, c
             report.Status = CheckStatus::Skip;
             report.Diagnosis = ACardholder.Absence();
         } else {
-            CheckEnv env(ALink, ACardholder, AFacts, report);
+            CheckEnv env(ALink, ACardholder, AFacts, report, ASettleMs);
             try {
                 def->Run(env);
             } catch (const std::exception& e) {
@@ -379,7 +379,7 @@ int RunChecks(const CheckOptions& ACheck, LinkOptions ALink, const OutputOptions
         return failure.ExitCode();
     }
     if (!AOutput.Json) std::cout << "PIN pad on " << run.Port << ": " << run.PinPad << "\n" << std::flush;
-    RunCheckList(run, chosen, ALink, *cardholder, facts, [&](const CheckRun& ASoFar) {
+    RunCheckList(run, chosen, ALink, *cardholder, facts, ACheck.SettleMs, [&](const CheckRun& ASoFar) {
         if (!AOutput.Json && !AOutput.Quiet)
             std::cout << Row(ASoFar.Reports.size(), ASoFar.Reports.back()) << "\n" << std::flush;
     });

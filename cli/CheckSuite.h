@@ -31,7 +31,7 @@ struct Answer {
 class CheckEnv {
 public:
     CheckEnv(const LinkOptions& ALink, CheckCardholder& ACardholder, const PinPadFacts& AFacts,
-             CheckReport& AReport);
+             CheckReport& AReport, int ASettleMs);
     ~CheckEnv();
     CheckEnv(const CheckEnv&) = delete;
     CheckEnv& operator=(const CheckEnv&) = delete;
@@ -77,6 +77,7 @@ private:
     std::unique_ptr<RawLink> fRaw;
     std::unique_ptr<vexo::TVexoAbecsPinPad> fHost;
     bool fWaiting = false;
+    int fSettleMs;
     bool fClosed = false;
     std::string fNotePrefix; // marks what came while the line was watched after the check
 };
@@ -101,7 +102,7 @@ PinPadFacts DiscoverPinPad(const LinkOptions& ALink, std::string& ADescription);
 // Runs AChecks one after the other against the PIN pad on the link, adding each report to ARun and
 // showing the run so far to AOnReport. Stops early on Ctrl-C.
 void RunCheckList(CheckRun& ARun, const std::vector<const CheckDef*>& AChecks, const LinkOptions& ALink,
-                  CheckCardholder& ACardholder, const PinPadFacts& AFacts,
+                  CheckCardholder& ACardholder, const PinPadFacts& AFacts, int ASettleMs,
                   const std::function<void(const CheckRun&)>& AOnReport);
 // "30 checks: 30 passed, ..." and the table row of one check.
 std::string CheckSummary(const CheckRun& ARun);

@@ -127,6 +127,11 @@ int main(int argc, char** argv) {
         "inventory",
         "try every port that can hold a PIN pad, all at once, and list the PIN pads that answer");
     inventory->fallthrough();
+    checkCommand
+        ->add_option("--settle", check.SettleMs,
+                     "milliseconds the line must stay quiet after each check (default 2000, the longest "
+                     "window a check watches); bytes that come meanwhile fail the check that ended")
+        ->check(CLI::Range(100, 60000));
     checkCommand->add_flag("--verbose", check.Verbose,
                            "print the exchange of the checks that passed too (failures always carry theirs)");
     app.require_subcommand(1, 1);
