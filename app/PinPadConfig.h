@@ -16,6 +16,7 @@ class QProgressBar;
 class QPushButton;
 class QScrollArea;
 class QSpinBox;
+class QTableWidget;
 class QTabWidget;
 class QTextEdit;
 class QToolButton;
@@ -33,6 +34,8 @@ enum class MediaType;
 namespace kestrel {
 
 struct TMediaPageState;
+struct TAnyCommandForm;
+struct TAnyPageState;
 class TPictureView;
 
 // The test tool's main window: a Config page, the command pages, the on-screen log and the status bar.
@@ -95,6 +98,7 @@ private:
     QWidget* BuildMultimediaPage();
     QWidget* BuildAskEventPage();
     QWidget* BuildClosePage();
+    QWidget* BuildCommandPage();
     void ConnectHandlers();
     void WireComponentEvents();
     void StartUp();
@@ -186,12 +190,28 @@ private:
     void ShowQRCodePicture();
     QStringList SelectedMediaNames() const;
     void UploadMedia(const QString& AName, const std::string& ABytes, media::MediaType AType);
+
+    // Command page
+    void ConnectCommandPage();
+    void btAnySendClick();
+    void btAnyCopyClick();
+    void btAnyAgainClick();
+    void btAnyEditClick();
+    void btAnyAddItemClick();
+    void btAnyRemoveItemClick();
+    void btAnyAddBlockClick();
+    void btAnyRemoveBlockClick();
+    void cbxAnyNameChange();
+    TAnyCommandForm AnyFormFromPage() const;
+    void ShowAnyForm(const TAnyCommandForm& AForm);
+    void SendAnyForm(const TAnyCommandForm& AForm);
     void BeginMediaLoad();
     void EndMediaLoad();
     void MediaLoadProgress(int APacketsDone, int APacketsTotal);
 
     std::unique_ptr<vexo::TVexoAbecsPinPad> VexoAbecsPinPad1;
     std::unique_ptr<TMediaPageState> fMediaPage;
+    std::unique_ptr<TAnyPageState> fAnyPage;
     QString fParamsFileName;
     TMessageBox fMessageBox;
     TQuestionBox fQuestionBox;
@@ -211,6 +231,7 @@ public:
     QWidget* tsMultimidia = nullptr;
     QWidget* tsAskEvent = nullptr;
     QWidget* tsClose = nullptr;
+    QWidget* tsCommand = nullptr;
     QWidget* pCancelar = nullptr;
     QPushButton* btCancel = nullptr;
     QPlainTextEdit* mLog = nullptr;
@@ -312,6 +333,22 @@ public:
     QLabel* pCLXMediaTitle = nullptr;
     QListWidget* lbCLXMedias = nullptr;
     QPushButton* btCLX = nullptr;
+
+    QComboBox* cbxAnyName = nullptr;
+    QLabel* pAnyDescription = nullptr;
+    QCheckBox* cbAnyBlocking = nullptr;
+    QTableWidget* tbAnyItems = nullptr;
+    QPushButton* btAnyAddItem = nullptr;
+    QPushButton* btAnyRemoveItem = nullptr;
+    QTableWidget* tbAnyBlocks = nullptr;
+    QPushButton* btAnyAddBlock = nullptr;
+    QPushButton* btAnyRemoveBlock = nullptr;
+    QPushButton* btAnySend = nullptr;
+    QPushButton* btAnyCopy = nullptr;
+    QTableWidget* tbAnyResponse = nullptr;
+    QListWidget* lbAnyHistory = nullptr;
+    QPushButton* btAnyAgain = nullptr;
+    QPushButton* btAnyEdit = nullptr;
 };
 
 } // namespace kestrel
