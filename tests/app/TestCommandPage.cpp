@@ -219,6 +219,32 @@ private slots:
         QVERIFY2(out.contains(QStringLiteral("PP_SERNUM")), qPrintable(out));
     }
 
+    void blockingCommandIsCancelledFromTheWindow() {
+        Start();
+        C<QPushButton>("btOPN")->click();
+        QVERIFY2(fSim->SessionOpen(), qPrintable(Log()));
+        fSim->NeverAnswer();
+        bool busy = false;
+        WhenReady([this] { return C<QWidget>("pCancelar")->isVisible(); },
+                  [&, this] {
+                      busy = !C<QWidget>("tsCommand")->isEnabled();
+                      C<QPushButton>("btCancel")->click();
+                  });
+        // GKY waits for the cardholder by the command table, without the box ticked.
+        Fill(QStringLiteral("GKY"), {});
+        QPointer<QWidget> strip = C<QWidget>("pCancelar");
+        QTimer::singleShot(20000, fWindow.get(), [strip] {
+            if (strip && strip->isVisible()) strip->hide();
+        });
+        C<QPushButton>("btAnySend")->click();
+        QVERIFY(busy);
+        QCOMPARE(W().StatusKind(), Kind::skError);
+        QVERIFY2(LogEndsWithError(W(), QStringLiteral("EVexoAbecsPinPadError"),
+                                  QStringLiteral("Cancelled by User")),
+                 qPrintable(Log()));
+        QVERIFY(C<QWidget>("tsCommand")->isEnabled());
+    }
+
     void quotesWhatAShellWouldSplit() {
         Start();
         Fill(QStringLiteral("DSP"), {}, {{"IT'S OK  NOW"}});
