@@ -13,6 +13,20 @@ namespace kestrel {
 
 namespace {
 
+std::string ErrorMessage(EAnyFormError::TKind AKind, bool AInBlock, size_t ARow, const std::string& AText) {
+    const std::string where = (AInBlock ? "Block " : "Item ") + std::to_string(ARow);
+    switch (AKind) {
+    case EAnyFormError::TKind::kName:
+        return "Command name \"" + AText + "\" is not three letters or digits";
+    case EAnyFormError::TKind::kId:
+        return where + ": \"" + AText +
+               "\" is not an SPE_ name (such as SPE_DSPMSG) nor a tag such as 0x001B or 001Bh";
+    case EAnyFormError::TKind::kHex:
+        break;
+    }
+    return where + ": \"" + AText + "\" is not hexadecimal in pairs (such as 80 01)";
+}
+
 std::string Upper(std::string AText) {
     std::transform(AText.begin(), AText.end(), AText.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -26,28 +40,23 @@ std::string HexDigits(const std::string& AText) {
     return Upper(digits);
 }
 
-vexo::ByteString HexValue(const std::string& AText, const std::string& AWhere) {
+vexo::ByteString HexValue(const std::string& AText, bool AInBlock, size_t ARow) {
     const std::string digits = HexDigits(AText);
     vexo::ByteString bytes;
     if (digits.size() % 2 != 0 || !vexo::HexParaBytes(digits, bytes))
-        throw vexo::Exception(AWhere + ": \"" + AText + "\" is not hexadecimal in pairs (such as 80 01)");
+        throw EAnyFormError(EAnyFormError::TKind::kHex, AInBlock, ARow + 1, AText);
     return bytes;
 }
 
 vexo::TVexoAbecsAnyParam ItemParam(const TAnyFormItem& AItem, size_t ARow) {
-    const std::string where = "Item " + std::to_string(ARow + 1);
     const auto id = vexo::AnyParamID(AItem.Id);
-    if (!id)
-        throw vexo::Exception(
-            where + ": \"" + AItem.Id +
-            "\" is not an SPE_ name (such as SPE_DSPMSG) nor a tag such as 0x001B or 001Bh");
-    if (AItem.Hex) return vexo::TVexoAbecsAnyParam::Bytes(*id, HexValue(AItem.Value, where));
+    if (!id) throw EAnyFormError(EAnyFormError::TKind::kId, false, ARow + 1, AItem.Id);
+    if (AItem.Hex) return vexo::TVexoAbecsAnyParam::Bytes(*id, HexValue(AItem.Value, false, ARow));
     return vexo::TVexoAbecsAnyParam::Text(*id, AItem.Value);
 }
 
 vexo::TVexoAbecsAnyParam BlockParam(const TAnyFormBlock& ABlock, size_t ARow) {
-    if (ABlock.Hex)
-        return vexo::TVexoAbecsAnyParam::Block(HexValue(ABlock.Data, "Block " + std::to_string(ARow + 1)));
+    if (ABlock.Hex) return vexo::TVexoAbecsAnyParam::Block(HexValue(ABlock.Data, true, ARow));
     return vexo::TVexoAbecsAnyParam::TextBlock(ABlock.Data);
 }
 
@@ -101,6 +110,10 @@ std::string Joined(const std::vector<std::string>& AWords) {
 
 } // namespace
 
+EAnyFormError::EAnyFormError(TKind AKind, bool AInBlock, size_t ARow, std::string AText)
+    : vexo::Exception(ErrorMessage(AKind, AInBlock, ARow, AText)), Kind(AKind), InBlock(AInBlock), Row(ARow),
+      Text(std::move(AText)) {}
+
 std::string AnyFormName(const std::string& ABoxText) {
     const size_t start = ABoxText.find_first_not_of(' ');
     if (start == std::string::npos) return {};
@@ -110,7 +123,7 @@ std::string AnyFormName(const std::string& ABoxText) {
 
 vexo::TVexoAbecsAnyCommand BuildAnyForm(const TAnyCommandForm& AForm) {
     if (!vexo::IsAbecsCommandName(AForm.Name))
-        throw vexo::Exception("Command name \"" + AForm.Name + "\" is not three letters or digits");
+        throw EAnyFormError(EAnyFormError::TKind::kName, false, 0, AForm.Name);
     vexo::TVexoAbecsAnyCommand command;
     command.Name = AForm.Name;
     command.Wait =

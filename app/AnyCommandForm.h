@@ -2,6 +2,7 @@
 // What the Command page holds, without Qt: the operator's rows turned into a command for the
 // component, into a kestrel-cli command line, and the answer turned into named rows.
 #include "pinpad/VexoAbecsAnyCommand.h"
+#include "util/Exception.h"
 #include <string>
 #include <vector>
 
@@ -31,7 +32,21 @@ struct TAnyCommandForm {
 // The first word of the name box, upper-cased: the box offers "GIX  description".
 std::string AnyFormName(const std::string& ABoxText);
 
-// Raises vexo::Exception naming the row and what is wrong with it, before anything can be sent:
+// A row the page cannot send, with what the window needs to say so in the operator's language; the
+// message itself is the English one the log keeps.
+class EAnyFormError : public vexo::Exception {
+public:
+    enum class TKind { kName, kId, kHex };
+    EAnyFormError(TKind AKind, bool AInBlock, size_t ARow, std::string AText);
+    const char* ClassName() const noexcept override { return "EAnyFormError"; }
+
+    TKind Kind;
+    bool InBlock; // the row is a raw block's, not an item's
+    size_t Row;   // from 1; 0 for the name
+    std::string Text;
+};
+
+// Raises EAnyFormError naming the row and what is wrong with it, before anything can be sent:
 // every row is checked and the whole command built.
 vexo::TVexoAbecsAnyCommand BuildAnyForm(const TAnyCommandForm& AForm);
 

@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -24,6 +25,7 @@ class QWidget;
 
 namespace vexo {
 class TVexoAbecsPinPad;
+struct TVexoAbecsAnyCommand;
 }
 
 namespace kestrel::media {
@@ -205,6 +207,8 @@ private:
     TAnyCommandForm AnyFormFromPage() const;
     void ShowAnyForm(const TAnyCommandForm& AForm);
     void SendAnyForm(const TAnyCommandForm& AForm);
+    // The command the page describes; nullopt, the fault in the status bar and the log, for a bad row.
+    std::optional<vexo::TVexoAbecsAnyCommand> CheckedAnyForm(const TAnyCommandForm& AForm);
     void BeginMediaLoad();
     void EndMediaLoad();
     void MediaLoadProgress(int APacketsDone, int APacketsTotal);

@@ -24,6 +24,7 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <optional>
 
 namespace kestrel {
 
@@ -126,6 +127,35 @@ QWidget* Column(QLayout* ALayout) {
 }
 
 } // namespace
+
+// The row's fault in the operator's language, for the status bar; the log keeps the English message.
+std::optional<vexo::TVexoAbecsAnyCommand> TfrMain::CheckedAnyForm(const TAnyCommandForm& AForm) {
+    try {
+        return BuildAnyForm(AForm);
+    } catch (const EAnyFormError& E) {
+        AddToLog(QString());
+        AddToLog(QStringLiteral("** %1 **").arg(QString::fromLatin1(E.ClassName())));
+        AddToLog(QString::fromStdString(E.what()));
+        const QString text = Q(E.Text);
+        const QString where = E.InBlock ? tr("Block %1").arg(E.Row) : tr("Item %1").arg(E.Row);
+        QString message;
+        switch (E.Kind) {
+        case EAnyFormError::TKind::kName:
+            message = tr("Command name \"%1\" is not three letters or digits").arg(text);
+            break;
+        case EAnyFormError::TKind::kId:
+            message =
+                tr("%1: \"%2\" is not an SPE_ name (such as SPE_DSPMSG) nor a tag such as 0x001B or 001Bh")
+                    .arg(where, text);
+            break;
+        case EAnyFormError::TKind::kHex:
+            message = tr("%1: \"%2\" is not hexadecimal in pairs (such as 80 01)").arg(where, text);
+            break;
+        }
+        ShowStatus(TStatusKind::skError, tr("Not sent"), message);
+        return std::nullopt;
+    }
+}
 
 QWidget* TfrMain::BuildCommandPage() {
     cbxAnyName = Named(new QComboBox, "cbxAnyName");
@@ -250,7 +280,9 @@ void TfrMain::ShowAnyForm(const TAnyCommandForm& AForm) {
 
 void TfrMain::SendAnyForm(const TAnyCommandForm& AForm) {
     // A malformed row raises here, before the history or the link hear of it.
-    const vexo::TVexoAbecsAnyCommand command = BuildAnyForm(AForm);
+    const auto checked = CheckedAnyForm(AForm);
+    if (!checked) return;
+    const vexo::TVexoAbecsAnyCommand& command = *checked;
     fAnyPage->History.push_back(AForm);
     const bool mask = cbLogMaskCardData->isChecked();
     lbAnyHistory->addItem(
@@ -273,7 +305,7 @@ void TfrMain::btAnySendClick() {
 
 void TfrMain::btAnyCopyClick() {
     const TAnyCommandForm form = AnyFormFromPage();
-    BuildAnyForm(form);
+    if (!CheckedAnyForm(form)) return;
     QApplication::clipboard()->setText(Q(CliSendLine(form, Std(cbxPort->currentText().trimmed()))));
     ShowStatus(TStatusKind::skOk, tr("Copied"), tr("The kestrel-cli command is on the clipboard"));
 }
