@@ -177,7 +177,6 @@ QWidget* TfrMain::BuildCommandPage() {
     btAnyAddItem = Button("btAnyAddItem", tr("Add item"));
     btAnyRemoveItem = Button("btAnyRemoveItem", tr("Remove item"));
     tbAnyBlocks = Table("tbAnyBlocks", {tr("Raw block"), tr("Hexadecimal")});
-    tbAnyBlocks->setColumnWidth(0, 230);
     btAnyAddBlock = Button("btAnyAddBlock", tr("Add block"));
     btAnyRemoveBlock = Button("btAnyRemoveBlock", tr("Remove block"));
     btAnySend = Button("btAnySend", tr("Send"));
@@ -201,14 +200,15 @@ QWidget* TfrMain::BuildCommandPage() {
     edit->addLayout(nameRow);
     edit->addWidget(pAnyDescription);
     auto* tables = new QHBoxLayout;
-    tables->addWidget(tbAnyItems, 3);
-    tables->addWidget(tbAnyBlocks, 2);
+    tables->addWidget(tbAnyItems, 2);
+    tables->addWidget(tbAnyBlocks, 1);
     edit->addLayout(tables, 1);
+    tbAnyBlocks->setColumnWidth(0, 110);
     edit->addLayout(itemButtons);
     edit->addLayout(sendRow);
 
     tbAnyResponse = Table("tbAnyResponse", {tr("Item"), tr("Value")});
-    tbAnyResponse->setColumnWidth(0, 120);
+    tbAnyResponse->setColumnWidth(0, 110);
     tbAnyResponse->setEditTriggers(QAbstractItemView::NoEditTriggers);
     auto* response = new QVBoxLayout;
     response->addWidget(new QLabel(tr("Response")));
@@ -229,9 +229,11 @@ QWidget* TfrMain::BuildCommandPage() {
     splitter->addWidget(Column(edit));
     splitter->addWidget(Column(response));
     splitter->addWidget(Column(history));
-    splitter->setStretchFactor(0, 5);
-    splitter->setStretchFactor(1, 3);
+    // The answer is what the operator came for: it gets as much room as the editing side.
+    splitter->setStretchFactor(0, 4);
+    splitter->setStretchFactor(1, 4);
     splitter->setStretchFactor(2, 2);
+    splitter->setSizes({400, 340, 170});
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(splitter);
