@@ -1,6 +1,7 @@
 // The window's frame: start-up, the two state flags, the component's events, the Config page, the
 // settings file, the on-screen log, the status bar and the error display.
 #include "app/PinPadConfig.h"
+#include "app/AnyCommandForm.h"
 #include "app/ConfiguraSerial.h"
 #include "app/ErrorText.h"
 #include "app/IniFile.h"
@@ -56,7 +57,7 @@ QString DefaultParamsFileName() {
 
 TfrMain::TfrMain(const QString& AParamsFileName, QWidget* AParent)
     : QMainWindow(AParent), VexoAbecsPinPad1(std::make_unique<vexo::TVexoAbecsPinPad>()),
-      fMediaPage(std::make_unique<TMediaPageState>()),
+      fMediaPage(std::make_unique<TMediaPageState>()), fAnyPage(std::make_unique<TAnyPageState>()),
       fParamsFileName(AParamsFileName.isEmpty() ? DefaultParamsFileName() : AParamsFileName) {
     setObjectName(QStringLiteral("frMain"));
     VexoAbecsPinPad1->SetName("VexoAbecsPinPad1");
@@ -147,6 +148,7 @@ void TfrMain::ConnectHandlers() {
     OnSignal(btMediaLoad, &QPushButton::clicked, &TfrMain::btMediaLoadClick);
     OnSignal(btPaintQRCode, &QPushButton::clicked, &TfrMain::btPaintQRCodeClick);
     OnSignal(btSendQRCode, &QPushButton::clicked, &TfrMain::btSendQRCodeClick);
+    ConnectCommandPage();
 }
 
 void TfrMain::WireComponentEvents() {

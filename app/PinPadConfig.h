@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -16,6 +17,7 @@ class QProgressBar;
 class QPushButton;
 class QScrollArea;
 class QSpinBox;
+class QTableWidget;
 class QTabWidget;
 class QTextEdit;
 class QToolButton;
@@ -23,6 +25,7 @@ class QWidget;
 
 namespace vexo {
 class TVexoAbecsPinPad;
+struct TVexoAbecsAnyCommand;
 }
 
 namespace kestrel::media {
@@ -33,6 +36,8 @@ enum class MediaType;
 namespace kestrel {
 
 struct TMediaPageState;
+struct TAnyCommandForm;
+struct TAnyPageState;
 class TPictureView;
 
 // The test tool's main window: a Config page, the command pages, the on-screen log and the status bar.
@@ -95,6 +100,7 @@ private:
     QWidget* BuildMultimediaPage();
     QWidget* BuildAskEventPage();
     QWidget* BuildClosePage();
+    QWidget* BuildCommandPage();
     void ConnectHandlers();
     void WireComponentEvents();
     void StartUp();
@@ -186,12 +192,30 @@ private:
     void ShowQRCodePicture();
     QStringList SelectedMediaNames() const;
     void UploadMedia(const QString& AName, const std::string& ABytes, media::MediaType AType);
+
+    // Command page
+    void ConnectCommandPage();
+    void btAnySendClick();
+    void btAnyCopyClick();
+    void btAnyAgainClick();
+    void btAnyEditClick();
+    void btAnyAddItemClick();
+    void btAnyRemoveItemClick();
+    void btAnyAddBlockClick();
+    void btAnyRemoveBlockClick();
+    void cbxAnyNameChange();
+    TAnyCommandForm AnyFormFromPage() const;
+    void ShowAnyForm(const TAnyCommandForm& AForm);
+    void SendAnyForm(const TAnyCommandForm& AForm);
+    // The command the page describes; nullopt, the fault in the status bar and the log, for a bad row.
+    std::optional<vexo::TVexoAbecsAnyCommand> CheckedAnyForm(const TAnyCommandForm& AForm);
     void BeginMediaLoad();
     void EndMediaLoad();
     void MediaLoadProgress(int APacketsDone, int APacketsTotal);
 
     std::unique_ptr<vexo::TVexoAbecsPinPad> VexoAbecsPinPad1;
     std::unique_ptr<TMediaPageState> fMediaPage;
+    std::unique_ptr<TAnyPageState> fAnyPage;
     QString fParamsFileName;
     TMessageBox fMessageBox;
     TQuestionBox fQuestionBox;
@@ -211,6 +235,7 @@ public:
     QWidget* tsMultimidia = nullptr;
     QWidget* tsAskEvent = nullptr;
     QWidget* tsClose = nullptr;
+    QWidget* tsCommand = nullptr;
     QWidget* pCancelar = nullptr;
     QPushButton* btCancel = nullptr;
     QPlainTextEdit* mLog = nullptr;
@@ -312,6 +337,22 @@ public:
     QLabel* pCLXMediaTitle = nullptr;
     QListWidget* lbCLXMedias = nullptr;
     QPushButton* btCLX = nullptr;
+
+    QComboBox* cbxAnyName = nullptr;
+    QLabel* pAnyDescription = nullptr;
+    QCheckBox* cbAnyBlocking = nullptr;
+    QTableWidget* tbAnyItems = nullptr;
+    QPushButton* btAnyAddItem = nullptr;
+    QPushButton* btAnyRemoveItem = nullptr;
+    QTableWidget* tbAnyBlocks = nullptr;
+    QPushButton* btAnyAddBlock = nullptr;
+    QPushButton* btAnyRemoveBlock = nullptr;
+    QPushButton* btAnySend = nullptr;
+    QPushButton* btAnyCopy = nullptr;
+    QTableWidget* tbAnyResponse = nullptr;
+    QListWidget* lbAnyHistory = nullptr;
+    QPushButton* btAnyAgain = nullptr;
+    QPushButton* btAnyEdit = nullptr;
 };
 
 } // namespace kestrel

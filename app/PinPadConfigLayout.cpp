@@ -148,6 +148,7 @@ void TfrMain::BuildWindow() {
     tsMultimidia = Named(BuildMultimediaPage(), "tsMultimidia");
     tsAskEvent = Named(BuildAskEventPage(), "tsAskEvent");
     tsClose = Named(BuildClosePage(), "tsClose");
+    tsCommand = Named(BuildCommandPage(), "tsCommand");
     auto* st = style();
     pgcCommands->addTab(tsConfig, tr("Config"));
     pgcCommands->addTab(tsOpen, st->standardIcon(QStyle::SP_DialogOpenButton), tr("Open"));
@@ -155,6 +156,7 @@ void TfrMain::BuildWindow() {
     pgcCommands->addTab(tsDisplay, st->standardIcon(QStyle::SP_ComputerIcon), tr("Display"));
     pgcCommands->addTab(tsMultimidia, st->standardIcon(QStyle::SP_DirIcon), tr("Multimedia"));
     pgcCommands->addTab(tsAskEvent, st->standardIcon(QStyle::SP_MessageBoxQuestion), tr("Ask / Events"));
+    pgcCommands->addTab(tsCommand, st->standardIcon(QStyle::SP_CommandLink), tr("Command"));
     pgcCommands->addTab(tsClose, st->standardIcon(QStyle::SP_DialogCloseButton), tr("Close"));
 
     pCancelar = Named(new QWidget, "pCancelar");

@@ -373,6 +373,53 @@
     </message>
 </context>
 <context>
+    <name>kestrel::vpinpad::TScenarioMenu</name>
+    <message>
+        <source>&amp;Scenario</source>
+        <translation>&amp;Cenário</translation>
+    </message>
+    <message>
+        <source>&amp;Load scenario...</source>
+        <translation>&amp;Carregar cenário...</translation>
+    </message>
+    <message>
+        <source>&amp;Clear scenario</source>
+        <translation>&amp;Limpar cenário</translation>
+    </message>
+    <message>
+        <source>Load scenario</source>
+        <translation>Carregar cenário</translation>
+    </message>
+    <message>
+        <source>Scenario files (*.yaml *.yml);;All files (*)</source>
+        <translation>Arquivos de cenário (*.yaml *.yml);;Todos os arquivos (*)</translation>
+    </message>
+    <message>
+        <source>Scenario</source>
+        <translation>Cenário</translation>
+    </message>
+    <message>
+        <source>The scenario was not loaded; the PIN pad answers as before.
+
+%1</source>
+        <translation>O cenário não foi carregado; o PinPad responde como antes.
+
+%1</translation>
+    </message>
+    <message>
+        <source>No scenario</source>
+        <translation>Nenhum cenário</translation>
+    </message>
+    <message>
+        <source>Scenario: %1</source>
+        <translation>Cenário: %1</translation>
+    </message>
+    <message>
+        <source>Scenario: %1 (%2)</source>
+        <translation>Cenário: %1 (%2)</translation>
+    </message>
+</context>
+<context>
     <name>kestrel::vpinpad::TTracePane</name>
     <message>
         <source>show card data</source>

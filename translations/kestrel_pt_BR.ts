@@ -643,5 +643,117 @@ deve ser escolhida entre as de uma tabela fixa definida pela especificação ABE
         <source>%1 GIX ids not understood, so not asked for: %2 (an id is a PP_ name such as PP_SERNUM or SERNUM, or a number such as 0x8001)</source>
         <translation>%1 ids do GIX não reconhecidos, por isso não pedidos: %2 (um id é um nome PP_ como PP_SERNUM ou SERNUM, ou um número como 0x8001)</translation>
     </message>
+    <message>
+        <source>Command</source>
+        <translation>Comando</translation>
+    </message>
+    <message>
+        <source>Wait for the cardholder</source>
+        <translation>Aguardar o portador</translation>
+    </message>
+    <message>
+        <source>Identifier</source>
+        <translation>Identificador</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Valor</translation>
+    </message>
+    <message>
+        <source>Hexadecimal</source>
+        <translation>Hexadecimal</translation>
+    </message>
+    <message>
+        <source>Add item</source>
+        <translation>Incluir item</translation>
+    </message>
+    <message>
+        <source>Remove item</source>
+        <translation>Remover item</translation>
+    </message>
+    <message>
+        <source>Raw block</source>
+        <translation>Bloco bruto</translation>
+    </message>
+    <message>
+        <source>Add block</source>
+        <translation>Incluir bloco</translation>
+    </message>
+    <message>
+        <source>Remove block</source>
+        <translation>Remover bloco</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Enviar</translation>
+    </message>
+    <message>
+        <source>Copy as kestrel-cli command</source>
+        <translation>Copiar como comando do kestrel-cli</translation>
+    </message>
+    <message>
+        <source>Item</source>
+        <translation>Item</translation>
+    </message>
+    <message>
+        <source>Response</source>
+        <translation>Resposta</translation>
+    </message>
+    <message>
+        <source>Send again</source>
+        <translation>Enviar de novo</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Editar</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>Histórico</translation>
+    </message>
+    <message>
+        <source>Copied</source>
+        <translation>Copiado</translation>
+    </message>
+    <message>
+        <source>The kestrel-cli command is on the clipboard</source>
+        <translation>O comando do kestrel-cli está na área de transferência</translation>
+    </message>
+    <message>
+        <source>No command selected in the history</source>
+        <translation>Nenhum comando selecionado no histórico</translation>
+    </message>
+    <message>
+        <source>Not in the command table: sent as typed</source>
+        <translation>Fora da tabela de comandos: enviado como digitado</translation>
+    </message>
+    <message>
+        <source>%1 (waits for the cardholder)</source>
+        <translation>%1 (aguarda o portador)</translation>
+    </message>
+    <message>
+        <source>Block %1</source>
+        <translation>Bloco %1</translation>
+    </message>
+    <message>
+        <source>Item %1</source>
+        <translation>Item %1</translation>
+    </message>
+    <message>
+        <source>Command name &quot;%1&quot; is not three letters or digits</source>
+        <translation>O nome de comando &quot;%1&quot; não tem três letras ou dígitos</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not an SPE_ name (such as SPE_DSPMSG) nor a tag such as 0x001B or 001Bh</source>
+        <translation>%1: &quot;%2&quot; não é um nome SPE_ (como SPE_DSPMSG) nem uma tag como 0x001B ou 001Bh</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not hexadecimal in pairs (such as 80 01)</source>
+        <translation>%1: &quot;%2&quot; não é hexadecimal em pares (como 80 01)</translation>
+    </message>
+    <message>
+        <source>Not sent</source>
+        <translation>Não enviado</translation>
+    </message>
 </context>
 </TS>

@@ -4,11 +4,13 @@
 #include "vpinpad/MediaPane.h"
 #include "vpinpad/PinPadDisplay.h"
 #include "vpinpad/PinPadKeypad.h"
+#include "vpinpad/ScenarioMenu.h"
 #include "vpinpad/SimulatorBridge.h"
 #include "vpinpad/TracePane.h"
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -49,6 +51,11 @@ TPinPadWindow::TPinPadWindow(const TPinPadOptions& AOptions, QWidget* AParent) :
     lbPinPadState = new QLabel(this);
     lbPinPadState->setObjectName(QStringLiteral("lbPinPadState"));
     statusBar()->addWidget(lbPinPadState, 1);
+    fScenarios = new TScenarioMenu(this);
+    menuBar()->addMenu(fScenarios);
+    lbScenario = new QLabel(fScenarios->Loaded(), this);
+    lbScenario->setObjectName(QStringLiteral("lbScenario"));
+    statusBar()->addPermanentWidget(lbScenario);
 
     fLink->SetTransport(AOptions.Transport);
     fLink->SetLinkPath(AOptions.Link);
@@ -126,6 +133,7 @@ void TPinPadWindow::Connect() {
     connect(fFaults, &TFaultMenu::Added, this,
             [this](const sim::FaultRule& ARule) { Runner().AddFault(ARule); });
     connect(fFaults, &TFaultMenu::Cleared, this, [this] { Runner().ClearFaults(); });
+    connect(fScenarios, &TScenarioMenu::Chosen, this, &TPinPadWindow::ChooseScenario);
     connect(fLink, &TLinkPanel::StartRequested, this, &TPinPadWindow::StartLink);
     connect(fLink, &TLinkPanel::StopRequested, this, &TPinPadWindow::StopLink);
     connect(fLink, &TLinkPanel::ProfileChosen, this, &TPinPadWindow::ChooseProfile);
@@ -177,6 +185,17 @@ void TPinPadWindow::ChooseProfile(const QString& AName) {
     fLink->ShowRunning(false, QString());
     if (wasRunning) StartLink();
     RefreshMedia();
+}
+
+void TPinPadWindow::ChooseScenario(const sim::Scenario& AScenario) {
+    // The simulator takes a scenario only while it is stopped: the PIN pad keeps its state and comes
+    // back on its link (a bare pseudo-terminal gets a new path, shown on the link panel).
+    const bool wasRunning = fBridge->Running();
+    if (wasRunning) fBridge->Stop();
+    Runner().SetScenario(AScenario);
+    lbScenario->setText(fScenarios->Loaded());
+    fTrace->NewLink(fScenarios->Loaded());
+    if (wasRunning) StartLink();
 }
 
 void TPinPadWindow::Refresh() {

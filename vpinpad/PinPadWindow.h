@@ -14,6 +14,7 @@ class QTimer;
 
 namespace kestrel::sim {
 struct Profile;
+class Scenario;
 class SimulatorRunner;
 } // namespace kestrel::sim
 
@@ -21,6 +22,7 @@ namespace kestrel::vpinpad {
 
 class TCardPanel;
 class TFaultMenu;
+class TScenarioMenu;
 class TMediaPane;
 class TPinPadDisplay;
 class TPinPadKeypad;
@@ -54,6 +56,7 @@ public:
     TPinPadDisplay& Display() { return *fDisplay; }
     TTracePane& Trace() { return *fTrace; }
     TMediaPane& MediaPane() { return *fMedia; }
+    TScenarioMenu& ScenarioMenu() { return *fScenarios; }
 
 private:
     QWidget* BuildPinPad();
@@ -62,6 +65,7 @@ private:
     void Refresh();
     void RefreshMedia();
     void ChooseProfile(const QString& AName);
+    void ChooseScenario(const sim::Scenario& AScenario);
     void Guard(const std::function<void()>& AAction);
 
     std::unique_ptr<TSimulatorBridge> fBridge;
@@ -72,8 +76,10 @@ private:
     TTracePane* fTrace = nullptr;
     TMediaPane* fMedia = nullptr;
     TFaultMenu* fFaults = nullptr;
+    TScenarioMenu* fScenarios = nullptr;
     QTabWidget* fTabs = nullptr;
     QLabel* lbPinPadState = nullptr;
+    QLabel* lbScenario = nullptr;
     QTimer* fMediaTimer = nullptr;
     QString fAddress;
     QString fMediaSignature;

@@ -82,7 +82,7 @@ private slots:
         const QStringList tabs = {QStringLiteral("Configuração"), QStringLiteral("Abertura"),
                                   QStringLiteral("Informações"),  QStringLiteral("Display"),
                                   QStringLiteral("Multimídia"),   QStringLiteral("Captura / Eventos"),
-                                  QStringLiteral("Encerramento")};
+                                  QStringLiteral("Comando"),      QStringLiteral("Encerramento")};
         QCOMPARE(pages->count(), tabs.size());
         for (int i = 0; i < pages->count(); ++i)
             QCOMPARE(pages->tabText(i), tabs[i]);
@@ -101,6 +101,8 @@ private slots:
             {"btCEX", "CEX"},
             {"cbCEXVerifyKey", "Verificar tecla"},
             {"btCLO", "Encerrar (CLO)"},
+            {"btAnySend", "Enviar"},
+            {"btAnyCopy", "Copiar como comando do kestrel-cli"},
             {"btCancel", "Cancelar Operação"},
         };
         for (const auto& [name, caption] : buttons)

@@ -57,7 +57,10 @@ private slots:
         QVERIFY(Find<QWidget>(w.get(), "pCancelar")->isHidden());
 
         auto* pages = Find<QTabWidget>(w.get(), "pgcCommands");
-        QCOMPARE(pages->count(), 7);
+        // The six command pages, then the Command page for any command, then Close.
+        QCOMPARE(pages->count(), 8);
+        QCOMPARE(pages->indexOf(Find<QWidget>(w.get(), "tsCommand")),
+                 pages->indexOf(Find<QWidget>(w.get(), "tsAskEvent")) + 1);
         QCOMPARE(pages->currentIndex(), 0);
         QVERIFY(pages->widget(0)->isEnabled());
         for (int i = 1; i < pages->count(); ++i)

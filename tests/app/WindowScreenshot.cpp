@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,18 @@ void Settle(int AMilliseconds) {
     clock.start();
     while (clock.elapsed() < AMilliseconds)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// GIX of three ids, then the same again from the history: the Command page with an answer and a history.
+void SendFromCommandPage(QWidget& AWindow) {
+    Control<QComboBox>(&AWindow, "cbxAnyName")->setEditText(QStringLiteral("GIX"));
+    Control<QPushButton>(&AWindow, "btAnyAddItem")->click();
+    auto* items = Control<QTableWidget>(&AWindow, "tbAnyItems");
+    items->item(0, 0)->setText(QStringLiteral("SPE_IDLIST"));
+    items->item(0, 1)->setText(QStringLiteral("8001 8002 8003"));
+    items->item(0, 2)->setCheckState(Qt::Checked);
+    Control<QPushButton>(&AWindow, "btAnySend")->click();
+    Control<QPushButton>(&AWindow, "btAnyAgain")->click();
 }
 
 } // namespace
@@ -58,7 +71,10 @@ int main(int argc, char* argv[]) {
         gix->item(row)->setSelected(true);
     Control<QPushButton>(&window, "btGIX")->click();
     Control<QPushButton>(&window, "btVexoPinPadCapabilities")->click();
-    Control<QTabWidget>(&window, "pgcCommands")->setCurrentIndex(argc == 3 ? std::atoi(argv[2]) : 2);
+    auto* pages = Control<QTabWidget>(&window, "pgcCommands");
+    const int page = argc == 3 ? std::atoi(argv[2]) : 2;
+    if (pages->widget(page) == Control<QWidget>(&window, "tsCommand")) SendFromCommandPage(window);
+    pages->setCurrentIndex(page);
     Settle(500);
 
     if (!window.grab().save(QString::fromLocal8Bit(argv[1]), "PNG")) {

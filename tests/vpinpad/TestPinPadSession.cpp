@@ -10,7 +10,9 @@
 #include "vpinpad/PinPadDisplay.h"
 #include "vpinpad/PinPadKeypad.h"
 #include "vpinpad/PinPadWindow.h"
+#include "vpinpad/ScenarioMenu.h"
 #include "vpinpad/TracePane.h"
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -44,6 +46,12 @@ bool Inked(const QImage& AScreen, const QRect& AArea) {
         for (int x = AArea.left(); x <= AArea.right(); ++x)
             if (AScreen.pixel(x, y) != back) return true;
     return false;
+}
+
+void WriteText(const QString& APath, const char* AText) {
+    QFile file(APath);
+    if (!file.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(APath));
+    file.write(AText);
 }
 
 } // namespace
@@ -405,6 +413,63 @@ private slots:
         QVERIFY(fWindow->findChild<QLabel*>(QStringLiteral("lbLinkState"))
                     ->text()
                     .startsWith(QStringLiteral("Cannot load")));
+    }
+
+    void scenarioMenuLoadsAFileAndTellsWhatIsWrongWithABadOne() {
+        QTemporaryDir dir;
+        const QString good = dir.filePath(QStringLiteral("tracks.yaml"));
+        const QString bad = dir.filePath(QStringLiteral("bad.yaml"));
+        WriteText(good, "name: tracks\nrules:\n  - command: GTK\n    status: 0\n    items:\n"
+                        "      PP_CARDTYPE: \"03\"\n");
+        WriteText(bad, "name: broken\nrules:\n  - command: GTK\n  - command: GIX\n    status: many\n");
+        TPinPadOptions options;
+        options.Link = dir.filePath(QStringLiteral("pinpad"));
+        fWindow = std::make_unique<TPinPadWindow>(options);
+        auto& menu = fWindow->ScenarioMenu();
+        QStringList errors;
+        QString chosen;
+        menu.SetErrorBox([&](const QString& AText) { errors << AText; });
+        menu.SetFileChooser([&] { return chosen; });
+        auto* label = C<QLabel>(QStringLiteral("lbScenario"));
+        QCOMPARE(label->text(), QStringLiteral("No scenario"));
+
+        chosen = good;
+        C<QAction>(QStringLiteral("actScenarioLoad"))->trigger();
+        QVERIFY(errors.isEmpty());
+        QCOMPARE(label->text(), QStringLiteral("Scenario: tracks (tracks.yaml)"));
+        QCOMPARE(fWindow->Address(), options.Link);
+        const std::string port = options.Link.toStdString();
+        const auto cardType = [port](vexo::TVexoAbecsPinPad& APinPad) {
+            APinPad.SetPort(port);
+            APinPad.Enable();
+            std::string outcome;
+            try {
+                vexo::TVexoAbecsAnyCommand gtk;
+                gtk.Name = "GTK";
+                const auto value = APinPad.ExecAny(gtk).Value(vexo::PP_CARDTYPE);
+                outcome = value ? std::string(value->begin(), value->end()) : std::string("none");
+            } catch (const std::exception& E) {
+                outcome = E.what();
+            }
+            APinPad.Disable();
+            return outcome;
+        };
+        fHost = std::make_unique<THostThread>();
+        QCOMPARE(fHost->RunAndWait(cardType), std::string("03"));
+
+        // A file with a mistake: its line and rule are told, and the PIN pad keeps the scenario it had.
+        chosen = bad;
+        C<QAction>(QStringLiteral("actScenarioLoad"))->trigger();
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].contains(QStringLiteral("bad.yaml:5")) &&
+                     errors[0].contains(QStringLiteral("rule 2")),
+                 qPrintable(errors[0]));
+        QCOMPARE(label->text(), QStringLiteral("Scenario: tracks (tracks.yaml)"));
+        QCOMPARE(fHost->RunAndWait(cardType), std::string("03"));
+
+        C<QAction>(QStringLiteral("actScenarioClear"))->trigger();
+        QCOMPARE(label->text(), QStringLiteral("No scenario"));
+        QVERIFY(fHost->RunAndWait(cardType) != std::string("03"));
     }
 };
 
