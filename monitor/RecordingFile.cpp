@@ -85,16 +85,22 @@ bool ParseIsoTime(const std::string& AText, TraceClock::time_point& AAt) {
 Recording LoadRecording(const std::string& APath) {
     std::ifstream in(APath, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + APath);
+    return ReadRecording(in, APath);
+}
+
+Recording ReadRecording(std::istream& AIn, const std::string& AName) {
+    // JSON Lines start with an object; anything else had better be a raw recording.
+    const auto start = AIn.tellg();
     std::string first;
-    while (first.empty() && in.peek() != EOF)
-        first = vexo::Trim(std::string(1, static_cast<char>(in.get())));
-    in.clear();
-    in.seekg(0);
-    if (first == "{") return LoadJsonLines(in, APath);
+    while (first.empty() && AIn.peek() != EOF)
+        first = vexo::Trim(std::string(1, static_cast<char>(AIn.get())));
+    AIn.clear();
+    AIn.seekg(start);
+    if (first == "{") return LoadJsonLines(AIn, AName);
     try {
-        return LoadRaw(in);
+        return LoadRaw(AIn);
     } catch (const ERawFormat& e) {
-        throw std::runtime_error(APath + ": " + e.what());
+        throw std::runtime_error(AName + ": " + e.what());
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "monitor/RelayItem.h"
+#include <istream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -18,6 +19,8 @@ struct Recording {
 // Raises ERawFormat-like std::runtime_error naming the file and the line when it is neither form,
 // or when a line breaks the form the file started with.
 Recording LoadRecording(const std::string& APath);
+// The same from a stream; AName stands for the file in errors.
+Recording ReadRecording(std::istream& AIn, const std::string& AName);
 
 // "2024-06-10T14:20:00.123-03:00", as the JSON Lines carry it; false for anything else.
 bool ParseIsoTime(const std::string& AText, TraceClock::time_point& AAt);

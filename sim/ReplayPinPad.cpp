@@ -150,6 +150,9 @@ void ReplayPinPad::OnCommand(const LinkUnit& AUnit, Clock::time_point AAt) {
         Report("command " + got + " differs from the recording, which has " + expected +
                " here; answered as recorded for " + step.Name() + " (step " + std::to_string(closest + 1) +
                ")");
+    else if (fNext >= fScript.Steps.size())
+        Report("command " + got + " after the end of the recording; answered as recorded at step " +
+               std::to_string(closest + 1));
     else
         Report("command " + got + " is step " + std::to_string(closest + 1) + " of the recording, not step " +
                std::to_string(fNext + 1) + "; answered as recorded there");

@@ -34,6 +34,7 @@ ReplayScript BuildReplayScript(const std::vector<monitor::RelayItem>& AItems) {
         for (auto& unit : units) {
             ReplayStep step;
             step.Host = std::move(unit);
+            step.At = item.At;
             script.Steps.push_back(std::move(step));
             stepAt = item.At;
         }

@@ -18,6 +18,7 @@ struct ReplayStep {
         ByteString Bytes;
     };
     trace::LinkUnit Host;
+    monitor::TraceClock::time_point At{}; // when the host's unit was complete
     std::vector<Chunk> Answer;
 
     bool IsFrame() const { return Host.What == trace::LinkUnit::Kind::Frame; }

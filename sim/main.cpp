@@ -3,8 +3,8 @@
 #include "sim/ControlLine.h"
 #include "sim/PtyChannel.h"
 #include "sim/ReplayPinPad.h"
-#include "sim/TcpChannel.h"
 #include "sim/SimulatorRunner.h"
+#include "sim/TcpChannel.h"
 #include "util/FilesIO.h"
 #include "util/Signals.h"
 #include <CLI/CLI.hpp>
@@ -83,16 +83,19 @@ void WaitForSignal(int ASignals) {
 void RunReplay(const Options& AOptions, int ASignals) {
     const auto recording = kestrel::monitor::LoadRecording(AOptions.Replay);
     ReplayScript script = BuildReplayScript(recording.Items);
-    if (script.Steps.empty()) throw std::runtime_error(AOptions.Replay + ": the host sent nothing in this recording");
+    if (script.Steps.empty())
+        throw std::runtime_error(AOptions.Replay + ": the host sent nothing in this recording");
     std::cerr << "kestrel-sim: replaying " << AOptions.Replay << ", " << script.Steps.size()
-              << " things the host sent" << (recording.Masked ? ", card data masked as recorded" : "") << "\n";
+              << " things the host sent" << (recording.Masked ? ", card data masked as recorded" : "")
+              << "\n";
     if (script.SkippedBytes > 0)
         std::cerr << "kestrel-sim: " << script.SkippedBytes
                   << " bytes the PIN pad sent before the host sent anything are not replayed\n";
     ReplayPinPad pinpad(std::move(script));
     pinpad.SetStrict(AOptions.Strict);
     pinpad.SetTimeScale(AOptions.TimeScale);
-    pinpad.SetReport([](const std::string& ALine) { std::cerr << "kestrel-sim: replay: " << ALine << std::endl; });
+    pinpad.SetReport(
+        [](const std::string& ALine) { std::cerr << "kestrel-sim: replay: " << ALine << std::endl; });
     if (!AOptions.Quiet)
         pinpad.SetTrace(
             [](const std::string& ALine) { std::cerr << vexo::LogTimeStamp() << " " << ALine << "\n"; });
@@ -115,8 +118,8 @@ void RunReplay(const Options& AOptions, int ASignals) {
     stop = true;
     channel->Wake();
     thread.join();
-    std::cerr << "kestrel-sim: " << pinpad.StepsPlayed() << " recorded answers played, " << pinpad.Departures()
-              << " departures from the recording\n";
+    std::cerr << "kestrel-sim: " << pinpad.StepsPlayed() << " recorded answers played, "
+              << pinpad.Departures() << " departures from the recording\n";
 }
 
 } // namespace
@@ -177,7 +180,8 @@ int main(int argc, char** argv) {
     app.add_option("--seed", o.Seed, "seed of the random faults")->capture_default_str();
     app.add_option("--baud", o.Baud,
                    "pace both directions to this line rate, 10 bits a byte (19200 is usual; 0 off)");
-    app.add_option("--time-scale", o.TimeScale, "multiply cardholder delays and PIN-pad timeouts (recorded delays with --replay) by this")
+    app.add_option("--time-scale", o.TimeScale,
+                   "multiply cardholder delays and PIN-pad timeouts (recorded delays with --replay) by this")
         ->check(CLI::PositiveNumber)
         ->capture_default_str();
     app.add_flag("--quiet", o.Quiet, "no frame trace on standard error");
