@@ -39,18 +39,6 @@ constexpr int kSends = 3; // a frame NAKed twice is given up on the third NAK
 // Below this, "slower" is the noise of a loaded machine, not the PIN pad.
 constexpr milliseconds kSlowFloor{100};
 
-std::optional<std::pair<ByteString, microseconds>> FirstResponse(const sim::ReplayStep& AStep) {
-    trace::FrameDecoder decoder;
-    std::vector<LinkUnit> units;
-    for (const auto& chunk : AStep.Answer) {
-        units.clear();
-        decoder.Feed(chunk.Bytes, units);
-        for (const auto& unit : units)
-            if (unit.What == LinkUnit::Kind::Frame && unit.CrcOk) return std::pair{unit.Data, chunk.After};
-    }
-    return std::nullopt;
-}
-
 std::string Ms(microseconds ATime) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f ms", double(ATime.count()) / 1000);
@@ -218,29 +206,7 @@ std::string JUnit(const ReplayOptions& AOptions, const std::string& APort,
 std::vector<RecordedCommand> RecordedCommands(const std::string& APath, bool& AMasked) {
     const auto recording = monitor::LoadRecording(APath);
     AMasked = recording.Masked;
-    const auto script = sim::BuildReplayScript(recording.Items);
-    std::vector<RecordedCommand> commands;
-    const sim::ReplayStep* first = nullptr; // the first send of the last command
-    for (const auto& step : script.Steps) {
-        if (step.Host.What == LinkUnit::Kind::Can) {
-            if (!commands.empty() && !commands.back().Response && !commands.back().CancelAfter && first)
-                commands.back().CancelAfter = std::chrono::duration_cast<microseconds>(step.At - first->At);
-            continue;
-        }
-        if (!step.IsFrame() || !step.Host.CrcOk) continue;
-        const bool again =
-            !commands.empty() && !commands.back().Response && commands.back().Command == step.Host.Data;
-        if (!again) {
-            commands.push_back({step.Host.Data, std::nullopt, microseconds(0), std::nullopt});
-            first = &step;
-        }
-        if (const auto response = FirstResponse(step)) {
-            commands.back().Response = response->first;
-            commands.back().Took =
-                std::chrono::duration_cast<microseconds>(step.At - first->At) + response->second;
-        }
-    }
-    return commands;
+    return sim::RecordedCommands(sim::BuildReplayScript(recording.Items));
 }
 
 std::vector<std::string> CompareResponses(const ByteString& ARecorded, const ByteString& ANow,

@@ -1,5 +1,6 @@
 #pragma once
 #include "cli/Runner.h"
+#include "sim/ReplayScript.h"
 #include "util/Types.h"
 #include <chrono>
 #include <cstdint>
@@ -20,16 +21,10 @@ struct ReplayOptions {
     std::string SimProfile; // play against a simulator started in this program
 };
 
-// One command of the recording, as the host sent it, and what the recorded PIN pad made of it.
-struct RecordedCommand {
-    ByteString Command;                 // the data field
-    std::optional<ByteString> Response; // the data field of the good response frame, if one came
-    std::chrono::microseconds Took{0};  // command to response
-    std::optional<std::chrono::microseconds> CancelAfter; // the host sent CAN this long after it
-};
+using sim::RecordedCommand;
 
-// The commands of a recording in order; a frame sent again after a NAK or a timeout is the same
-// command, not another.
+// The commands of a recording file in order (sim::RecordedCommands); AMasked says whether the
+// recording holds card data masked.
 std::vector<RecordedCommand> RecordedCommands(const std::string& APath, bool& AMasked);
 
 // The differences between a recorded response and the one received now, one line each: name,

@@ -44,6 +44,18 @@ ReplayScript BuildReplayScript(const std::vector<monitor::RelayItem>& AItems) {
 
 namespace {
 
+std::optional<std::pair<ByteString, std::chrono::microseconds>> FirstResponse(const ReplayStep& AStep) {
+    trace::FrameDecoder decoder;
+    std::vector<LinkUnit> units;
+    for (const auto& chunk : AStep.Answer) {
+        units.clear();
+        decoder.Feed(chunk.Bytes, units);
+        for (const auto& unit : units)
+            if (unit.What == LinkUnit::Kind::Frame && unit.CrcOk) return std::pair{unit.Data, chunk.After};
+    }
+    return std::nullopt;
+}
+
 size_t Common(const ByteString& A, const ByteString& B) {
     size_t same = 0;
     for (size_t i = 0; i < std::min(A.size(), B.size()); ++i)
@@ -52,6 +64,32 @@ size_t Common(const ByteString& A, const ByteString& B) {
 }
 
 } // namespace
+
+std::vector<RecordedCommand> RecordedCommands(const ReplayScript& AScript) {
+    using std::chrono::microseconds;
+    std::vector<RecordedCommand> commands;
+    const ReplayStep* first = nullptr; // the first send of the last command
+    for (const auto& step : AScript.Steps) {
+        if (step.Host.What == LinkUnit::Kind::Can) {
+            if (!commands.empty() && !commands.back().Response && !commands.back().CancelAfter && first)
+                commands.back().CancelAfter = std::chrono::duration_cast<microseconds>(step.At - first->At);
+            continue;
+        }
+        if (!step.IsFrame() || !step.Host.CrcOk) continue;
+        const bool again =
+            !commands.empty() && !commands.back().Response && commands.back().Command == step.Host.Data;
+        if (!again) {
+            commands.push_back({step.Host.Data, std::nullopt, microseconds(0), std::nullopt});
+            first = &step;
+        }
+        if (const auto response = FirstResponse(step)) {
+            commands.back().Response = response->first;
+            commands.back().Took =
+                std::chrono::duration_cast<microseconds>(step.At - first->At) + response->second;
+        }
+    }
+    return commands;
+}
 
 int ClosestStep(const ReplayScript& AScript, const ByteString& AData, size_t AFrom) {
     int best = -1;

@@ -8,6 +8,7 @@
 #include "pinpad/VexoAbecsPacket.h"
 #include "sim/MemoryChannel.h"
 #include "sim/ReplayPinPad.h"
+#include "sim/Scenario.h"
 #include "util/Strings.h"
 
 #include <cmath>
@@ -33,6 +34,9 @@ struct RecordedSession {
     RecordedSession() {
         sim::Profile profile = sim::Profile::Graphic();
         profile.Set("answer_delay", "GIX:" + std::to_string(kSlowGixMs));
+        // Not the simulator's own serial number: an answer from a scenario written from this
+        // recording is told apart from the simulator answering by itself.
+        profile.Set("PP_SERNUM", "REC0000000000042");
         sim::SimulatorRunner sim(profile);
         RawOutput record(raw.string(), true, 10000);
         JsonLinesOutput json(jsonl.string());
@@ -226,6 +230,40 @@ TEST(Replay, TheProgramIsThePinPadOfTheRecording) {
         ::usleep(10000);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(err);
     EXPECT_NE(ReadFile(err).find("0 departures from the recording"), std::string::npos) << ReadFile(err);
+}
+
+// The scenario written from the recording answers each recorded command, in order, with the
+// recorded response's very data field, on a simulator that would answer otherwise by itself.
+TEST(Replay, TheScenarioWrittenFromARecordingAnswersAsRecorded) {
+    TempDir dir;
+    const fs::path yaml = dir / "session.yaml", err = dir / "err";
+    Program program({"--to-scenario", Session().raw.string()}, yaml, err);
+    ASSERT_EQ(program.Wait(), 0) << ReadFile(err);
+    sim::SimulatorRunner sim;
+    ASSERT_NO_THROW(sim.SetScenario(sim::Scenario::Load(yaml.string()))) << ReadFile(yaml);
+    auto host = sim.StartInProcess();
+    const auto commands =
+        sim::RecordedCommands(sim::BuildReplayScript(LoadRecording(Session().raw.string()).Items));
+    ASSERT_GE(commands.size(), 4u);
+    for (const auto& command : commands) {
+        ASSERT_TRUE(command.Response);
+        const auto sent = Clock::now();
+        host.Write(Frame(command.Command));
+        trace::FrameDecoder decoder;
+        std::vector<trace::LinkUnit> units;
+        const auto until = Clock::now() + 10s;
+        while (Clock::now() < until && std::none_of(units.begin(), units.end(), [](const auto& AUnit) {
+                   return AUnit.What == trace::LinkUnit::Kind::Frame;
+               }))
+            decoder.Feed(host.Read(1, 100ms), units);
+        const auto took = Clock::now() - sent;
+        ASSERT_FALSE(units.empty());
+        EXPECT_EQ(units.front().What, trace::LinkUnit::Kind::Ack);
+        ASSERT_EQ(units.back().What, trace::LinkUnit::Kind::Frame) << command.Command.substr(0, 3);
+        EXPECT_EQ(units.back().Data, *command.Response);
+        // The recorded delay is kept as the rule's delay, in whole milliseconds.
+        EXPECT_GE(took, std::chrono::duration_cast<std::chrono::milliseconds>(command.Took));
+    }
 }
 
 } // namespace
