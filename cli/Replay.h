@@ -24,8 +24,8 @@ struct ReplayOptions {
 using sim::RecordedCommand;
 
 // The commands of a recording file in order (sim::RecordedCommands); AMasked says whether the
-// recording holds card data masked.
-std::vector<RecordedCommand> RecordedCommands(const std::string& APath, bool& AMasked);
+// recording holds card data masked, AMaskKnown whether it says so (JSON Lines do not).
+std::vector<RecordedCommand> RecordedCommands(const std::string& APath, bool& AMasked, bool& AMaskKnown);
 
 // The differences between a recorded response and the one received now, one line each: name,
 // status, and every item and block (items by identifier, skipping AIgnore). AMasked: the

@@ -186,7 +186,11 @@ int main(int argc, char** argv) {
     try {
         if (session->parsed()) return RunSession(sessionFile, keepGoing, link, output);
         if (inventory->parsed()) return RunInventory(link, output);
-        if (replayCommand->parsed()) return RunReplay(replay, link);
+        if (replayCommand->parsed()) {
+            if (output.Json)
+                throw BadArguments("replay: no --json output; --junit FILE writes the results for tools");
+            return RunReplay(replay, link);
+        }
         if (checkCommand->parsed() && check.All && !check.List) return RunCheckAll(check, link, output);
         if (checkCommand->parsed()) return RunChecks(check, link, output);
         return RunOne(commands.Prepare(), link, output);

@@ -16,6 +16,7 @@ Recording LoadRaw(std::istream& AIn) {
     RawReader reader(AIn);
     Recording recording;
     recording.Masked = reader.Masked();
+    recording.MaskKnown = true;
     for (RelayItem item; reader.Next(item);)
         recording.Items.push_back(std::move(item));
     return recording;

@@ -12,7 +12,8 @@ namespace kestrel::monitor {
 // link unit a line with its bytes, to the millisecond). Only the bytes and the relay's notes are
 // taken; the decoded fields of the JSON Lines are the decoder's business to redo.
 struct Recording {
-    bool Masked = true;           // raw: as the header says; JSON Lines: not known, taken as masked
+    bool Masked = true; // raw: as the header says; JSON Lines: masked unless the monitor ran with --no-mask
+    bool MaskKnown = false;       // the recording says whether card data is masked (JSON Lines do not)
     std::vector<RelayItem> Items; // in the order they happened
 };
 

@@ -216,8 +216,8 @@ int ToScenario(const Options& AOptions) {
         const auto commands =
             kestrel::sim::RecordedCommands(kestrel::sim::BuildReplayScript(recording.Items));
         if (commands.empty()) throw std::runtime_error(AOptions.ToScenario + " holds no command");
-        const std::string text =
-            kestrel::sim::ScenarioFromRecording(commands, AOptions.ToScenario, recording.Masked);
+        const std::string text = kestrel::sim::ScenarioFromRecording(commands, AOptions.ToScenario,
+                                                                     recording.MaskKnown && recording.Masked);
         kestrel::sim::Scenario::Parse(text, "the written scenario");
         std::cout << text << std::flush;
         std::cerr << "kestrel-monitor: " << commands.size() << " commands written as a scenario\n";

@@ -86,8 +86,8 @@ void RunReplay(const Options& AOptions, int ASignals) {
     if (script.Steps.empty())
         throw std::runtime_error(AOptions.Replay + ": the host sent nothing in this recording");
     std::cerr << "kestrel-sim: replaying " << AOptions.Replay << ", " << script.Steps.size()
-              << " things the host sent" << (recording.Masked ? ", card data masked as recorded" : "")
-              << "\n";
+              << " things the host sent"
+              << (recording.MaskKnown && recording.Masked ? ", card data masked as recorded" : "") << "\n";
     if (script.SkippedBytes > 0)
         std::cerr << "kestrel-sim: " << script.SkippedBytes
                   << " bytes the PIN pad sent before the host sent anything are not replayed\n";
