@@ -194,10 +194,12 @@ int main(int argc, char** argv) {
         std::cerr << "kestrel-sim: --strict goes with --replay\n";
         return 2;
     }
-    if (!o.Replay.empty() && (!o.ScenarioFile.empty() || !o.Script.empty() || !o.Faults.empty() ||
-                              !o.Breaks.empty() || o.RandomFaults > 0)) {
-        std::cerr << "kestrel-sim: --replay answers as recorded; it takes no --scenario, --script, --fault, "
-                     "--random-faults or --break\n";
+    if (!o.Replay.empty() &&
+        (!o.ScenarioFile.empty() || !o.Script.empty() || !o.Faults.empty() || !o.Breaks.empty() ||
+         o.RandomFaults > 0 || app.count("--profile") > 0 || !o.Settings.empty() || o.Baud > 0)) {
+        std::cerr
+            << "kestrel-sim: --replay answers as recorded, at the recorded pace; it takes no --profile, "
+               "--set, --scenario, --script, --fault, --random-faults, --break or --baud\n";
         return 2;
     }
 
