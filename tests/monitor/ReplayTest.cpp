@@ -232,6 +232,41 @@ TEST(Replay, TheProgramIsThePinPadOfTheRecording) {
     EXPECT_NE(ReadFile(err).find("0 departures from the recording"), std::string::npos) << ReadFile(err);
 }
 
+// A GKY the host cancelled: the replay answers the CAN with the recorded EOT, a resend after a NAK
+// with the recorded response, and the host side reads the cancel with its recorded time.
+TEST(Replay, AbortsAndResendsPlayAsRecorded) {
+    const auto t0 = TraceClock::time_point(std::chrono::seconds(1'800'000'000));
+    constexpr auto H = Direction::HostToPinPad;
+    constexpr auto P = Direction::PinPadToHost;
+    const ByteString response = Frame("GIX000000");
+    const std::vector<RelayItem> items{
+        RelayItem::Chunk(H, t0, Frame("GIX000")),  RelayItem::Chunk(P, t0 + 1ms, "\x06"s + response),
+        RelayItem::Chunk(H, t0 + 5ms, "\x15"s), // the host refused the response: sent again
+        RelayItem::Chunk(P, t0 + 6ms, response),   RelayItem::Chunk(H, t0 + 1s, Frame("GKY")),
+        RelayItem::Chunk(P, t0 + 1001ms, "\x06"s), RelayItem::Chunk(H, t0 + 1500ms, "\x18"s),
+        RelayItem::Chunk(P, t0 + 1502ms, "\x04"s),
+    };
+    const auto script = sim::BuildReplayScript(items);
+    const auto commands = sim::RecordedCommands(script);
+    ASSERT_EQ(commands.size(), 2u);
+    EXPECT_EQ(commands[0].Response, "GIX000000"s);
+    EXPECT_FALSE(commands[1].Response);
+    ASSERT_TRUE(commands[1].CancelAfter);
+    EXPECT_EQ(*commands[1].CancelAfter, 500ms);
+
+    Replay replay(script);
+    replay.host->Write(Frame("GIX000"));
+    EXPECT_EQ(replay.host->Read(1 + response.size(), 10s), "\x06"s + response);
+    replay.host->Write("\x15"s);
+    EXPECT_EQ(replay.host->Read(response.size(), 10s), response);
+    replay.host->Write(Frame("GKY"));
+    EXPECT_EQ(replay.host->Read(1, 10s), "\x06"s);
+    replay.host->Write("\x18"s);
+    EXPECT_EQ(replay.host->Read(1, 10s), "\x04"s);
+    EXPECT_TRUE(replay.Reports().empty());
+    EXPECT_EQ(replay.pinpad.StepsPlayed(), 4u);
+}
+
 // The scenario written from the recording answers each recorded command, in order, with the
 // recorded response's very data field, on a simulator that would answer otherwise by itself.
 TEST(Replay, TheScenarioWrittenFromARecordingAnswersAsRecorded) {
