@@ -50,6 +50,8 @@ std::string Summary(const CheckRun& ARun) {
            " s)";
 }
 
+} // namespace
+
 // Characters XML 1.0 cannot hold at all become '?'; the five special ones are escaped.
 std::string Xml(const std::string& AText) {
     std::string out;
@@ -77,6 +79,8 @@ std::string Xml(const std::string& AText) {
     }
     return out;
 }
+
+namespace {
 
 std::string Details(const CheckReport& AReport, const std::string& AIndent) {
     std::string text;

@@ -109,5 +109,7 @@ std::string CheckSummary(const CheckRun& ARun);
 std::string CheckRow(size_t ANumber, const CheckReport& AReport);
 // One <testsuite> element, for a file that holds several.
 std::string CheckJUnitSuite(const CheckRun& ARun, const std::string& AName);
+// Text as XML 1.0 can hold it in an attribute or an element.
+std::string Xml(const std::string& AText);
 
 } // namespace kestrel::cli

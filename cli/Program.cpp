@@ -30,7 +30,8 @@ std::string ReadScript(const std::string& AFile) {
 PreparedCommand PrepareLine(const ScriptLine& ALine) {
     const std::string where = "session line " + std::to_string(ALine.Number) + ": ";
     const std::string& first = ALine.Words.front();
-    if (first == "session" || first == "check" || first == "detect" || first == "inventory")
+    if (first == "session" || first == "check" || first == "detect" || first == "inventory" ||
+        first == "replay")
         throw BadArguments(where + first + " cannot run inside a session");
     CLI::App app{"session line"};
     app.set_help_flag();

@@ -4,6 +4,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/Inventory.h"
 #include "cli/Program.h"
+#include "cli/Replay.h"
 #include "cli/Runner.h"
 #include "device/VexoDeviceSerial.h"
 
@@ -56,7 +57,8 @@ std::string Footer() {
            "  kestrel-cli --port /dev/ttyACM0 check --junit abecs.xml\n"
            "  kestrel-cli check --sim graphic\n"
            "  kestrel-cli inventory --json\n"
-           "  kestrel-cli check --all --junit bench.xml\n";
+           "  kestrel-cli check --all --junit bench.xml\n"
+           "  kestrel-cli --port /dev/ttyACM0 replay certified.raw --ignore PP_RNDNUM --junit replay.xml\n";
 }
 
 std::vector<std::string> SplitPaths(const std::string& AList) {
@@ -82,6 +84,7 @@ int main(int argc, char** argv) {
     std::string sessionFile;
     bool keepGoing = false;
     CheckOptions check;
+    ReplayOptions replay;
 
     CLI::App app{kDescription, "kestrel-cli"};
     app.set_version_flag("--version", std::string("kestrel-cli ") + KESTREL_VERSION);
@@ -123,6 +126,21 @@ int main(int argc, char** argv) {
         "--all", check.All,
         "check every PIN pad found on the serial ports and the PIN-pad makers' USB devices, "
         "all at once, in place of the one on --port (one JUnit test suite each)");
+    CLI::App* replayCommand = app.add_subcommand(
+        "replay", "play the host side of a kestrel-monitor recording against the PIN pad on the port and "
+                  "report every response that differs from the recorded one");
+    replayCommand->fallthrough();
+    replayCommand->add_option("RECORDING", replay.Recording, "raw recording or JSON Lines of kestrel-monitor")
+        ->required();
+    replayCommand->add_option("--ignore", replay.Ignore,
+                              "an item whose value changes by nature, such as PP_RNDNUM (repeatable)");
+    replayCommand
+        ->add_option("--slower", replay.Slower,
+                     "report a response more than N times slower than recorded (over 100 ms)")
+        ->capture_default_str();
+    replayCommand->add_option("--junit", replay.JUnitFile, "also write the results as JUnit XML to FILE");
+    replayCommand->add_option("--sim", replay.SimProfile,
+                              "play against a simulator started inside this program, with this profile");
     CLI::App* inventory = app.add_subcommand(
         "inventory",
         "try every port that can hold a PIN pad, all at once, and list the PIN pads that answer");
@@ -173,6 +191,11 @@ int main(int argc, char** argv) {
     try {
         if (session->parsed()) return RunSession(sessionFile, keepGoing, link, output);
         if (inventory->parsed()) return RunInventory(link, output);
+        if (replayCommand->parsed()) {
+            if (output.Json)
+                throw BadArguments("replay: no --json output; --junit FILE writes the results for tools");
+            return RunReplay(replay, link);
+        }
         if (checkCommand->parsed() && check.All && !check.List) return RunCheckAll(check, link, output);
         if (checkCommand->parsed()) return RunChecks(check, link, output);
         return RunOne(commands.Prepare(), link, output);

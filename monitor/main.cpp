@@ -3,8 +3,11 @@
 #include "monitor/Ends.h"
 #include "monitor/Outputs.h"
 #include "monitor/RawRecording.h"
+#include "monitor/RecordingFile.h"
 #include "monitor/Relay.h"
 #include "monitor/Session.h"
+#include "sim/Scenario.h"
+#include "sim/ScenarioWriter.h"
 #include "util/Signals.h"
 
 #include <CLI/CLI.hpp>
@@ -22,7 +25,7 @@ namespace {
 struct Options {
     std::string HostPty, HostSerial, HostListen, HostConnect, HostParams;
     std::string Device, DevicePty, DeviceListen, DeviceConnect, Params;
-    std::string Jsonl, Raw, Replay;
+    std::string Jsonl, Raw, Replay, ToScenario;
     bool NoMask = false, Quiet = false, Bytes = false;
     int ResponseTimeout = 10000;
 };
@@ -205,6 +208,26 @@ int Live(const Options& AOptions, const EndOptions& AHost, const EndOptions& APi
     }
 }
 
+// The scenario is read back before it is printed: a file the simulator would refuse is a fault of
+// this program, not something to hand the user.
+int ToScenario(const Options& AOptions) {
+    try {
+        const auto recording = LoadRecording(AOptions.ToScenario);
+        const auto commands =
+            kestrel::sim::RecordedCommands(kestrel::sim::BuildReplayScript(recording.Items));
+        if (commands.empty()) throw std::runtime_error(AOptions.ToScenario + " holds no command");
+        const std::string text = kestrel::sim::ScenarioFromRecording(commands, AOptions.ToScenario,
+                                                                     recording.MaskKnown && recording.Masked);
+        kestrel::sim::Scenario::Parse(text, "the written scenario");
+        std::cout << text << std::flush;
+        std::cerr << "kestrel-monitor: " << commands.size() << " commands written as a scenario\n";
+        return std::cout ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::cerr << "kestrel-monitor: " << e.what() << "\n";
+        return 1;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -272,11 +295,23 @@ int main(int argc, char** argv) {
     app.add_option("--replay", o.Replay, "decode a recording made with --raw again, instead of relaying")
         ->option_text("FILE")
         ->group("Replay");
+    app.add_option("--to-scenario", o.ToScenario,
+                   "write a kestrel-sim scenario file (YAML, on standard output) that answers as the "
+                   "PIN pad of this recording (raw or JSON Lines) did")
+        ->option_text("FILE")
+        ->group("Replay");
     CLI11_PARSE(app, argc, argv);
 
     int hosts = 0, pinpads = 0;
     const auto host = EndOf(o.HostPty, o.HostSerial, o.HostListen, o.HostConnect, o.HostParams, hosts);
     const auto pinpad = EndOf(o.DevicePty, o.Device, o.DeviceListen, o.DeviceConnect, o.Params, pinpads);
+    if (!o.ToScenario.empty()) {
+        if (hosts + pinpads > 0 || !o.Replay.empty()) {
+            std::cerr << "kestrel-monitor: --to-scenario takes no ends and no --replay\n";
+            return 2;
+        }
+        return ToScenario(o);
+    }
     if (!o.Replay.empty()) {
         if (hosts + pinpads > 0) {
             std::cerr << "kestrel-monitor: --replay takes no ends\n";

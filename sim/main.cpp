@@ -1,6 +1,10 @@
 // kestrel-sim: a simulated ABECS PIN pad on a pseudo-terminal or a TCP port.
+#include "monitor/RecordingFile.h"
 #include "sim/ControlLine.h"
+#include "sim/PtyChannel.h"
+#include "sim/ReplayPinPad.h"
 #include "sim/SimulatorRunner.h"
+#include "sim/TcpChannel.h"
 #include "util/FilesIO.h"
 #include "util/Signals.h"
 #include <CLI/CLI.hpp>
@@ -9,6 +13,7 @@
 #include <iostream>
 #include <poll.h>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 using namespace kestrel::sim;
@@ -17,12 +22,12 @@ namespace {
 
 struct Options {
     bool Pty = false;
-    std::string Tcp, Link, ProfileName = "graphic", Script, ScenarioFile;
+    std::string Tcp, Link, ProfileName = "graphic", Script, ScenarioFile, Replay;
     std::vector<std::string> Faults, Breaks, Settings;
     double RandomFaults = 0, TimeScale = 1;
     uint32_t Seed = 1;
     unsigned Baud = 0;
-    bool Quiet = false;
+    bool Quiet = false, Strict = false;
 };
 
 std::string ReadFile(const std::string& APath) {
@@ -65,6 +70,56 @@ void ControlLoop(SimulatorRunner& ARunner, int ASignals) {
             std::cout.flush();
         }
     }
+}
+
+void WaitForSignal(int ASignals) {
+    pollfd fd{ASignals, POLLIN, 0};
+    while (poll(&fd, 1, -1) < 0 || !(fd.revents & POLLIN)) {
+    }
+}
+
+// The PIN pad of a recording, on its own thread until a signal; the simulated PIN pad's model,
+// cardholder and faults play no part.
+void RunReplay(const Options& AOptions, int ASignals) {
+    const auto recording = kestrel::monitor::LoadRecording(AOptions.Replay);
+    ReplayScript script = BuildReplayScript(recording.Items);
+    if (script.Steps.empty())
+        throw std::runtime_error(AOptions.Replay + ": the host sent nothing in this recording");
+    std::cerr << "kestrel-sim: replaying " << AOptions.Replay << ", " << script.Steps.size()
+              << " things the host sent"
+              << (recording.MaskKnown && recording.Masked ? ", card data masked as recorded" : "") << "\n";
+    if (script.SkippedBytes > 0)
+        std::cerr << "kestrel-sim: " << script.SkippedBytes
+                  << " bytes the PIN pad sent before the host sent anything are not replayed\n";
+    ReplayPinPad pinpad(std::move(script));
+    pinpad.SetStrict(AOptions.Strict);
+    pinpad.SetTimeScale(AOptions.TimeScale);
+    pinpad.SetReport(
+        [](const std::string& ALine) { std::cerr << "kestrel-sim: replay: " << ALine << std::endl; });
+    if (!AOptions.Quiet)
+        pinpad.SetTrace(
+            [](const std::string& ALine) { std::cerr << vexo::LogTimeStamp() << " " << ALine << "\n"; });
+    std::unique_ptr<Channel> channel;
+    std::string address;
+    if (AOptions.Pty) {
+        auto pty = std::make_unique<PtyChannel>(AOptions.Link);
+        address = pty->SlavePath();
+        channel = std::move(pty);
+    } else {
+        const auto [host, port] = HostPort(AOptions.Tcp);
+        auto tcp = std::make_unique<TcpChannel>(host, port);
+        address = host + ":" + std::to_string(tcp->Port());
+        channel = std::move(tcp);
+    }
+    std::cout << address << std::endl;
+    std::atomic<bool> stop{false};
+    std::thread thread([&] { pinpad.Run(*channel, stop); });
+    WaitForSignal(ASignals);
+    stop = true;
+    channel->Wake();
+    thread.join();
+    std::cerr << "kestrel-sim: " << pinpad.StepsPlayed() << " recorded answers played, "
+              << pinpad.Departures() << " departures from the recording\n";
 }
 
 } // namespace
@@ -116,12 +171,17 @@ int main(int argc, char** argv) {
     app.add_option("--fault", o.Faults, "add a fault, SPEC below (repeatable)");
     app.add_option("--scenario", o.ScenarioFile,
                    "YAML file of rules that answer the commands they match (docs/scenarios.md)");
+    app.add_option("--replay", o.Replay,
+                   "be the PIN pad of a kestrel-monitor recording (raw or JSON Lines): answer each "
+                   "command as recorded, with the recorded delays times --time-scale");
+    app.add_flag("--strict", o.Strict, "with --replay: refuse a command not in the recording (status 010)");
     app.add_option("--random-faults", o.RandomFaults, "probability of a random recoverable fault per command")
         ->check(CLI::Range(0.0, 1.0));
     app.add_option("--seed", o.Seed, "seed of the random faults")->capture_default_str();
     app.add_option("--baud", o.Baud,
                    "pace both directions to this line rate, 10 bits a byte (19200 is usual; 0 off)");
-    app.add_option("--time-scale", o.TimeScale, "multiply cardholder delays and PIN-pad timeouts by this")
+    app.add_option("--time-scale", o.TimeScale,
+                   "multiply cardholder delays and PIN-pad timeouts (recorded delays with --replay) by this")
         ->check(CLI::PositiveNumber)
         ->capture_default_str();
     app.add_flag("--quiet", o.Quiet, "no frame trace on standard error");
@@ -130,11 +190,27 @@ int main(int argc, char** argv) {
         std::cerr << "kestrel-sim: --link goes with --pty\n";
         return 2;
     }
+    if (o.Strict && o.Replay.empty()) {
+        std::cerr << "kestrel-sim: --strict goes with --replay\n";
+        return 2;
+    }
+    if (!o.Replay.empty() &&
+        (!o.ScenarioFile.empty() || !o.Script.empty() || !o.Faults.empty() || !o.Breaks.empty() ||
+         o.RandomFaults > 0 || app.count("--profile") > 0 || !o.Settings.empty() || o.Baud > 0)) {
+        std::cerr
+            << "kestrel-sim: --replay answers as recorded, at the recorded pace; it takes no --profile, "
+               "--set, --scenario, --script, --fault, --random-faults, --break or --baud\n";
+        return 2;
+    }
 
     // Signals arrive on a descriptor so that the main loop waits on stdin and signals together and
     // leaves through the normal path, which removes the link.
     const int signals = vexo::BlockStopSignals();
     try {
+        if (!o.Replay.empty()) {
+            RunReplay(o, signals);
+            return 0;
+        }
         Profile profile = Profile::Load(o.ProfileName);
         for (const auto& setting : o.Settings) {
             const auto eq = setting.find('=');

@@ -1,9 +1,12 @@
 // Arbitrary text as a raw recording: every line that parses as a record formats back to a line
 // that parses to the same record, and a whole recording plays through a masking session, its
-// events rendered as trace lines and JSON, without crashing or hanging.
+// events rendered as trace lines and JSON, without crashing or hanging; and the same text, or JSON
+// Lines, read as a recording to replay.
 #include "monitor/Outputs.h"
 #include "monitor/RawRecording.h"
+#include "monitor/RecordingFile.h"
 #include "monitor/Session.h"
+#include "sim/ReplayScript.h"
 #include "trace/TraceText.h"
 
 #include <cstdint>
@@ -61,6 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
         }
         if (!session.Ended()) session.Take(RelayItem::Ending(last));
     } catch (const ERawFormat&) {
+    }
+    // Either form of recording, cut into the steps a replay plays.
+    std::istringstream again(text);
+    try {
+        const auto script = kestrel::sim::BuildReplayScript(ReadRecording(again, "fuzz").Items);
+        for (const auto& step : script.Steps)
+            if (step.IsFrame()) kestrel::sim::ClosestStep(script, step.Host.Data, 0);
+    } catch (const std::runtime_error&) {
     }
     return 0;
 }
