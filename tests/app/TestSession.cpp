@@ -21,21 +21,6 @@ using kestrel::sim::SimulatorRunner;
 
 namespace {
 
-// A pseudo-terminal with nobody at the other end: a port that opens but never answers.
-struct DeadPort {
-    int Master = -1, Slave = -1;
-    std::string Path;
-    DeadPort() {
-        char name[256] = {};
-        if (openpty(&Master, &Slave, name, nullptr, nullptr) != 0) qFatal("openpty failed");
-        Path = name;
-    }
-    ~DeadPort() {
-        close(Master);
-        close(Slave);
-    }
-};
-
 bool Contains(const std::vector<std::string>& ALines, const std::string& AText) {
     for (const auto& line : ALines)
         if (line.find(AText) != std::string::npos) return true;

@@ -28,21 +28,6 @@ using Kind = TfrMain::TStatusKind;
 
 namespace {
 
-// A pseudo-terminal with nobody at the other end: a port that opens but never answers.
-struct DeadPort {
-    int Master = -1, Slave = -1;
-    std::string Path;
-    DeadPort() {
-        char name[256] = {};
-        if (openpty(&Master, &Slave, name, nullptr, nullptr) != 0) qFatal("openpty failed");
-        Path = name;
-    }
-    ~DeadPort() {
-        close(Master);
-        close(Slave);
-    }
-};
-
 // A picture that compresses badly, so that it takes many packets.
 vexo::ByteString NoisyPng(int ASide) {
     media::Picture picture = media::MakePicture(ASide, ASide);

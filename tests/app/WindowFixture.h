@@ -4,6 +4,8 @@
 #include "app/PinPadConfig.h"
 #include "device/VexoDeviceSerial.h"
 #include <QApplication>
+#include <pty.h>
+#include <unistd.h>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPlainTextEdit>
@@ -75,5 +77,20 @@ inline void WhenReady(std::function<bool()> AReady, std::function<void()> AActio
     });
     timer->start();
 }
+
+// A pseudo-terminal with nobody at the other end: a port that opens but never answers.
+struct DeadPort {
+    int Master = -1, Slave = -1;
+    std::string Path;
+    DeadPort() {
+        char name[256] = {};
+        if (openpty(&Master, &Slave, name, nullptr, nullptr) != 0) qFatal("openpty failed");
+        Path = name;
+    }
+    ~DeadPort() {
+        close(Master);
+        close(Slave);
+    }
+};
 
 } // namespace kestrel::test
