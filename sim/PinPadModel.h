@@ -1,6 +1,9 @@
 #pragma once
 #include "sim/Cardholder.h"
+#include "sim/CexOptions.h"
+#include "sim/MediaMemory.h"
 #include "sim/Profile.h"
+#include "sim/SimMessage.h"
 #include "sim/VirtualDisplay.h"
 #include "util/Types.h"
 #include <chrono>
@@ -12,41 +15,6 @@
 #include <vector>
 
 namespace kestrel::sim {
-
-using vexo::ByteString;
-
-// A command as it arrived: name and the data of its blocks.
-struct SimCommand {
-    std::string Name;
-    std::vector<ByteString> Blocks;
-    std::string Fault; // after a failed Parse: where and why the data field is malformed
-
-    // Splits a data field into name and blocks with the message core's codec. Unlike the host's
-    // response reader it takes a block of length 000, which hosts send for an empty message.
-    // False when the blocks do not add up, or when a command whose parameters are TLV items has
-    // a block that is not a whole run of them.
-    static bool Parse(std::string_view AData, SimCommand& ACommand);
-};
-
-// A response data field under construction: name, return code, blocks of raw data or TLVs.
-struct SimReply {
-    std::string Name;
-    int Status = 0;
-    std::vector<ByteString> Blocks;
-
-    SimReply() = default;
-    SimReply(std::string AName, int AStatus) : Name(std::move(AName)), Status(AStatus) {}
-    SimReply& AddData(ByteString AData);
-    // Appends a TLV, in the last block while it fits, else in a new one.
-    SimReply& AddTLV(uint16_t ATag, const ByteString& AValue);
-    ByteString DataField() const;
-};
-
-struct MediaFile {
-    std::string Name; // 8 bytes as the host sent it
-    ByteString Data;
-    int Type = 0; // 1 PNG, 2 JPEG, 3 GIF
-};
 
 // The PIN pad behind the link: session, display, media memory, card slot and the commands.
 // Thread-safe: the simulator thread runs commands while a test reads snapshots.
@@ -100,66 +68,76 @@ public:
     bool CardInserted() const;
 
 private:
-    std::optional<SimReply> Run(const std::string& AName, const SimCommand& ACommand);
-    SimReply OPN(const SimCommand&);
-    SimReply CLO(const SimCommand&);
-    SimReply CLX(const SimCommand&);
-    SimReply GIN(const SimCommand&);
-    SimReply GIX(const SimCommand&);
-    SimReply DSP(const SimCommand&);
-    SimReply DEX(const SimCommand&);
-    std::optional<SimReply> RMC(const SimCommand&);
-    std::optional<SimReply> GKY(const SimCommand&);
-    std::optional<SimReply> GCD(const SimCommand&);
-    std::optional<SimReply> MNU(const SimCommand&);
-    std::optional<SimReply> CEX(const SimCommand&);
-    SimReply LMF(const SimCommand&);
-    SimReply DSI(const SimCommand&);
-    SimReply DMF(const SimCommand&);
-    SimReply MLI(const SimCommand&);
-    SimReply MLR(const SimCommand&);
-    SimReply MLE(const SimCommand&);
+    using Answer = std::optional<SimReply>; // none: the command waits for the cardholder
+    using Handler = Answer (PinPadModel::*)(const SimCommand&);
+    struct CommandEntry {
+        const char* Name;
+        Handler Run;
+        bool Media; // a PIN pad without media memory does not know it
+    };
+    static const CommandEntry kCommands[];
 
-    std::optional<SimReply> OfferLocked(const CardholderAction& AAction, std::string& ANote);
-    std::optional<SimReply> OfferKey(Key AKey, std::string& ANote);
-    std::optional<SimReply> OfferHeld(const CardholderAction& AAction, std::string& ANote);
-    std::optional<SimReply> ChooseMenu(int AOption, std::string& ANote);
+    Answer Run(const std::string& AName, const SimCommand& ACommand);
+
+    // Session and information (PinPadModelSession.cpp).
+    Answer OPN(const SimCommand&);
+    Answer CLO(const SimCommand&);
+    Answer CLX(const SimCommand&);
+    Answer GIN(const SimCommand&);
+    Answer GIX(const SimCommand&);
+    // Display (PinPadModelDisplay.cpp).
+    Answer DSP(const SimCommand&);
+    Answer DEX(const SimCommand&);
+    Answer RMC(const SimCommand&);
     void ShowText(const std::vector<std::string>& ALines,
                   VirtualDisplay::Mode AMode = VirtualDisplay::Mode::Text);
     void ShowPrompt();
     void ShowMenu();
+    void ShowPicture(const MediaFile& AFile);
+    // Asking the cardholder (PinPadModelAsk.cpp).
+    Answer GKY(const SimCommand&);
+    Answer GCD(const SimCommand&);
+    Answer MNU(const SimCommand&);
+    // Events (PinPadModelEvents.cpp).
+    Answer CEX(const SimCommand&);
+    // Media (PinPadModelMedia.cpp).
+    Answer LMF(const SimCommand&);
+    Answer DSI(const SimCommand&);
+    Answer DMF(const SimCommand&);
+    Answer MLI(const SimCommand&);
+    Answer MLR(const SimCommand&);
+    Answer MLE(const SimCommand&);
+
+    // The cardholder's actions on the waiting command (PinPadModelCardholder.cpp).
+    Answer OfferLocked(const CardholderAction& AAction, std::string& ANote);
+    Answer OfferKey(Key AKey, std::string& ANote);
+    Answer OfferGcdKey(Key AKey, std::string& ANote);
+    Answer OfferMenuKey(Key AKey, std::string& ANote);
+    Answer OfferCex(const CardholderAction& AAction);
+    Answer OfferHeld(const CardholderAction& AAction, std::string& ANote);
+    Answer ChooseMenu(int AOption, std::string& ANote);
+
     void StartWait(const std::string& AName, int ATimeoutSeconds);
     Clock::time_point After(int ASeconds) const; // scaled by the time scale
-    static std::optional<SimReply> Bare(std::optional<SimReply> AReply);
+    static Answer Bare(Answer AReply);
     void Touch() { ++fRevision; }
-    std::vector<MediaFile>::iterator FindMedia(std::string_view AName);
-    uint64_t MediaUsed() const;
 
     mutable std::mutex fMutex;
     Profile fProfile;
     VirtualDisplay fDisplay;
-    std::vector<MediaFile> fMedia;
+    MediaMemory fMedia;
     bool fSession = false;
     bool fCardInserted = false;
     double fTimeScale = 1.0;
     uint64_t fRevision = 0;
     std::mt19937 fRandom;
 
-    struct Load {
-        std::string Name;
-        uint32_t Size = 0;
-        uint16_t CRC = 0;
-        int Type = 0;
-        ByteString Data;
-    };
-    std::optional<Load> fLoad;
-
     struct Wait {
         std::string Name;
         std::optional<Clock::time_point> Deadline;
-        std::optional<Clock::time_point> CtlsDeadline; // CEX watching the contactless reader
-        std::string CexOptions;                        // CEX, six digits
-        std::string PanMask;                           // CEX, LLRR
+        std::optional<Clock::time_point> CtlsDeadline;             // CEX watching the contactless reader
+        CexOptions Cex;                                            // CEX: the events it waits for
+        PanMask Mask;                                              // CEX: the PAN digits a swipe shows
         std::optional<std::pair<CardholderAction, SimReply>> Hold; // a scenario's answer and its cue
     };
     std::optional<Wait> fWait;

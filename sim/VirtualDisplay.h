@@ -44,6 +44,12 @@ struct VirtualDisplay {
         Typed.clear();
         MinDigits = MaxDigits = 0;
     }
+    // The PIN pad draws: text rows in AMode on a cleared screen of ARows rows; the prompt with the
+    // digits typed so far; the menu's title and numbered options.
+    void Show(const std::vector<std::string>& ALines, Mode AMode, int ARows);
+    void DrawPrompt(int ARows, int ACols);
+    void DrawMenu();
+
     // A framed picture of the screen for people: one line per row, or the picture's name.
     std::string Render(int ACols) const;
     // One line: the mode and what goes with it ("menu, option 2 of 3 highlighted").
