@@ -1,5 +1,7 @@
 #include "sim/Cardholder.h"
 #include "util/CardMask.h"
+#include "util/Exception.h"
+#include "util/NumberText.h"
 #include "util/Strings.h"
 #include <sstream>
 #include <stdexcept>
@@ -48,10 +50,16 @@ int ParseKeyCode(const std::string& AWord) {
                                 " (use 0, 4 to 8, 13, ENTER, F1 to F4, CLEAR, CANCEL, UP, DOWN)");
 }
 
-int ParseNumber(const std::string& AWord, const char* AWhat) {
-    if (AWord.empty() || AWord.size() > 7 || !vexo::EhNumerico(AWord))
-        throw std::invalid_argument(std::string("expected a number for ") + AWhat);
-    return std::stoi(AWord);
+// A menu has fewer options than this; 0 stays, to try a choice no menu has.
+constexpr int kMaxChoice = 999;
+constexpr int kMaxDelayMs = 3600000; // an hour
+
+int ParseNumber(const std::string& AWord, const char* AWhat, int AMax) {
+    try {
+        return static_cast<int>(vexo::ParseInteger(AWord, AWhat, 0, AMax));
+    } catch (const vexo::Exception& e) {
+        throw std::invalid_argument(e.what());
+    }
 }
 
 } // namespace
@@ -189,7 +197,7 @@ CardholderAction CardholderAction::Parse(const std::string& ALine) {
             throw std::invalid_argument("digits takes up to 32 decimal digits");
         return Digits(rest);
     }
-    if (verb == "CHOOSE") return Choice(ParseNumber(rest, "choose"));
+    if (verb == "CHOOSE") return Choice(ParseNumber(rest, "choose", kMaxChoice));
     if (verb == "SWIPE") {
         if (rest.empty()) return Swipe();
         if (vexo::UpperCase(rest) == "NONE") return UnreadableSwipe();
@@ -202,7 +210,7 @@ CardholderAction CardholderAction::Parse(const std::string& ALine) {
     if (verb == "INSERT" && rest.empty()) return Insert();
     if (verb == "REMOVE" && rest.empty()) return Remove();
     if (verb == "TAP" && rest.empty()) return Tap();
-    if (verb == "DELAY") return Delay(ParseNumber(rest, "delay"));
+    if (verb == "DELAY") return Delay(ParseNumber(rest, "delay", kMaxDelayMs));
     if (verb == "NEVER" && rest.empty()) return Never();
     throw std::invalid_argument("not a cardholder action: " + ALine);
 }

@@ -1,5 +1,6 @@
 #include "sim/ControlLine.h"
 #include "sim/SimulatorRunner.h"
+#include "util/NumberText.h"
 #include "util/Strings.h"
 #include <ostream>
 #include <sstream>
@@ -69,9 +70,7 @@ bool RunControlLine(SimulatorRunner& ARunner, const std::string& ALine, std::ost
                 AOut << "fault " << rule.Describe() << " armed\n";
             }
         } else if (verb == "RATE") {
-            if (!vexo::EhNumerico(rest) || rest.empty() || rest.size() > 7)
-                throw std::invalid_argument("rate takes a number of bits per second");
-            ARunner.SetBaudRate(static_cast<unsigned>(std::stoul(rest)));
+            ARunner.SetBaudRate(static_cast<unsigned>(vexo::ParseInteger(rest, "rate", 0, kMaxLineRate)));
             AOut << "line rate " << rest << "\n";
         } else if (verb == "CLEAR") {
             ARunner.ClearScript();

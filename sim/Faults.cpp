@@ -1,4 +1,6 @@
 #include "sim/Faults.h"
+#include "util/Exception.h"
+#include "util/NumberText.h"
 #include "util/Strings.h"
 #include <stdexcept>
 
@@ -10,10 +12,14 @@ bool FrameLevel(FaultRule::Kind AKind) {
     return AKind == FaultRule::Kind::NoAck || AKind == FaultRule::Kind::Nak;
 }
 
-int Number(const std::string& AText, const std::string& ASpec) {
-    if (AText.empty() || AText.size() > 6 || !vexo::EhNumerico(AText))
-        throw std::invalid_argument("bad number in fault " + ASpec);
-    return std::stoi(AText);
+constexpr int kMaxNumber = 999999;
+
+int Number(const std::string& AText, const std::string& ASpec, const char* AWhat) {
+    try {
+        return static_cast<int>(vexo::ParseInteger(AText, AWhat, 0, kMaxNumber));
+    } catch (const vexo::Exception& e) {
+        throw std::invalid_argument("fault " + ASpec + ": " + e.what());
+    }
 }
 
 void Merge(ActiveFaults& AFaults, const FaultRule& ARule) {
@@ -87,7 +93,7 @@ FaultRule FaultRule::Parse(const std::string& ASpec) {
     std::string rest = vexo::Trim(ASpec);
     FaultRule rule;
     if (auto star = rest.find('*'); star != std::string::npos) {
-        rule.Times = Number(rest.substr(star + 1), ASpec);
+        rule.Times = Number(rest.substr(star + 1), ASpec, "TIMES");
         rest.erase(star);
     }
     if (auto at = rest.find('@'); at != std::string::npos) {
@@ -105,7 +111,7 @@ FaultRule FaultRule::Parse(const std::string& ASpec) {
     for (const auto& kind : Kinds()) {
         if (vexo::UpperCase(kind.Name) != rest) continue;
         rule.What = kind.What;
-        rule.Param = param.empty() ? kind.DefaultParam : Number(param, ASpec);
+        rule.Param = param.empty() ? kind.DefaultParam : Number(param, ASpec, "N");
         return rule;
     }
     std::string names;

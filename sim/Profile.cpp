@@ -1,6 +1,8 @@
 #include "sim/Profile.h"
 #include "pinpad/VexoAbecsTables.h"
 #include "util/CodePage.h"
+#include "util/Exception.h"
+#include "util/NumberText.h"
 #include "util/Strings.h"
 #include <algorithm>
 #include <cstdio>
@@ -45,22 +47,12 @@ bool ParseBool(const std::string& AValue, bool& AOut) {
     return false;
 }
 
-bool ParseInt(const std::string& AValue, long long& AOut) {
-    if (AValue.empty()) return false;
-    size_t used = 0;
-    try {
-        AOut = std::stoll(AValue, &used, 10);
-    } catch (...) {
-        return false;
-    }
-    std::string rest = UpperCase(AValue.substr(used));
-    if (rest == "K" || rest == "KB")
-        AOut *= 1024;
-    else if (rest == "M" || rest == "MB")
-        AOut *= 1024 * 1024;
-    else if (!rest.empty())
-        return false;
-    return AOut >= 0;
+// The media memory a profile may give: the size of a file is announced in 32 bits.
+constexpr int64_t kMaxMediaMemory = int64_t{4} * 1024 * 1024 * 1024;
+
+// A number of a profile key; raises vexo::Exception naming the key and the range.
+int Whole(const std::string& AKey, const std::string& AValue, int AMax) {
+    return static_cast<int>(ParseInteger(AValue, AKey, 0, AMax));
 }
 
 std::vector<std::string> Words(const std::string& AText) {
@@ -74,7 +66,6 @@ std::vector<std::string> Words(const std::string& AText) {
 // One "key = value" line into the profile; false when the key or value is not understood.
 bool Apply(Profile& AProfile, const std::string& AKey, const std::string& AValue) {
     const std::string key = UpperCase(AKey);
-    long long n = 0;
     if (key == "NAME") return AProfile.Name = AValue, true;
     if (key.rfind("PP_", 0) == 0) {
         const auto tag = PPNameToTag(key);
@@ -82,16 +73,17 @@ bool Apply(Profile& AProfile, const std::string& AKey, const std::string& AValue
         AProfile.Items[*tag] = TextToAnsi(AValue);
         return true;
     }
-    if (key == "TEXT_ROWS" && ParseInt(AValue, n) && n <= 99) return AProfile.TextRows = int(n), true;
-    if (key == "TEXT_COLS" && ParseInt(AValue, n) && n <= 99) return AProfile.TextCols = int(n), true;
-    if (key == "PIXEL_HEIGHT" && ParseInt(AValue, n) && n <= 9999) return AProfile.PixelRows = int(n), true;
-    if (key == "PIXEL_WIDTH" && ParseInt(AValue, n) && n <= 9999) return AProfile.PixelCols = int(n), true;
-    if (key == "MEDIA_MEMORY" && ParseInt(AValue, n)) return AProfile.MediaMemory = uint64_t(n), true;
-    if (key == "DEFAULT_TIMEOUT" && ParseInt(AValue, n) && n <= 255)
-        return AProfile.DefaultTimeout = int(n), true;
+    if (key == "TEXT_ROWS") return AProfile.TextRows = Whole(key, AValue, 99), true;
+    if (key == "TEXT_COLS") return AProfile.TextCols = Whole(key, AValue, 99), true;
+    if (key == "PIXEL_HEIGHT") return AProfile.PixelRows = Whole(key, AValue, 9999), true;
+    if (key == "PIXEL_WIDTH") return AProfile.PixelCols = Whole(key, AValue, 9999), true;
+    if (key == "MEDIA_MEMORY") {
+        const int64_t size = ParseInteger(AValue, key, 0, kMaxMediaMemory, TNumberSuffix::Size);
+        return AProfile.MediaMemory = static_cast<uint64_t>(size), true;
+    }
+    if (key == "DEFAULT_TIMEOUT") return AProfile.DefaultTimeout = Whole(key, AValue, 255), true;
     if (key == "CONTACTLESS") return ParseBool(AValue, AProfile.Contactless);
-    if (key == "CONTACTLESS_TIMEOUT" && ParseInt(AValue, n) && n <= 3600)
-        return AProfile.ContactlessTimeout = int(n), true;
+    if (key == "CONTACTLESS_TIMEOUT") return AProfile.ContactlessTimeout = Whole(key, AValue, 3600), true;
     if (key == "SESSION") {
         const std::string v = UpperCase(AValue);
         if (v != "STRICT" && v != "IMPLICIT") return false;
@@ -110,11 +102,10 @@ bool Apply(Profile& AProfile, const std::string& AKey, const std::string& AValue
         for (const auto& word : Words(UpperCase(AValue))) {
             if (word == "NONE") continue;
             const auto colon = word.find(':');
-            if (colon == std::string::npos || !ParseInt(word.substr(colon + 1), n) || n > 600000)
-                return false;
+            if (colon == std::string::npos) return false;
             const std::string name = word.substr(0, colon);
             if (name.size() != 3 && name != "GIX-ALL") return false;
-            delays[name] = int(n);
+            delays[name] = Whole(key + " " + name, word.substr(colon + 1), 600000);
         }
         AProfile.AnswerDelayMs = std::move(delays);
         return true;
@@ -252,8 +243,12 @@ std::vector<std::string> Profile::BreakNames() {
 }
 
 void Profile::Set(const std::string& AKey, const std::string& AValue) {
-    if (!Apply(*this, Trim(AKey), Trim(AValue)))
-        throw std::runtime_error("profile: cannot use " + AKey + " = " + AValue);
+    try {
+        if (Apply(*this, Trim(AKey), Trim(AValue))) return;
+    } catch (const vexo::Exception& e) {
+        throw std::runtime_error(std::string("profile: ") + e.what());
+    }
+    throw std::runtime_error("profile: cannot use " + AKey + " = " + AValue);
 }
 
 Profile Profile::TextOnly() {
@@ -314,9 +309,13 @@ Profile Profile::Parse(const std::string& AText) {
     Profile profile = Load(base);
     for (const auto& [keyLine, value] : pairs) {
         const auto cut = keyLine.find('\n');
-        if (!Apply(profile, keyLine.substr(0, cut), value))
-            throw std::runtime_error("profile line " + keyLine.substr(cut + 1) + ": cannot use " +
-                                     keyLine.substr(0, cut) + " = " + value);
+        const std::string where = "profile line " + keyLine.substr(cut + 1) + ": ";
+        try {
+            if (Apply(profile, keyLine.substr(0, cut), value)) continue;
+        } catch (const vexo::Exception& e) {
+            throw std::runtime_error(where + e.what());
+        }
+        throw std::runtime_error(where + "cannot use " + keyLine.substr(0, cut) + " = " + value);
     }
     return profile;
 }

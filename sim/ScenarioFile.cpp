@@ -5,6 +5,8 @@
 #include "pinpad/VexoAbecsAnyCommand.h"
 #include "pinpad/VexoAbecsTables.h"
 #include "util/CodePage.h"
+#include "util/Exception.h"
+#include "util/NumberText.h"
 #include "util/Strings.h"
 
 #include <fstream>
@@ -49,11 +51,12 @@ public:
 
     int Number(const YAML::Node& ANode, int AMin, int AMax, const char* AWhat) const {
         const std::string text = Text(ANode, AWhat);
-        if (text.empty() || text.size() > 9 || !vexo::EhNumerico(text) || std::stoi(text) < AMin ||
-            std::stoi(text) > AMax)
+        try {
+            return static_cast<int>(vexo::ParseInteger(text, AWhat, AMin, AMax));
+        } catch (const vexo::Exception&) {
             Fail(ANode, std::string(AWhat) + " must be a number from " + std::to_string(AMin) + " to " +
                             std::to_string(AMax) + ", not \"" + text + "\"");
-        return std::stoi(text);
+        }
     }
 
     // A value as text (sent in the code page) or as {hex: "..."} bytes.

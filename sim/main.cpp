@@ -6,11 +6,13 @@
 #include "sim/SimulatorRunner.h"
 #include "sim/TcpChannel.h"
 #include "util/FilesIO.h"
+#include "util/NumberText.h"
 #include "util/Signals.h"
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <poll.h>
 #include <sstream>
 #include <thread>
@@ -25,10 +27,23 @@ struct Options {
     std::string Tcp, Link, ProfileName = "graphic", Script, ScenarioFile, Replay;
     std::vector<std::string> Faults, Breaks, Settings;
     double RandomFaults = 0, TimeScale = 1;
-    uint32_t Seed = 1;
-    unsigned Baud = 0;
+    std::string Seed = "1", Baud = "0"; // read with the range checks of ParseInteger
     bool Quiet = false, Strict = false;
 };
+
+constexpr double kMinTimeScale = 1e-6, kMaxTimeScale = 1000;
+
+// A number from AMin to AMax; unlike CLI::Range it refuses NaN, which compares false to any bound.
+CLI::Validator Between(double AMin, double AMax) {
+    return CLI::Validator(
+        [AMin, AMax](std::string& AText) -> std::string {
+            double value = 0;
+            if (CLI::detail::lexical_cast(AText, value) && value >= AMin && value <= AMax) return {};
+            return "Value " + AText + " not in range " + CLI::detail::to_string(AMin) + " to " +
+                   CLI::detail::to_string(AMax);
+        },
+        "NUMBER in [" + CLI::detail::to_string(AMin) + " - " + CLI::detail::to_string(AMax) + "]");
+}
 
 std::string ReadFile(const std::string& APath) {
     std::ifstream in(APath);
@@ -176,16 +191,27 @@ int main(int argc, char** argv) {
                    "command as recorded, with the recorded delays times --time-scale");
     app.add_flag("--strict", o.Strict, "with --replay: refuse a command not in the recording (status 010)");
     app.add_option("--random-faults", o.RandomFaults, "probability of a random recoverable fault per command")
-        ->check(CLI::Range(0.0, 1.0));
-    app.add_option("--seed", o.Seed, "seed of the random faults")->capture_default_str();
+        ->check(Between(0.0, 1.0));
+    app.add_option("--seed", o.Seed, "seed of the random faults, 0 to 4294967295")->capture_default_str();
     app.add_option("--baud", o.Baud,
-                   "pace both directions to this line rate, 10 bits a byte (19200 is usual; 0 off)");
+                   "pace both directions to this line rate, 10 bits a byte (19200 is usual; 0 off; at most " +
+                       std::to_string(kMaxLineRate) + ")");
     app.add_option("--time-scale", o.TimeScale,
                    "multiply cardholder delays and PIN-pad timeouts (recorded delays with --replay) by this")
-        ->check(CLI::PositiveNumber)
+        ->check(Between(kMinTimeScale, kMaxTimeScale))
         ->capture_default_str();
     app.add_flag("--quiet", o.Quiet, "no frame trace on standard error");
     CLI11_PARSE(app, argc, argv);
+    uint32_t seed = 0;
+    unsigned baud = 0;
+    try {
+        seed = static_cast<uint32_t>(
+            vexo::ParseInteger(o.Seed, "--seed", 0, std::numeric_limits<uint32_t>::max()));
+        baud = static_cast<unsigned>(vexo::ParseInteger(o.Baud, "--baud", 0, kMaxLineRate));
+    } catch (const std::exception& e) {
+        std::cerr << "kestrel-sim: " << e.what() << "\n";
+        return 2;
+    }
     if (!o.Link.empty() && !o.Pty) {
         std::cerr << "kestrel-sim: --link goes with --pty\n";
         return 2;
@@ -196,7 +222,7 @@ int main(int argc, char** argv) {
     }
     if (!o.Replay.empty() &&
         (!o.ScenarioFile.empty() || !o.Script.empty() || !o.Faults.empty() || !o.Breaks.empty() ||
-         o.RandomFaults > 0 || app.count("--profile") > 0 || !o.Settings.empty() || o.Baud > 0)) {
+         o.RandomFaults > 0 || app.count("--profile") > 0 || !o.Settings.empty() || baud > 0)) {
         std::cerr
             << "kestrel-sim: --replay answers as recorded, at the recorded pace; it takes no --profile, "
                "--set, --scenario, --script, --fault, --random-faults, --break or --baud\n";
@@ -221,10 +247,10 @@ int main(int argc, char** argv) {
             profile.Set("break_" + rule, "yes");
         SimulatorRunner runner(profile);
         runner.SetTimeScale(o.TimeScale);
-        runner.SetBaudRate(o.Baud);
+        runner.SetBaudRate(baud);
         for (const auto& fault : o.Faults)
             runner.AddFault(fault);
-        if (o.RandomFaults > 0) runner.SetRandomFaults(o.RandomFaults, o.Seed);
+        if (o.RandomFaults > 0) runner.SetRandomFaults(o.RandomFaults, seed);
         if (!o.Script.empty()) runner.LoadScript(ReadFile(o.Script));
         if (!o.ScenarioFile.empty()) runner.SetScenario(Scenario::Load(o.ScenarioFile));
         if (!o.Quiet)

@@ -174,6 +174,8 @@ TEST(SimProgram, TcpServesAHostAndTakesControlLines) {
     EXPECT_EQ(program.Line().rfind("error: unknown fault", 0), 0u);
     program.Say("status");
     EXPECT_NE(program.Line().find("waiting for nothing"), std::string::npos);
+    program.Say("rate 18446744073709551617");
+    EXPECT_EQ(program.Line(), "error: rate = 18446744073709551617 is out of range (0 to 4000000)");
     close(fd);
     program.Say("quit");
     EXPECT_EQ(program.Wait(5000), 0);
@@ -216,14 +218,23 @@ TEST(SimProgram, RulesAreBrokenOnRequestOnly) {
 }
 
 TEST(SimProgram, BadArgumentsAreRefused) {
-    for (const auto& args : std::vector<std::vector<std::string>>{{},
-                                                                  {"--pty", "--tcp", "1"},
-                                                                  {"--tcp", "99999"},
-                                                                  {"--tcp", "1", "--link", "/tmp/x"},
-                                                                  {"--pty", "--profile", "/nonexistent"},
-                                                                  {"--pty", "--break", "everything"},
-                                                                  {"--pty", "--set", "session"},
-                                                                  {"--pty", "--set", "bogus=1"}}) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"--pty", "--tcp", "1"},
+                                               {"--tcp", "99999"},
+                                               {"--tcp", "1", "--link", "/tmp/x"},
+                                               {"--pty", "--profile", "/nonexistent"},
+                                               {"--pty", "--break", "everything"},
+                                               {"--pty", "--set", "session"},
+                                               {"--pty", "--set", "bogus=1"},
+                                               // 2^44 M wraps to 0 in 64 bits
+                                               {"--pty", "--set", "media_memory=17592186044416M"},
+                                               {"--pty", "--seed", "4294967296"},
+                                               {"--pty", "--baud", "-1"},
+                                               {"--pty", "--time-scale", "nan"},
+                                               {"--pty", "--time-scale", "1e400"},
+                                               {"--pty", "--random-faults", "nan"},
+                                               {"--pty", "--fault", "late:1000000"}}) {
         Program program(args);
         const int status = program.Wait(5000);
         EXPECT_NE(status, 0);
