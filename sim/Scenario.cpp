@@ -1,7 +1,6 @@
 #include "sim/Scenario.h"
 
-#include "pinpad/VexoAbecsErrors.h"
-#include "pinpad/VexoAbecsTLV.h"
+#include "pinpad/VexoAbecsCodec.h"
 
 namespace kestrel::sim {
 
@@ -10,16 +9,12 @@ namespace {
 // The items of a command's blocks; a block that is not exactly a run of items has none.
 std::vector<std::pair<uint16_t, vexo::ByteString>> ItemsOf(const SimCommand& ACommand) {
     std::vector<std::pair<uint16_t, vexo::ByteString>> items;
+    std::vector<vexo::TVexoAbecsTLVSpan> spans;
     for (const auto& block : ACommand.Blocks) {
-        vexo::TVexoAbecsTLVList list;
-        try {
-            list.SetAsString(block);
-        } catch (const vexo::EVexoAbecsPinPadError&) {
-            continue;
-        }
-        if (list.AsString() != block) continue;
-        for (int i = 0; i < list.Count(); ++i)
-            items.emplace_back(list.Items(i).ID(), list.Items(i).Data());
+        spans.clear();
+        if (vexo::SplitTLVs(block, spans)) continue;
+        for (const auto& span : spans)
+            items.emplace_back(span.Tag, vexo::ByteString(span.Value));
     }
     return items;
 }
