@@ -51,10 +51,7 @@ SimReply& SimReply::AddData(ByteString AData) {
 
 SimReply& SimReply::AddTLV(uint16_t ATag, const ByteString& AValue) {
     TVexoAbecsBlockList list;
-    if (!Blocks.empty()) {
-        list.AddFromData(std::move(Blocks.back()));
-        Blocks.pop_back();
-    }
+    if (!Blocks.empty()) list.AddFromData(Blocks.back());
     if (AValue.empty()) {
         // The host's packer leaves empty values out; a PIN pad that has the item says so with an
         // empty one, in the last block while it fits.
@@ -67,6 +64,7 @@ SimReply& SimReply::AddTLV(uint16_t ATag, const ByteString& AValue) {
     } else {
         list.AddFromTagData(ATag, AValue);
     }
+    if (!Blocks.empty()) Blocks.pop_back(); // the list holds it, grown
     for (int i = 0; i < list.Count(); ++i)
         Blocks.push_back(list.Items(i).Data());
     return *this;
