@@ -92,7 +92,8 @@ TReadResult TDeadlineReader::ReadExactly(size_t ACount, TDeadline ADeadline) {
     return {Take(ACount), TReadEnd::reData, 0};
 }
 
-TReadResult TDeadlineReader::ReadUntil(const ByteString& ATerminator, TDeadline ADeadline, size_t AMaxBefore) {
+TReadResult TDeadlineReader::ReadUntil(const ByteString& ATerminator, TDeadline ADeadline,
+                                       size_t AMaxBefore) {
     if (ATerminator.empty()) return {};
     return ReadUntil(
         [&](const ByteString& ABuffer, size_t& APos, size_t& ALength) {

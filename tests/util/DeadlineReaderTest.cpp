@@ -190,7 +190,9 @@ TEST(DeadlineReader, ASourceIsAskedForWhatIsMissingWithWhatIsLeftOfTheTime) {
         return TReadStatus{};
     });
     std::vector<size_t> steps;
-    reader.OnStep = [&](const TReadStatus&, std::string_view AReceived) { steps.push_back(AReceived.size()); };
+    reader.OnStep = [&](const TReadStatus&, std::string_view AReceived) {
+        steps.push_back(AReceived.size());
+    };
     const TReadResult got = reader.ReadExactly(5, TDeadline::After(2000));
     EXPECT_EQ(got.Data, "ABCDE");
     EXPECT_EQ(reader.Buffered(), "F");
