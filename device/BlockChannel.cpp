@@ -9,8 +9,7 @@ TBlockChannel::Clock::time_point TBlockChannel::After(int AMs) {
 }
 
 int TBlockChannel::RemainingMs(Clock::time_point ADeadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(ADeadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
+    return TDeadline(ADeadline).RemainingMs();
 }
 
 void TBlockChannel::BandwidthWait(int ALength) {

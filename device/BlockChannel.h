@@ -80,7 +80,7 @@ protected:
     using Clock = std::chrono::steady_clock;
     // A deadline AMs from now; a negative AMs is now.
     static Clock::time_point After(int AMs);
-    // What is left until ADeadline, never below 0.
+    // What is left until ADeadline, never below 0, rounded up as TDeadline does.
     static int RemainingMs(Clock::time_point ADeadline);
 
     // Holds a send of ALength bytes back until the previous one has had its time at MaxSendBandwidth.

@@ -139,7 +139,7 @@ void TVexoUSBWinDeviceAPI::SendData(const ByteString& AData, int ATimeOut) {
     const int timeout = ATimeOut == 0 ? FTimeOut : ATimeOut;
     Log("SendData: Bytes: " + std::to_string(AData.size()) + ", TimeOut: " + std::to_string(timeout));
     Log("  Buffer Enviado: " + AData, true);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout, 0));
+    const auto deadline = TDeadline::After(timeout);
     size_t done = 0;
     while (done < AData.size()) {
         const ssize_t n = ::write(FHandle, AData.data() + done, AData.size() - done);
@@ -154,10 +154,9 @@ void TVexoUSBWinDeviceAPI::SendData(const ByteString& AData, int ATimeOut) {
             throw ELinkError(TLinkFault::lkLinkGone, "Erro " + NomeErro(err) + ", ao enviar " +
                                                          std::to_string(AData.size()) + " bytes para USB");
         }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const int left = deadline.RemainingMs();
         pollfd p{FHandle, POLLOUT, 0};
-        const int r = left > 0 ? ::poll(&p, 1, static_cast<int>(left)) : 0;
+        const int r = left > 0 ? ::poll(&p, 1, left) : 0;
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) {
             // The unsent rest is dropped, so a later write does not go out behind a stale one.

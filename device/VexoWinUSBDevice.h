@@ -2,7 +2,6 @@
 #include "device/USBEnumeration.h"
 #include "util/DeadlineReader.h"
 #include "util/Types.h"
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -60,7 +59,6 @@ public:
     void Log(const std::string& AText, bool ATraduz = false);
 
 private:
-    using Clock = std::chrono::steady_clock;
     void OpenPath(const std::string& APath);
     // A read that ended at the end of the file or in an error: the device has gone.
     void RaiseIfGone(const TReadResult& AResult) const;
