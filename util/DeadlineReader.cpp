@@ -5,7 +5,6 @@
 #include <poll.h>
 #include <unistd.h>
 #include <utility>
-#include <vector>
 
 namespace vexo {
 
@@ -32,24 +31,25 @@ ByteString TDeadlineReader::Take(size_t AMax) {
 // A descriptor that polls readable and then has nothing (another reader was quicker, a spurious
 // wake-up) is polled again with what is left of the time.
 TReadStatus TDeadlineReader::StepFd(TDeadline ADeadline) {
-    std::vector<char> chunk(fChunk);
     for (;;) {
         pollfd p{fFd, POLLIN, 0};
         const int r = ::poll(&p, 1, ADeadline.RemainingMs());
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return {TReadEnd::reError, errno};
         if (r == 0) return {TReadEnd::reTimeout, 0};
-        const ssize_t n = ::read(fFd, chunk.data(), chunk.size());
-        if (n > 0) {
-            fBuffer.append(chunk.data(), static_cast<size_t>(n));
-            return {};
-        }
+        // Read straight onto the end of the buffer, then cut it back to what came.
+        const size_t before = fBuffer.size();
+        fBuffer.resize(before + fChunk);
+        const ssize_t n = ::read(fFd, fBuffer.data() + before, fChunk);
+        const int err = errno;
+        fBuffer.resize(before + (n > 0 ? static_cast<size_t>(n) : 0));
+        if (n > 0) return {};
         if (n == 0) return {TReadEnd::reEndOfFile, 0};
-        if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
+        if (err == EINTR || err == EAGAIN || err == EWOULDBLOCK) {
             if (ADeadline.Passed()) return {TReadEnd::reTimeout, 0};
             continue;
         }
-        return {TReadEnd::reError, errno};
+        return {TReadEnd::reError, err};
     }
 }
 

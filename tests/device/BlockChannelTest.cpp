@@ -3,7 +3,9 @@
 #include "device/BlockChannel.h"
 #include <deque>
 #include <gtest/gtest.h>
+#include <string>
 #include <thread>
+#include <utility>
 
 using namespace vexo;
 
