@@ -9,8 +9,7 @@ TBlockChannel::Clock::time_point TBlockChannel::After(int AMs) {
 }
 
 int TBlockChannel::RemainingMs(Clock::time_point ADeadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(ADeadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
+    return TDeadline(ADeadline).RemainingMs();
 }
 
 void TBlockChannel::BandwidthWait(int ALength) {
@@ -59,34 +58,40 @@ uint8_t TBlockChannel::RecvByte(int ATimeOut) {
     return b;
 }
 
-bool TBlockChannel::AppendPacket(ByteString& AWork, int ATimeOut, Clock::time_point ADeadline) {
-    const ByteString packet = RecvPacket(InterPacketTimeout ? ATimeOut : RemainingMs(ADeadline));
-    if (LastError() != 0) return false;
-    AWork += packet;
-    return true;
+// A packet that came with an error (a damaged byte) is dropped: the error says so, and handing its
+// bytes out later as good ones would not.
+TDeadlineReader TBlockChannel::PacketReader() {
+    return TDeadlineReader([this](ByteString& AInto, size_t, int AMs) -> TReadStatus {
+        const ByteString packet = RecvPacket(AMs);
+        if (LastError() == TimeoutCode()) return {TReadEnd::reTimeout, 0};
+        if (LastError() != 0) return {TReadEnd::reError, LastError()};
+        AInto += packet;
+        return {};
+    });
 }
 
-// Bytes already collected go back to LineBuffer when a read fails, so a timeout never loses data
+// Bytes already collected go back to LineBuffer however a read ends, so a timeout never loses data
 // that did arrive; the next read returns them first.
+template <class F> TReadResult TBlockChannel::ReadThrough(F ARead) {
+    TDeadlineReader reader = PacketReader();
+    try {
+        TReadResult result = ARead(reader);
+        LineBuffer = reader.Take() + LineBuffer;
+        return result;
+    } catch (...) {
+        LineBuffer = reader.Take() + LineBuffer;
+        throw;
+    }
+}
+
 ByteString TBlockChannel::RecvBufferStr(int ALength, int ATimeOut) {
     ClearError();
     if (ALength <= 0) return {};
-    const auto deadline = After(ATimeOut);
-    ByteString result;
-    try {
-        while (result.size() < static_cast<size_t>(ALength))
-            if (!AppendPacket(result, ATimeOut, deadline)) break;
-    } catch (...) {
-        LineBuffer = result + LineBuffer;
-        throw;
-    }
-    if (LastError() != 0) {
-        LineBuffer = result + LineBuffer;
-        return {};
-    }
-    LineBuffer = result.substr(static_cast<size_t>(ALength)) + LineBuffer;
-    result.resize(static_cast<size_t>(ALength));
-    return result;
+    const auto deadline = TDeadline::After(ATimeOut);
+    return ReadThrough([&](TDeadlineReader& AReader) {
+               return AReader.ReadExactly(static_cast<size_t>(ALength), deadline);
+           })
+        .Data;
 }
 
 // Position and length of the line end in AWork, for a CR LF terminator under ConvertLineEnd.
@@ -105,26 +110,14 @@ ByteString TBlockChannel::RecvTerminated(int ATimeOut, const ByteString& ATermin
     ClearError();
     if (ATerminator.empty()) return {};
     const bool lineEnd = ConvertLineEnd && ATerminator == "\r\n";
-    const auto deadline = After(ATimeOut);
-    ByteString work;
-    try {
-        for (;;) {
-            size_t pos = ByteString::npos, len = ATerminator.size();
-            if (lineEnd ? FindLineEnd(work, pos, len) : (pos = work.find(ATerminator)) != ByteString::npos) {
-                LineBuffer = work.substr(pos + len) + LineBuffer;
-                return work.substr(0, pos);
-            }
-            if (MaxLineLength > 0 && work.size() > static_cast<size_t>(MaxLineLength)) {
-                SetError(MaxBufferCode());
-                break;
-            }
-            if (!AppendPacket(work, ATimeOut, deadline)) break;
-        }
-    } catch (...) {
-        LineBuffer = work + LineBuffer;
-        throw;
-    }
-    LineBuffer = work + LineBuffer;
+    const auto deadline = TDeadline::After(ATimeOut);
+    const size_t limit = MaxLineLength > 0 ? static_cast<size_t>(MaxLineLength) : 0;
+    TReadResult got = ReadThrough([&](TDeadlineReader& AReader) {
+        return lineEnd ? AReader.ReadUntil(FindLineEnd, deadline, limit)
+                       : AReader.ReadUntil(ATerminator, deadline, limit);
+    });
+    if (got.End == TReadEnd::reOverflow) SetError(MaxBufferCode());
+    if (got.Complete()) return std::move(got.Data);
     ExceptCheck();
     return {};
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "util/DeadlineReader.h"
 #include "util/Exception.h"
 #include "util/Types.h"
 #include <chrono>
@@ -33,8 +34,6 @@ public:
 
     // Raise an error whenever an operation ends with a non-zero LastError.
     bool RaiseExcept = false;
-    // Every wait for more data gets the full timeout again; when false the timeout bounds the whole call.
-    bool InterPacketTimeout = true;
     // Longest work string of a terminated read (0 = unlimited).
     int MaxLineLength = 0;
     // With a CR LF terminator, any of CR, LF, CR LF or LF CR ends a line.
@@ -56,7 +55,8 @@ public:
     virtual ByteString RecvPacket(int ATimeOut) = 0;
     // One byte; 0 when nothing came (after raising when RaiseExcept is set).
     uint8_t RecvByte(int ATimeOut);
-    // Exactly ALength bytes; bytes beyond ALength stay in LineBuffer.
+    // Exactly ALength bytes; bytes beyond ALength stay in LineBuffer. The timeout bounds the whole
+    // read, however the bytes trickle in; so it does for a terminated read.
     ByteString RecvBufferStr(int ALength, int ATimeOut);
     // The bytes before ATerminator, which is consumed; what follows stays in LineBuffer.
     ByteString RecvTerminated(int ATimeOut, const ByteString& ATerminator);
@@ -80,7 +80,7 @@ protected:
     using Clock = std::chrono::steady_clock;
     // A deadline AMs from now; a negative AMs is now.
     static Clock::time_point After(int AMs);
-    // What is left until ADeadline, never below 0.
+    // What is left until ADeadline, never below 0, rounded up as TDeadline does.
     static int RemainingMs(Clock::time_point ADeadline);
 
     // Holds a send of ALength bytes back until the previous one has had its time at MaxSendBandwidth.
@@ -104,8 +104,10 @@ protected:
     virtual int MaxBufferCode() const = 0;
 
 private:
-    // One more packet onto AWork, waiting as InterPacketTimeout says; false when the read failed.
-    bool AppendPacket(ByteString& AWork, int ATimeOut, Clock::time_point ADeadline);
+    // A reader whose steps are this channel's packet reads; it starts with LineBuffer's bytes.
+    TDeadlineReader PacketReader();
+    // ARead on a PacketReader; what that reader still holds goes back in front of LineBuffer.
+    template <class F> TReadResult ReadThrough(F ARead);
 
     Clock::time_point fNextSend{};
     int fLastError = 0;

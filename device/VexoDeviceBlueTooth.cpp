@@ -5,6 +5,7 @@
 #include "util/Strings.h"
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
@@ -16,16 +17,9 @@ namespace vexo {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // The printers among Bluetooth devices: the imaging major class, bits 9 and 10 of the class of device.
 constexpr uint32_t kImagingBits = 0x600;
 constexpr int kMaxReconexoes = 5;
-
-int RemainingMs(Clock::time_point ADeadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(ADeadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 
 // A broken stream is an I/O failure whatever its cause; the send reconnects on exactly these.
 ELinkError IOException(int AErrno) {
@@ -89,12 +83,14 @@ void TVexoDeviceBlueTooth::Abrir() {
         DoException(Exception("Erro ao conectar com Dispositivo [" + fsDispositivo.Name + "]"));
     }
     fsSocket = fd;
+    fsLeitor.SetFd(fd);
 }
 
 void TVexoDeviceBlueTooth::Fechar() {
     if (fsSocket >= 0) ::close(fsSocket);
     fsSocket = -1;
-    fsInternalBuffer.clear();
+    fsLeitor.SetFd(-1);
+    fsLeitor.Clear();
 }
 
 void TVexoDeviceBlueTooth::ExigirConexao() {
@@ -106,7 +102,7 @@ void TVexoDeviceBlueTooth::ExigirConexao() {
 // AFeito counts what the platform took, across reconnections: a stream that broke is resumed
 // after the last byte it accepted, never sent again from the start.
 void TVexoDeviceBlueTooth::EnviarTudo(const ByteString& AString, size_t& AFeito) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(fsManager->SocketTimeOut, 1));
+    const auto deadline = TDeadline::After(std::max(fsManager->SocketTimeOut, 1));
     while (AFeito < AString.size()) {
         const ssize_t n =
             ::send(fsSocket, AString.data() + AFeito, AString.size() - AFeito, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -117,7 +113,7 @@ void TVexoDeviceBlueTooth::EnviarTudo(const ByteString& AString, size_t& AFeito)
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN) throw IOException(errno);
         pollfd p{fsSocket, POLLOUT, 0};
-        const int r = ::poll(&p, 1, RemainingMs(deadline));
+        const int r = ::poll(&p, 1, deadline.RemainingMs());
         // A device that takes nothing more within the time is still there: what it has may be half a
         // frame, and sending it all again would deliver that half twice.
         if (r == 0)
@@ -153,49 +149,26 @@ void TVexoDeviceBlueTooth::EnviaString(const ByteString& AString) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-bool TVexoDeviceBlueTooth::Receber(Clock::time_point ADeadline) {
-    for (;;) {
-        pollfd p{fsSocket, POLLIN, 0};
-        const int r = ::poll(&p, 1, RemainingMs(ADeadline));
-        if (r < 0 && errno == EINTR) continue;
-        if (r == 0) return false;
-        char buffer[4096];
-        const ssize_t n = r > 0 ? ::recv(fsSocket, buffer, sizeof buffer, MSG_DONTWAIT) : -1;
-        if (n > 0) {
-            fsInternalBuffer.append(buffer, static_cast<size_t>(n));
-            return true;
-        }
-        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-        // The far end closed or the link broke: silence from here on would be a lie.
-        DoException(IOException(n == 0 ? ECONNRESET : errno));
-    }
+// The far end closed or the link broke: silence from here on would be a lie.
+void TVexoDeviceBlueTooth::ExigirVivo(const TReadResult& AResult) {
+    if (AResult.End == TReadEnd::reError || AResult.End == TReadEnd::reEndOfFile)
+        DoException(IOException(AResult.End == TReadEnd::reEndOfFile ? ECONNRESET : AResult.Error));
 }
 
 ByteString TVexoDeviceBlueTooth::LeString(int ATimeOutMilissegundos, int NumBytes,
                                           const ByteString& Terminador) {
     ExigirConexao();
-    const int ms = ATimeOutMilissegundos == 0 ? 5000 : ATimeOutMilissegundos;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(ms, 0));
+    const auto deadline = TDeadline::After(ATimeOutMilissegundos == 0 ? 5000 : ATimeOutMilissegundos);
     if (NumBytes > 0) {
-        while (fsInternalBuffer.size() < static_cast<size_t>(NumBytes))
-            if (!Receber(deadline)) break;
-        ByteString result = fsInternalBuffer.substr(0, static_cast<size_t>(NumBytes));
-        fsInternalBuffer.erase(0, result.size());
-        return result;
+        const size_t wanted = static_cast<size_t>(NumBytes);
+        TReadResult got = fsLeitor.ReadExactly(wanted, deadline);
+        ExigirVivo(got);
+        return got.Complete() ? std::move(got.Data) : fsLeitor.Take(wanted);
     }
-    if (!Terminador.empty()) {
-        for (;;) {
-            const size_t pos = fsInternalBuffer.find(Terminador);
-            if (pos != ByteString::npos) {
-                ByteString result = fsInternalBuffer.substr(0, pos);
-                fsInternalBuffer.erase(0, pos + Terminador.size());
-                return result;
-            }
-            if (!Receber(deadline)) return {};
-        }
-    }
-    if (fsInternalBuffer.empty()) Receber(deadline);
-    return std::exchange(fsInternalBuffer, {});
+    TReadResult got = Terminador.empty() ? fsLeitor.ReadSome(ByteString::npos, deadline)
+                                         : fsLeitor.ReadUntil(Terminador, deadline);
+    ExigirVivo(got);
+    return std::move(got.Data);
 }
 
 } // namespace vexo

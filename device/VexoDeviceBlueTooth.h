@@ -1,7 +1,7 @@
 #pragma once
 #include "device/BlueZManager.h"
 #include "device/VexoDeviceClass.h"
-#include <chrono>
+#include "util/DeadlineReader.h"
 #include <functional>
 #include <memory>
 #include <string>
@@ -30,7 +30,7 @@ public:
     bool TemPermissao() const { return fsTemPermissao; }
     bool Conectado() const { return fsSocket >= 0; }
     const TBlueToothDeviceInfo& Dispositivo() const { return fsDispositivo; }
-    const ByteString& InternalBuffer() const { return fsInternalBuffer; }
+    const ByteString& InternalBuffer() const { return fsLeitor.Buffered(); }
 
     int GetTimeOutMilissegundos() override { return fsManager->SocketTimeOut; }
     void SetTimeOutMilissegundos(int AValue) override { fsManager->SocketTimeOut = AValue; }
@@ -47,14 +47,13 @@ private:
     void Abrir();
     void Fechar();
     void EnviarTudo(const ByteString& AString, size_t& AFeito);
-    // One receive into fsInternalBuffer before ADeadline; false when nothing came.
-    bool Receber(std::chrono::steady_clock::time_point ADeadline);
+    void ExigirVivo(const TReadResult& AResult);
     void ExigirConexao();
 
     std::unique_ptr<TBlueZManager> fsManager;
     TBlueToothDeviceInfo fsDispositivo;
     int fsSocket = -1;
-    ByteString fsInternalBuffer;
+    TDeadlineReader fsLeitor;
     bool fsTemPermissao = false;
 };
 

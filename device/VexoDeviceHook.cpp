@@ -2,18 +2,10 @@
 #include "device/VexoDevice.h"
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <thread>
 
 namespace vexo {
-
-namespace {
-
-bool TerminaCom(const ByteString& AText, const ByteString& ASuffix) {
-    return AText.size() >= ASuffix.size() &&
-           AText.compare(AText.size() - ASuffix.size(), ASuffix.size(), ASuffix) == 0;
-}
-
-} // namespace
 
 void TVexoDeviceHook::Conectar(const std::string& APorta, int ATimeOutMilissegundos) {
     TVexoDeviceClass::Conectar(APorta, ATimeOutMilissegundos);
@@ -22,6 +14,7 @@ void TVexoDeviceHook::Conectar(const std::string& APorta, int ATimeOutMilissegun
 
 void TVexoDeviceHook::Desconectar(bool IgnorarErros) {
     TVexoDeviceClass::Desconectar(IgnorarErros);
+    fsLeitor.Clear();
     if (fsHookDesativar) fsHookDesativar(fpPorta);
 }
 
@@ -31,40 +24,32 @@ void TVexoDeviceHook::EnviaString(const ByteString& AString) {
     fsHookEnviaString(AString);
 }
 
+// A hook that answers at once with nothing is asked again after a short pause, not in a spin.
+TReadStatus TVexoDeviceHook::Pedir(ByteString& AInto, size_t AWanted, int ATimeOut) {
+    using Clock = std::chrono::steady_clock;
+    const auto inicio = Clock::now();
+    ByteString chunk;
+    fsHookLeString(static_cast<int>(std::min<size_t>(AWanted, INT_MAX)), ATimeOut, chunk);
+    if (chunk.empty()) {
+        const auto passou =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - inicio).count();
+        const long long resta = ATimeOut - passou;
+        if (resta > 0) std::this_thread::sleep_for(std::chrono::milliseconds(std::min(resta, 10LL)));
+    }
+    AInto += chunk;
+    return {};
+}
+
 ByteString TVexoDeviceHook::LeString(int ATimeOutMilissegundos, int NumBytes, const ByteString& Terminador) {
     if (!fsHookLeString) return {};
-    using Clock = std::chrono::steady_clock;
-    const auto prazo = Clock::now() + std::chrono::milliseconds(ATimeOutMilissegundos);
-    const auto resta = [&] {
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(prazo - Clock::now()).count();
-        return static_cast<int>(std::max<long long>(ms, 0));
-    };
-    // A chunk that merely holds some bytes must not end a read that waits for its terminator: the
-    // rest of the answer would be left behind as if it were the next one.
-    const bool soTerminador = NumBytes < 1 && !Terminador.empty();
-    const size_t n = static_cast<size_t>(std::max(NumBytes, 1));
-    ByteString result;
-    int tempo = ATimeOutMilissegundos;
-    for (;;) {
-        ByteString chunk;
-        fsHookLeString(soTerminador ? 1 : static_cast<int>(n - result.size()), tempo, chunk);
-        result += chunk;
-        // The terminator may come split over two chunks.
-        if (!Terminador.empty() && !chunk.empty() && TerminaCom(result, Terminador)) {
-            result.resize(result.size() - Terminador.size());
-            break;
-        }
-        if (!soTerminador && result.size() >= n) break;
-        tempo = resta();
-        if (tempo <= 0) break;
-        // A hook that answers at once with nothing is asked again after a short pause, not in a spin.
-        if (chunk.empty()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(tempo, 10)));
-            tempo = resta();
-            if (tempo <= 0) break;
-        }
+    const auto prazo = TDeadline::After(ATimeOutMilissegundos);
+    if (NumBytes >= 1) {
+        const size_t n = static_cast<size_t>(NumBytes);
+        TReadResult got = fsLeitor.ReadExactly(n, prazo);
+        return got.Complete() ? std::move(got.Data) : fsLeitor.Take(n);
     }
-    return result;
+    if (!Terminador.empty()) return fsLeitor.ReadUntil(Terminador, prazo).Data;
+    return fsLeitor.ReadSome(ByteString::npos, prazo).Data;
 }
 
 } // namespace vexo

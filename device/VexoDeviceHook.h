@@ -1,5 +1,6 @@
 #pragma once
 #include "device/VexoDeviceClass.h"
+#include "util/DeadlineReader.h"
 #include <functional>
 #include <string>
 
@@ -22,15 +23,22 @@ public:
     // HookDesativar gets the port of the last Conectar.
     void Desconectar(bool IgnorarErros = true) override;
     void EnviaString(const ByteString& AString) override;
-    // Asks HookLeString for chunks until NumBytes (at least 1) have come, or, with a terminator and
-    // no NumBytes, until what came ends with the terminator (dropped from the result); or until the
-    // timeout has passed.
+    // Asks HookLeString for chunks, each for what the read still misses, with what is left of the
+    // time. NumBytes first (what came of them when the time is up), then Terminador (dropped from the
+    // result; nothing when the time is up), else whatever comes. Bytes a chunk holds beyond the read
+    // stay for the next one.
     ByteString LeString(int ATimeOutMilissegundos, int NumBytes, const ByteString& Terminador) override;
 
     TVexoDeviceHookAtivar fsHookAtivar;
     TVexoDeviceHookDesativar fsHookDesativar;
     TVexoDeviceHookEnviaString fsHookEnviaString;
     TVexoDeviceHookLeString fsHookLeString;
+
+private:
+    TReadStatus Pedir(ByteString& AInto, size_t AWanted, int ATimeOut);
+
+    TDeadlineReader fsLeitor{
+        [this](ByteString& AInto, size_t AWanted, int ATimeOut) { return Pedir(AInto, AWanted, ATimeOut); }};
 };
 
 } // namespace vexo

@@ -110,16 +110,26 @@ TEST_F(HookFixture, ACountedReadAsksForWhatIsStillMissing) {
     EXPECT_EQ(device.LeString(2000, 1, {}), std::string(1, '\0'));
     host.chunks = {"\x1B"};
     EXPECT_EQ(device.LeByte(2000), 0x1B);
-    // With both a count and a terminator, the terminator ends the read too.
-    host.chunks = {"12\x03"};
-    EXPECT_EQ(device.LeString(2000, 10, "\x03"), "12");
+    // A count comes first, as with every kind: the terminator is then a byte like any other, and a
+    // chunk that brings more than the count keeps the rest for the next read.
+    host.chunks = {"12\x03", "45678"};
+    EXPECT_EQ(device.LeString(2000, 5, "\x03"), "12\x03"
+                                                "45");
+    host.calls.clear();
+    EXPECT_EQ(device.LeString(2000, 3, {}), "678");
+    EXPECT_TRUE(host.calls.empty());
 }
 
 TEST_F(HookFixture, TheDeadlineEndsAReadThatGetsNothing) {
     host.chunks = {"AB"};
-    EXPECT_EQ(device.LeString(100, 0, "\x03"), "AB"); // the terminator never came
+    // The terminator never came: no line, and the bytes wait for the next read.
+    EXPECT_EQ(device.LeString(100, 0, "\x03"), "");
     // A hook that answers at once with nothing is not asked in a spin: a pause of about 10 ms after
     // each empty answer bounds the calls.
+    EXPECT_LE(host.calls.size(), 100u / 10 + 2);
+    host.calls.clear();
+    // A counted read that runs out of time gives what came of it.
+    EXPECT_EQ(device.LeString(100, 4, {}), "AB");
     EXPECT_LE(host.calls.size(), 100u / 10 + 2);
     host.calls.clear();
     EXPECT_EQ(device.LeString(100, 4, {}), "");
@@ -138,4 +148,13 @@ TEST_F(HookFixture, AHookThatWaitsItsTimeoutIsAskedOnce) {
     });
     EXPECT_EQ(device.LeString(50, 0, "\x03"), "");
     EXPECT_EQ(calls, 1);
+}
+
+TEST_F(HookFixture, BytesKeptForTheNextReadDoNotOutliveTheConnection) {
+    host.chunks = {"ABCD"};
+    EXPECT_EQ(device.LeString(1000, 2, {}), "AB");
+    device.Desativar();
+    device.Ativar();
+    host.chunks = {"new"};
+    EXPECT_EQ(device.LeString(1000, 0, {}), "new");
 }
