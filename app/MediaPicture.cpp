@@ -18,11 +18,6 @@ void TMediaPicture::SetWithBytes(media::Picture AImage, media::MediaType AFormat
     OwnBytes = std::move(ABytes);
 }
 
-media::UploadPlan TMediaPicture::Upload(const media::UploadOptions& AOptions) const {
-    media::PictureFile file{Image, Type, OwnBytes, OwnBytes.empty()};
-    return media::PrepareUpload(file, AOptions);
-}
-
 QImage ToQImage(const media::Picture& APicture) {
     if (APicture.Empty()) return {};
     const QImage view(APicture.Pixels.data(), APicture.Width, APicture.Height, APicture.Width * 4,

@@ -22,9 +22,8 @@ struct TMediaPicture {
     void SetPicture(media::Picture AImage, media::MediaType AType);
     void SetWithBytes(media::Picture AImage, media::MediaType AFormat, vexo::ByteString ABytes);
     void Clear() { SetPicture({}, Type); }
-    // The bytes to upload, the type to declare for them and the notes for the log, by media's
-    // PrepareUpload; a picture without its own bytes (a bitmap, say) is written afresh.
-    media::UploadPlan Upload(const media::UploadOptions& AOptions) const;
+    // The picture as a file to upload; one without its own bytes (a bitmap, say) is written afresh.
+    media::PictureFile AsFile() const { return {Image, Type, OwnBytes, OwnBytes.empty()}; }
 };
 
 // The Multimedia page's state: the picture of "Image", the QR picture of "QRCode", and the PNG form

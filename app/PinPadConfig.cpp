@@ -9,8 +9,8 @@
 #include "app/MediaPicture.h"
 #include "app/PictureFileDialog.h"
 #include "app/PinPadTexts.h"
-#include "device/PinPadMakers.h"
 #include "device/VexoDevice.h"
+#include "pinpad/PinPadDetection.h"
 #include "pinpad/VexoAbecsApplicationLayer.h"
 #include "pinpad/VexoAbecsPinPad.h"
 #include "pinpad/VexoAbecsTables.h"
@@ -40,7 +40,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr int kLastSerialPort = 64;
 const char* const kActivatedTag = "Tag";
 
 std::string Std(const QString& AText) {
@@ -222,7 +221,7 @@ void TfrMain::ApplicationEvents1Exception(const std::exception& E) {
 void TfrMain::FindSerialPorts(QStringList& AList) {
     AList.clear();
     std::vector<std::string> ports;
-    VexoAbecsPinPad1->Device().AcharPortasSeriais(ports, kLastSerialPort);
+    VexoAbecsPinPad1->Device().AcharPortasSeriais(ports, vexo::kLastProbedSerialPort);
     for (const auto& port : ports)
         AList << QString::fromStdString(port);
 }
@@ -357,34 +356,13 @@ void TfrMain::btSearchSerialPortsClick() {
 void TfrMain::btDetectPinPadClick() {
     auto& pp = *VexoAbecsPinPad1;
     if (pp.IsBusy()) return;
-    // Serial ports and the PIN-pad makers' serial nodes only: a USB name may be a printer, which would
-    // print the probe.
-    QStringList ports;
-    for (const auto& port : vexo::PinPadCandidatePorts(pp.Device(), kLastSerialPort))
-        ports << QString::fromStdString(port);
-    QString found;
-    for (const QString& port : ports) {
-        if (!found.isEmpty()) break;
-        // Every failure of an attempt only means "not here": on to the next port.
-        try {
-            pp.Disable();
-            pp.SetPort(Std(port));
-            pp.Enable();
-            pp.OPN();
-            pp.CLO(std::string());
-            found = QString::fromStdString(pp.Port());
-        } catch (...) {
-        }
-        try {
-            pp.Disable();
-        } catch (...) {
-        }
-    }
+    const QString found = QString::fromStdString(vexo::DetectPinPad(pp).Found);
     if (found.isEmpty()) {
         fMessageBox(tr("PinPad not Found"));
         return;
     }
     fMessageBox(tr("PinPad Found on ") + found);
+    QStringList ports;
     FindPorts(ports);
     RefillPortBox(ports);
     cbxPort->setEditText(found);

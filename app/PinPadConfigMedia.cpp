@@ -5,7 +5,7 @@
 #include "media/PictureCodecs.h"
 #include "media/PictureIO.h"
 #include "media/QRCode.h"
-#include "media/Scaling.h"
+#include "pinpad/PictureUpload.h"
 #include "pinpad/VexoAbecsApplicationLayer.h"
 #include "pinpad/VexoAbecsErrors.h"
 #include "pinpad/VexoAbecsPinPad.h"
@@ -31,11 +31,6 @@ namespace {
 
 std::string Std(const QString& AText) {
     return AText.toStdString();
-}
-
-vexo::TVexoAbecsPinPadMediaType PinPadMediaType(media::MediaType AType) {
-    // Same values on both sides, by design of the media library.
-    return static_cast<vexo::TVexoAbecsPinPadMediaType>(AType);
 }
 
 // "##0.000": three decimals, no thousands separator, the locale's decimal separator.
@@ -154,15 +149,8 @@ void TfrMain::btMediaLoadClick() {
     const TMediaPicture& picture = fMediaPage->Media;
     if (picture.Image.Empty())
         throw vexo::Exception(tr("No picture to load: pick a picture file first").toStdString());
-    const auto capabilities = VexoAbecsPinPad1->GetPinPadCapabilities();
-    media::UploadOptions options;
-    options.Form = fMediaPage->Form;
-    options.AsIs = cbMediaAsIs->isChecked();
-    options.TakesPng = capabilities.MediaPNGisSupported;
-    options.TakesJpeg = capabilities.MediaJPGisSupported;
-    options.DisplayCols = static_cast<int>(capabilities.DisplayGraphicPixels.Cols);
-    options.DisplayRows = static_cast<int>(capabilities.DisplayGraphicPixels.Rows);
-    const media::UploadPlan plan = picture.Upload(options);
+    const media::UploadPlan plan = vexo::PlanPictureUpload(*VexoAbecsPinPad1, picture.AsFile(),
+                                                           fMediaPage->Form, cbMediaAsIs->isChecked());
     for (const std::string& note : plan.Notes)
         AddToLog(QStringLiteral("- ") + QString::fromStdString(note));
     UploadMedia(edMediaLoad->text(), plan.Bytes, plan.Type);
@@ -178,18 +166,14 @@ void TfrMain::btPaintQRCodeClick() {
 }
 
 void TfrMain::btSendQRCodeClick() {
-    const auto display = VexoAbecsPinPad1->GetPinPadCapabilities().DisplayGraphicPixels;
-    const int side =
-        media::QRCodeSideForDisplay(static_cast<int>(display.Cols), static_cast<int>(display.Rows));
-    if (side >= 1 && fMediaPage->QRCode.Empty())
+    if (vexo::QRCodeSideFor(*VexoAbecsPinPad1) >= 1 && fMediaPage->QRCode.Empty())
         throw vexo::Exception(tr("No QR code to send: the QR text is empty").toStdString());
     // A second send scales the picture already sent, which at the same size leaves it as it is.
-    media::Picture scaled = media::ScaleQRCodeForDisplay(fMediaPage->QRCode, static_cast<int>(display.Cols),
-                                                         static_cast<int>(display.Rows));
-    const vexo::ByteString png = media::EncodePng(scaled, fMediaPage->Form);
-    fMediaPage->QRCode = std::move(scaled);
+    vexo::TQRCodeUpload upload =
+        vexo::PlanQRCodeUpload(*VexoAbecsPinPad1, fMediaPage->QRCode, fMediaPage->Form);
+    fMediaPage->QRCode = std::move(upload.Scaled);
     ShowQRCodePicture();
-    UploadMedia(edQRCodeImgName->text(), png, media::MediaType::mtPNG);
+    UploadMedia(edQRCodeImgName->text(), upload.Plan.Bytes, upload.Plan.Type);
 }
 
 void TfrMain::UploadMedia(const QString& AName, const std::string& ABytes, media::MediaType AType) {
@@ -200,7 +184,7 @@ void TfrMain::UploadMedia(const QString& AName, const std::string& ABytes, media
     BeginMediaLoad();
     try {
         std::stringstream file(ABytes);
-        VexoAbecsPinPad1->LoadMedia(name, file, PinPadMediaType(AType));
+        VexoAbecsPinPad1->LoadMedia(name, file, vexo::PinPadMediaType(AType));
     } catch (...) {
         EndMediaLoad();
         throw;

@@ -226,6 +226,14 @@ void TfrMain::btMNUClick() {
     } catch (const vexo::EVexoAbecsPinPadTimeout&) {
         pMNUResponse->setText(tr("USER TIMEOUT"));
     }
+    // An option longer than the PIN pad holds went out cut; the operator is told what was left out.
+    const auto lines = [](const std::vector<std::string>& AList) {
+        std::string text;
+        for (const std::string& line : AList)
+            text += (text.empty() ? "" : "\r") + line;
+        return text;
+    };
+    NoteDroppedText(QStringLiteral("MNU"), lines(options), lines(vexo::MenuOptionsAsSent(options)));
 }
 
 void TfrMain::cbMNUHotKeyClick() {

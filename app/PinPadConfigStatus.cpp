@@ -7,6 +7,7 @@
 #include "pinpad/VexoAbecsErrors.h"
 #include "pinpad/VexoAbecsMsgFormat.h"
 #include "pinpad/VexoAbecsPinPad.h"
+#include "pinpad/VexoAbecsReturnCode.h"
 #include "pinpad/VexoAbecsTables.h"
 #include <QLabel>
 #include <QStatusBar>
@@ -15,16 +16,6 @@
 namespace kestrel {
 
 namespace {
-
-// The error the engine raises for a return code other than 0, as opposed to a failure of the link or
-// of the window itself.
-bool IsReturnCodeError(const vexo::TVexoAbecsPinPad& APinPad, const std::exception& E) {
-    const auto& response = APinPad.Response();
-    if (!dynamic_cast<const vexo::EVexoAbecsPinPadError*>(&E)) return false;
-    if (response.ID().empty() || response.STAT() == vexo::ST_OK) return false;
-    return std::string(E.what()) == vexo::Format("Error: %d - %s", response.STAT(),
-                                                 vexo::ReturnStatusMessage(response.STAT()).c_str());
-}
 
 // GKY answers with the key pressed as its return code: a function key or CLEAR is an answer, not a
 // failure.
@@ -73,7 +64,7 @@ void TfrMain::ShowResponseStatus() {
 }
 
 void TfrMain::ShowErrorStatus(const std::exception& E) {
-    if (IsReturnCodeError(*VexoAbecsPinPad1, E)) {
+    if (vexo::IsReturnCodeError(*VexoAbecsPinPad1, E)) {
         const int32_t stat = VexoAbecsPinPad1->Response().STAT();
         ShowStatus(TStatusKind::skError, tr("STAT: %1").arg(stat),
                    QString::fromStdString(vexo::ReturnStatusMessage(stat)));

@@ -5,6 +5,7 @@
 #include "pinpad/VexoAbecsErrors.h"
 #include "pinpad/VexoAbecsMsgFormat.h"
 #include "pinpad/VexoAbecsPacket.h"
+#include "pinpad/VexoAbecsReturnCode.h"
 #include "pinpad/VexoAbecsTables.h"
 
 #include <chrono>
@@ -122,11 +123,7 @@ int CheckEnv::HostStep(const std::function<void()>& AStep) {
         AStep();
         return host.Response().STAT();
     } catch (const vexo::EVexoAbecsPinPadError& e) {
-        const auto& response = host.Response();
-        if (!response.ID().empty() && response.STAT() != 0 &&
-            e.Message() == vexo::Format("Error: %d - %s", response.STAT(),
-                                        vexo::ReturnStatusMessage(response.STAT()).c_str()))
-            return response.STAT();
+        if (vexo::IsReturnCodeError(host, e)) return host.Response().STAT();
         Note(false, std::string("no answer: ") + e.ClassName() + ": " + e.Message());
         Fail(e.Message());
         return -1;

@@ -1,6 +1,7 @@
 #include "cli/CommandSet.h"
 
 #include "cli/SendCommand.h"
+#include "pinpad/VexoAbecsCommandLimits.h"
 
 #include <CLI/CLI.hpp>
 
@@ -27,6 +28,11 @@ struct CommandSet::Arguments {
 };
 
 namespace {
+
+std::string DigitsHelp(const char* AWhich) {
+    return std::string(AWhich) + " digits, 0 to " + std::to_string(vexo::kMaxGcdDigits) +
+           " (a named prompt has its own)";
+}
 
 CLI::App* Sub(CLI::App& AApp, const char* AName, const char* ADescription) {
     CLI::App* sub = AApp.add_subcommand(AName, ADescription);
@@ -76,11 +82,13 @@ CommandSet::CommandSet(CLI::App& AApp) : fApp(AApp), fArgs(std::make_unique<Argu
     gcd->add_option("PROMPT", a.Gcd.Prompt,
                     "a prompt name (msgDigiteCPF, or DigiteCPF) or its ABECS prompt number (7)")
         ->required();
-    gcd->add_option("--min", a.Gcd.Min, "fewest digits, 0 to 255 (a named prompt has its own)");
-    gcd->add_option("--max", a.Gcd.Max, "most digits, 0 to 255 (a named prompt has its own)");
+    gcd->add_option("--min", a.Gcd.Min, DigitsHelp("fewest"));
+    gcd->add_option("--max", a.Gcd.Max, DigitsHelp("most"));
     gcd->add_option("--wait", a.Gcd.Wait, "seconds the PIN pad waits, 1 to 255 (0: its own limit)");
     CLI::App* mnu = Sub(AApp, "mnu", "let the cardholder choose one of the OPTIONs (MNU)");
-    mnu->add_option("OPTION", a.List, "an option of at most 24 characters")->required();
+    mnu->add_option("OPTION", a.List,
+                    "an option of at most " + std::to_string(vexo::kMaxMenuOptionSize) + " characters")
+        ->required();
     mnu->add_option("--title", a.Title, "the menu's title");
     mnu->add_option("--wait", a.Wait, "seconds the PIN pad waits, 1 to 255 (0: its own limit)");
     CLI::App* cex = Sub(AApp, "cex", "wait for a key or card event (CEX)");

@@ -3,17 +3,18 @@
 #include "cli/Commands.h"
 
 #include "cli/Progress.h"
-#include "device/PinPadMakers.h"
 #include "device/VexoDevice.h"
 #include "media/MediaError.h"
 #include "media/MediaType.h"
 #include "media/PictureIO.h"
 #include "media/QRCode.h"
-#include "media/Scaling.h"
-#include "media/UploadForm.h"
+#include "pinpad/PictureUpload.h"
+#include "pinpad/PinPadDetection.h"
 #include "pinpad/VexoAbecsApplicationLayer.h"
+#include "pinpad/VexoAbecsCommandLimits.h"
 #include "pinpad/VexoAbecsMsgFormat.h"
 #include "pinpad/VexoAbecsPinPad.h"
+#include "pinpad/VexoAbecsReturnCode.h"
 #include "pinpad/VexoAbecsTables.h"
 #include "trace/MessageDecoder.h"
 #include "trace/ValueText.h"
@@ -196,49 +197,6 @@ void Upload(CommandContext& AContext, CommandResult& AResult, const std::string&
     if (AShow) pinpad.DSI(AName);
 }
 
-const char* KeyName(int ACode) {
-    switch (ACode) {
-    case vexo::ST_OK:
-        return "ENTER";
-    case vexo::ST_F1:
-        return "F1";
-    case vexo::ST_F2:
-        return "F2";
-    case vexo::ST_F3:
-        return "F3";
-    case vexo::ST_F4:
-        return "F4";
-    case vexo::ST_BACKSP:
-        return "CLEAR";
-    case vexo::ST_CANCEL:
-        return "CANCEL";
-    default:
-        return nullptr;
-    }
-}
-
-const char* EventName(const std::string& AEvent) {
-    static const std::pair<const char*, const char*> kEvents[] = {
-        {"00", "ENTER key"},
-        {"02", "up arrow key"},
-        {"03", "down arrow key"},
-        {"04", "F1 key"},
-        {"05", "F2 key"},
-        {"06", "F3 key"},
-        {"07", "F4 key"},
-        {"08", "CLEAR key"},
-        {"13", "CANCEL key"},
-        {"90", "magnetic stripe"},
-        {"91", "card removed"},
-        {"92", "card inserted"},
-        {"93", "no contactless card in time"},
-        {"94", "contactless card presented"},
-    };
-    for (const auto& [code, name] : kEvents)
-        if (AEvent == code) return name;
-    return nullptr;
-}
-
 std::optional<size_t> PromptByName(const std::string& AName) {
     std::string wanted = vexo::LowerCase(AName);
     if (wanted.rfind("msg", 0) == 0) wanted.erase(0, 3);
@@ -410,12 +368,11 @@ PreparedCommand MakeRmc(const std::vector<std::string>& ATexts, bool AStrict) {
 PreparedCommand MakeGky() {
     return {"gky", true, [](CommandContext& AContext, CommandResult& AResult) {
                 const int code = AContext.PinPad.GKY();
-                const char* name = KeyName(code);
+                const char* name = vexo::GkyKeyName(code);
                 if (!name) {
                     // Not a key: the PIN pad gave up (012) or refused the command.
                     AResult.What = Outcome::PinPadError;
-                    AResult.Error =
-                        vexo::Format("Error: %d - %s", code, vexo::ReturnStatusMessage(code).c_str());
+                    AResult.Error = vexo::ReturnCodeErrorMessage(code);
                     return;
                 }
                 AddField(AResult, "key", JsonValue(code), std::to_string(code));
@@ -425,11 +382,11 @@ PreparedCommand MakeGky() {
 }
 
 PreparedCommand MakeGcd(const GcdArgs& AArgs) {
-    if (AArgs.Min > 255 || AArgs.Max > 255) throw BadArguments("gcd: --min and --max must be from 0 to 255");
+    if (const std::string problem =
+            vexo::GcdLimitsProblem(std::max(AArgs.Min, 0), std::max(AArgs.Max, 0), "--min", "--max");
+        !problem.empty())
+        throw BadArguments("gcd: " + problem);
     CheckByte(AArgs.Wait, "gcd: --wait");
-    if (AArgs.Min > 0 && AArgs.Max > 0 && AArgs.Min > AArgs.Max)
-        throw BadArguments("gcd: --min " + std::to_string(AArgs.Min) + " is above --max " +
-                           std::to_string(AArgs.Max));
     const bool byNumber = !AArgs.Prompt.empty() && vexo::EhNumerico(AArgs.Prompt);
     int number = 0;
     std::optional<size_t> named;
@@ -472,8 +429,9 @@ PreparedCommand MakeMnu(const std::vector<std::string>& AOptions, const std::str
         if (AOptions[i].empty())
             throw BadArguments("mnu: option " + std::to_string(i + 1) +
                                " is empty, which would shift the others");
-        if (vexo::TextLength(AOptions[i]) > 24)
-            throw BadArguments("mnu: option " + std::to_string(i + 1) + " is longer than 24 characters");
+        if (vexo::TextLength(AOptions[i]) > vexo::kMaxMenuOptionSize)
+            throw BadArguments("mnu: option " + std::to_string(i + 1) + " is longer than " +
+                               std::to_string(vexo::kMaxMenuOptionSize) + " characters");
     }
     const auto wait = static_cast<uint8_t>(AWait);
     return {"mnu", true, [=](CommandContext& AContext, CommandResult& AResult) {
@@ -505,7 +463,7 @@ PreparedCommand MakeCex(const CexArgs& AArgs) {
                 const ByteString event = AContext.PinPad.Response().GetResponseFromTagValue(vexo::PP_EVENT);
                 const std::string eventText = vexo::AnsiToText(event);
                 AddField(AResult, "event", eventText);
-                if (const char* name = EventName(eventText)) AddField(AResult, "event_name", name);
+                if (const char* name = vexo::CexEventName(eventText)) AddField(AResult, "event_name", name);
                 AddItems(AContext, AResult, ResponseMasking(AContext.Mask));
                 AResult.Primary = eventText;
             }};
@@ -574,23 +532,14 @@ PreparedCommand MakeUpload(const std::string& AFile, const std::string& AName, b
     }
     const std::string name = AName.empty() ? kestrel::media::MediaNameFromFileName(AFile) : AName;
     CheckMediaName(name, "upload: the media name");
-    kestrel::media::UploadOptions options;
-    options.Form = ParsePngFormOption(AForm.PngForm, "upload");
-    options.AsIs = AForm.AsIs;
-    return {"upload", true, [=](CommandContext& AContext, CommandResult& AResult) mutable {
-                // The file as it is needs nothing of the PIN pad; anything else is fitted to it.
-                if (!options.AsIs) {
-                    const auto capabilities = AContext.PinPad.GetPinPadCapabilities();
-                    options.TakesPng = capabilities.MediaPNGisSupported;
-                    options.TakesJpeg = capabilities.MediaJPGisSupported;
-                    options.DisplayCols = static_cast<int>(capabilities.DisplayGraphicPixels.Cols);
-                    options.DisplayRows = static_cast<int>(capabilities.DisplayGraphicPixels.Rows);
-                }
-                const kestrel::media::UploadPlan plan = kestrel::media::PrepareUpload(picture, options);
+    const kestrel::media::PngForm form = ParsePngFormOption(AForm.PngForm, "upload");
+    const bool asIs = AForm.AsIs;
+    return {"upload", true, [=](CommandContext& AContext, CommandResult& AResult) {
+                const kestrel::media::UploadPlan plan =
+                    vexo::PlanPictureUpload(AContext.PinPad, picture, form, asIs);
                 // The type declared to the PIN pad is the format of the bytes it receives, whatever the
                 // file's extension says.
-                Upload(AContext, AResult, name, plan.Bytes,
-                       static_cast<vexo::TVexoAbecsPinPadMediaType>(plan.Type), AShow);
+                Upload(AContext, AResult, name, plan.Bytes, vexo::PinPadMediaType(plan.Type), AShow);
                 AddNotes(AResult, plan.Notes);
             }};
 }
@@ -608,12 +557,11 @@ PreparedCommand MakeQr(const std::string& AText, const std::string& AName, bool 
     const std::string name = AName.empty() ? std::string("QRCODE01") : AName;
     const kestrel::media::PngForm form = ParsePngFormOption(AForm.PngForm, "qr");
     return {"qr", true, [=](CommandContext& AContext, CommandResult& AResult) {
-                const auto display = AContext.PinPad.GetPinPadCapabilities().DisplayGraphicPixels;
-                const kestrel::media::Picture scaled = kestrel::media::ScaleQRCodeForDisplay(
-                    bitmap, static_cast<int>(display.Cols), static_cast<int>(display.Rows));
-                AddField(AResult, "side", JsonValue(scaled.Width), std::to_string(scaled.Width));
-                Upload(AContext, AResult, name, kestrel::media::EncodePng(scaled, form),
-                       vexo::TVexoAbecsPinPadMediaType::mtPNG, AShow);
+                const vexo::TQRCodeUpload upload = vexo::PlanQRCodeUpload(AContext.PinPad, bitmap, form);
+                AddField(AResult, "side", JsonValue(upload.Scaled.Width),
+                         std::to_string(upload.Scaled.Width));
+                Upload(AContext, AResult, name, upload.Plan.Bytes, vexo::PinPadMediaType(upload.Plan.Type),
+                       AShow);
             }};
 }
 
@@ -631,7 +579,7 @@ PreparedCommand MakePorts() {
                     if (AList.empty()) AResult.Lines.push_back("  (none)");
                 };
                 std::vector<std::string> list;
-                device.AcharPortasSeriais(list, 64);
+                device.AcharPortasSeriais(list, vexo::kLastProbedSerialPort);
                 section("serial", "serial ports", std::move(list));
                 list.clear();
                 device.AcharPortasUSB(list);
@@ -647,36 +595,17 @@ PreparedCommand MakePorts() {
 
 PreparedCommand MakeDetect() {
     return {"detect", false, [](CommandContext& AContext, CommandResult& AResult) {
-                TVexoAbecsPinPad& pinpad = AContext.PinPad;
-                const std::vector<std::string> ports = vexo::PinPadCandidatePorts(pinpad.Device(), 64);
-                std::string found;
-                for (const auto& port : ports) {
-                    if (!found.empty()) break;
-                    try {
-                        pinpad.Disable();
-                        pinpad.SetPort(port);
-                        pinpad.Enable();
-                        pinpad.OPN();
-                        pinpad.CLO("");
-                        found = pinpad.Port();
-                    } catch (const std::exception&) {
-                        // A port without a PIN pad is simply not the one; the next is tried.
-                    }
-                    try {
-                        pinpad.Disable();
-                    } catch (const std::exception&) {
-                    }
-                }
-                AResult.Fields.Set("tried", JsonValue::StringArray(ports));
-                if (found.empty()) {
+                const vexo::TPinPadDetection detection = vexo::DetectPinPad(AContext.PinPad);
+                AResult.Fields.Set("tried", JsonValue::StringArray(detection.Candidates));
+                if (detection.Found.empty()) {
                     AResult.What = Outcome::PortNotOpen;
                     AResult.Error = "PinPad not Found";
                     AResult.Fields.Set("port", JsonValue());
                     return;
                 }
-                AResult.Fields.Set("port", found);
-                AResult.Lines.push_back("PinPad Found on " + found);
-                AResult.Primary = found;
+                AResult.Fields.Set("port", detection.Found);
+                AResult.Lines.push_back("PinPad Found on " + detection.Found);
+                AResult.Primary = detection.Found;
             }};
 }
 

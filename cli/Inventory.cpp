@@ -1,9 +1,6 @@
 #include "cli/Inventory.h"
 
-#include "device/PinPadMakers.h"
 #include "device/VexoDevice.h"
-#include "device/VexoDeviceWinUSB.h"
-#include "device/VexoWinUSBDevice.h"
 #include "pinpad/VexoAbecsApplicationLayer.h"
 #include "pinpad/VexoAbecsPinPad.h"
 #include "pinpad/VexoAbecsTables.h"
@@ -54,16 +51,7 @@ std::string Pad(const std::string& AText, size_t AWidth) {
 
 std::vector<CandidatePort> CandidatePorts() {
     vexo::TVexoDevice device;
-    std::vector<CandidatePort> candidates;
-    for (const auto& port : vexo::PinPadCandidatePorts(device, 64))
-        candidates.push_back({port, {}});
-    // The list the makers' nodes came from also names every USB serial node.
-    vexo::TVexoUSBWinDeviceList& usb = device.WinUSB().API().Devices();
-    for (auto& candidate : candidates)
-        for (int i = 0; i < usb.Count(); ++i)
-            if (usb[i].FClassGUID == "tty" && usb[i].FDeviceInterface == candidate.Port)
-                candidate.UsbName = "USB:" + usb[i].DeviceName();
-    return candidates;
+    return vexo::PinPadCandidates(device);
 }
 
 InventoryRow ProbePinPad(const LinkOptions& ALink, const CandidatePort& APort) {

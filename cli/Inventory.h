@@ -4,18 +4,16 @@
 #include "cli/Check.h"
 #include "cli/Result.h"
 #include "cli/Runner.h"
+#include "pinpad/PinPadDetection.h"
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace kestrel::cli {
 
-// A port that may hold a PIN pad: the serial ports (KESTREL_SERIAL_PORTS in their place) and the PIN-pad
-// makers' USB serial nodes; never a printer.
-struct CandidatePort {
-    std::string Port;
-    std::string UsbName; // "USB:Gertec, PPC930" when the port is a USB device's node; empty otherwise
-};
+// A port that may hold a PIN pad, as detection lists them (KESTREL_SERIAL_PORTS in place of the serial
+// ports).
+using CandidatePort = vexo::TPinPadCandidate;
 std::vector<CandidatePort> CandidatePorts();
 
 // What one PIN pad says of itself.

@@ -9,6 +9,7 @@
 #include "pinpad/VexoAbecsErrors.h"
 #include "pinpad/VexoAbecsMsgFormat.h"
 #include "pinpad/VexoAbecsPinPad.h"
+#include "pinpad/VexoAbecsReturnCode.h"
 #include "pinpad/VexoAbecsTables.h"
 
 #include <chrono>
@@ -33,13 +34,6 @@ void TakeResponse(const TVexoAbecsPinPad& APinPad, CommandResult& AResult) {
     AResult.ReturnText = vexo::ReturnStatusMessage(response.STAT());
 }
 
-bool IsEvaluationError(const TVexoAbecsPinPad& APinPad, const std::string& AMessage) {
-    const auto& response = APinPad.Response();
-    if (response.ID().empty() || response.STAT() == 0) return false;
-    return AMessage == vexo::Format("Error: %d - %s", response.STAT(),
-                                    vexo::ReturnStatusMessage(response.STAT()).c_str());
-}
-
 void Classify(const std::exception& AError, const TVexoAbecsPinPad& APinPad, CommandResult& AResult) {
     AResult.Error = AError.what();
     if (dynamic_cast<const BadArguments*>(&AError)) {
@@ -49,7 +43,7 @@ void Classify(const std::exception& AError, const TVexoAbecsPinPad& APinPad, Com
     const auto* error = dynamic_cast<const vexo::Exception*>(&AError);
     AResult.ErrorClass = error ? error->ClassName() : "";
     if (dynamic_cast<const vexo::EVexoAbecsPinPadError*>(&AError)) {
-        if (IsEvaluationError(APinPad, AResult.Error))
+        if (vexo::IsReturnCodeError(APinPad, AError))
             AResult.What = Outcome::PinPadError;
         else if (Interrupted() &&
                  (AResult.Error == "Cancelled by User" || AResult.Error == "Error waiting for CAN response"))

@@ -1,4 +1,5 @@
 #include "pinpad/VexoAbecsPinPad.h"
+#include "pinpad/VexoAbecsReturnCode.h"
 
 #include "device/LinkFault.h"
 #include "device/VexoDevice.h"
@@ -348,7 +349,7 @@ void TVexoAbecsPinPad::WaitForDataPacket(ByteString& AData) {
 void TVexoAbecsPinPad::EvaluateResponse() {
     const int32_t stat = fResponse->STAT();
     LogF(3, "  EvaluateResponse: %d", stat);
-    const std::string message = Format("Error: %d - %s", stat, ReturnStatusMessage(stat).c_str());
+    const std::string message = ReturnCodeErrorMessage(stat);
     if (stat == ST_TIMEOUT) DoException(EVexoAbecsPinPadTimeout(message));
     if (stat != ST_OK) DoException(message);
 }

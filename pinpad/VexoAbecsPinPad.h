@@ -1,5 +1,6 @@
 #pragma once
 #include "pinpad/VexoAbecsAnyCommand.h"
+#include "pinpad/VexoAbecsCommandLimits.h"
 #include "util/Component.h"
 #include "util/Exception.h"
 #include "util/Types.h"
@@ -114,7 +115,7 @@ enum class TVexoAbecsMSGIDX : uint8_t {
     msgCodigoProduto,
 };
 
-constexpr size_t kVexoAbecsMSGIDXCount = 53;
+constexpr size_t kVexoAbecsMSGIDXCount = kGcdPromptCount;
 
 // Names of the prompts as written in the GCD log line, indexed by the enumeration.
 inline constexpr std::array<const char*, kVexoAbecsMSGIDXCount> MSGIDXNames = {

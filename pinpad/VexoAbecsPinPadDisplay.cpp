@@ -1,6 +1,7 @@
 #include "pinpad/VexoAbecsPinPad.h"
 
 #include "pinpad/VexoAbecsApplicationLayer.h"
+#include "pinpad/VexoAbecsCommandLimits.h"
 #include "pinpad/VexoAbecsMsgFormat.h"
 #include "pinpad/VexoAbecsTables.h"
 #include "util/CodePage.h"
@@ -11,7 +12,6 @@ namespace vexo {
 namespace {
 
 constexpr char CR = '\r';
-constexpr size_t kMaxMenuOption = 24;
 
 void Reset(TVexoAbecsCommand& ACommand, const char* AID, bool ABlocking) {
     ACommand.Clear();
@@ -119,7 +119,7 @@ std::string TVexoAbecsPinPad::MNU(std::span<const std::string> ASPE_MNUOPT, cons
     fCommand->AddParamFromTagValue(SPE_DSPMSG, FormatSPE_DSPMSG(ASPE_DSPMSG));
     // Cut after the code-page conversion, so 24 characters are 24 bytes on the wire.
     for (const std::string& option : ASPE_MNUOPT)
-        AddBinaryParam(*fCommand, SPE_MNUOPT, TextToAnsi(option).substr(0, kMaxMenuOption));
+        AddBinaryParam(*fCommand, SPE_MNUOPT, TextToAnsi(option).substr(0, kMaxMenuOptionSize));
     ExecCommand(true);
     return AnsiToText(fResponse->GetResponseFromTagValue(PP_VALUE));
 }

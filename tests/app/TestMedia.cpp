@@ -442,6 +442,21 @@ private slots:
         }
     }
 
+    // A JPEG goes written afresh as PNG to a PIN pad that takes no JPEG, even where its own bytes are
+    // smaller; the log says why.
+    void aJpegGoesAsPngToAPinPadThatTakesNoJpeg() {
+        Profile pngOnly = Profile::Graphic();
+        pngOnly.Jpeg = false;
+        Connect(pngOnly);
+        const Picture noise = Noise(64, 48);
+        Pick(Write(QStringLiteral("photo.jpg"), media::EncodeJpeg(noise, 75)));
+        C<QPushButton>("btMediaLoad")->click();
+        QVERIFY2(!ErrorShown(), qPrintable(Log()));
+        CheckUploaded(QStringLiteral("PHOTO   "), 1);
+        QVERIFY(Log().contains(QStringLiteral("takes no JPEG")));
+        QCOMPARE(media::DecodePng(fSim->Media("PHOTO   ")->Data).Width, 64);
+    }
+
     void aRefusedUploadStopsBeforeListingAndShowing() {
         Connect(Profile::Graphic()); // no GIF
         Pick(Write(QStringLiteral("anim.gif"), kGif));

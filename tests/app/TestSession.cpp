@@ -204,6 +204,16 @@ private slots:
         Press("btMNU");
         QCOMPARE(C<QLabel>("pMNUResponse")->text(), QStringLiteral("02"));
 
+        // An option longer than the PIN pad holds goes out cut, and the window says what was left out.
+        C<QPlainTextEdit>("mMNU")->setPlainText(QStringLiteral("ONE\nTWENTY-FOUR CHARACTERS!!CUT"));
+        fSim->ChooseOption(1);
+        Press("btMNU");
+        QCOMPARE(C<QLabel>("pMNUResponse")->text(), QStringLiteral("01"));
+        QVERIFY2(!ErrorShown(), qPrintable(Log()));
+        QVERIFY2(Log().contains(QStringLiteral("- MNU: 3 character(s) did not fit the display and were not sent: "
+                                               "\"CUT\"")),
+                 qPrintable(Log()));
+
         // The PIN pad's own waiting limit: a quiet "USER TIMEOUT", no error display.
         C<QSpinBox>("seGCDTimeOut")->setValue(1);
         C<QSpinBox>("seMNUTimeOut")->setValue(1);

@@ -202,6 +202,57 @@ TEST_P(CliCommands, PngFormScalingAndAsIs) {
     EXPECT_EQ(Sim().Media("ASIS")->Data, bytes);
 }
 
+// Every upload asks the PIN pad what it takes first, as the window does: --as-is as well, so a picture
+// larger than the display is named; a JPEG goes as PNG to a PIN pad that takes no JPEG, and a QR code
+// as JPEG to one that takes no PNG.
+TEST_P(CliCommands, UploadsAskThePinPadWhatItTakes) {
+    kestrel::sim::Profile pngOnly = kestrel::sim::Profile::Graphic();
+    pngOnly.Jpeg = false;
+    Start(pngOnly);
+    ASSERT_EQ(Cli({"opn"}).Status, 0);
+    const std::string wide = TempPath("wide.png");
+    WriteFile(wide, kestrel::media::EncodePng(kestrel::media::MakePicture(960, 360, 0x2080C0FFu)));
+    const std::string asIs = Json({"upload", wide, "--as-is", "--name", "ASIS"});
+    EXPECT_NE(JsonGet(asIs, "d['result']['notes'][0]").find("sent as it is, as asked"), std::string::npos)
+        << asIs;
+
+    // Noise, so the file's own JPEG bytes are smaller than any PNG of it.
+    kestrel::media::Picture noise = kestrel::media::MakePicture(64, 48);
+    uint64_t state = 42;
+    for (size_t i = 0; i < noise.Pixels.size(); ++i) {
+        state = state * 6364136223846793005u + 1442695040888963407u;
+        noise.Pixels[i] = static_cast<uint8_t>(i % 4 == 3 ? 255 : state >> 56);
+    }
+    const std::string photo = TempPath("photo.jpg");
+    WriteFile(photo, kestrel::media::EncodeJpeg(noise, 75));
+    const std::string json = Json({"upload", photo});
+    EXPECT_EQ(JsonGet(json, "d['result']['type']"), "PNG") << json;
+    EXPECT_NE(JsonGet(json, "d['result']['notes'][0]").find("takes no JPEG"), std::string::npos) << json;
+    ASSERT_TRUE(Sim().Media("PHOTO").has_value());
+    EXPECT_EQ(Sim().Media("PHOTO")->Type, 1);
+
+    kestrel::sim::Profile jpegOnly = kestrel::sim::Profile::Graphic();
+    jpegOnly.Png = false;
+    Start(jpegOnly);
+    ASSERT_EQ(Cli({"opn"}).Status, 0);
+    const std::string qr = Json({"qr", "https://example.com/pay?id=42", "--name", "PAYQR"});
+    EXPECT_EQ(JsonGet(qr, "d['result']['type'], d['result']['side']"), "JPEG 220") << qr;
+    EXPECT_EQ(Sim().Media("PAYQR")->Type, 2);
+}
+
+// The limits of GCD and MNU are refused before anything goes out, with the limit named.
+TEST_P(CliCommands, InteractiveLimitsAreRefusedBeforeSending) {
+    ASSERT_EQ(Cli({"opn"}).Status, 0);
+    const size_t before = Sim().CommandsHandled();
+    const Finished gcd = Cli({"gcd", "7", "--max", "33"});
+    EXPECT_EQ(gcd.Status, 2);
+    EXPECT_NE(gcd.Err.find("--max must be from 0 (not sent) to 32, not 33"), std::string::npos) << gcd.Err;
+    const Finished mnu = Cli({"mnu", "ONE", std::string(25, 'X')});
+    EXPECT_EQ(mnu.Status, 2);
+    EXPECT_NE(mnu.Err.find("longer than 24 characters"), std::string::npos) << mnu.Err;
+    EXPECT_EQ(Sim().CommandsHandled(), before);
+}
+
 // Text the display cannot hold is never dropped without a word: a warning names it, --strict refuses
 // it before anything goes out.
 TEST_P(CliCommands, TextThatDoesNotFitIsNamedOrRefused) {
