@@ -146,12 +146,12 @@ std::string TBlockSerial::ErrorDescription(int ACode) {
 
 std::string TBlockSerial::NomeDispositivo(const std::string& AComPort) {
     const std::string upper = UpperCase(AComPort);
-    if (upper.size() > 3 && upper.compare(0, 3, "COM") == 0 && upper.size() <= 9 &&
+    if (upper.size() > 3 && upper.starts_with("COM") && upper.size() <= 9 &&
         upper.find_first_not_of("0123456789", 3) == std::string::npos) {
         const int n = std::stoi(upper.substr(3));
         if (n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
     }
-    if (AComPort.size() > 4 && AComPort.compare(0, 4, "\\\\.\\") == 0) return "/dev/" + AComPort.substr(4);
+    if (AComPort.size() > 4 && AComPort.starts_with("\\\\.\\")) return "/dev/" + AComPort.substr(4);
     return AComPort;
 }
 
@@ -534,7 +534,7 @@ ByteString TBlockSerial::ATConnect(const ByteString& ACommand) {
         const ByteString line = RecvString(90 * AtTimeout);
         if (LastError() != 0) break;
         result += line + "\r\n";
-        if (line.rfind("CONNECT", 0) == 0) break;
+        if (line.starts_with("CONNECT")) break;
         if (line == "NO CARRIER" || line == "ERROR" || line == "BUSY" || line == "NO DIALTONE") break;
     }
     return result;

@@ -14,20 +14,11 @@ namespace vexo {
 
 namespace {
 
-bool StartsWith(const std::string& AText, const char* APrefix) {
-    return AText.rfind(APrefix, 0) == 0;
-}
-
-bool EndsWith(const std::string& AText, const std::string& ASuffix) {
-    return AText.size() >= ASuffix.size() &&
-           AText.compare(AText.size() - ASuffix.size(), ASuffix.size(), ASuffix) == 0;
-}
-
 // Linux device paths: printer ports, serial ports by their usual folders, or any character device.
 TVexoDeviceType DeduzirCaminhoLinux(const std::string& APorta) {
-    if (StartsWith(APorta, "/dev/lp") || StartsWith(APorta, "/dev/usb/lp")) return dtParallel;
-    if (StartsWith(APorta, "/dev/tty") || StartsWith(APorta, "/dev/serial/") ||
-        StartsWith(APorta, "/dev/rfcomm"))
+    if (APorta.starts_with("/dev/lp") || APorta.starts_with("/dev/usb/lp")) return dtParallel;
+    if (APorta.starts_with("/dev/tty") || APorta.starts_with("/dev/serial/") ||
+        APorta.starts_with("/dev/rfcomm"))
         return dtSerial;
     struct stat st {};
     if (::stat(APorta.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) return dtSerial;
@@ -72,7 +63,7 @@ void TVexoDevice::SetPorta(const std::string& AValue) {
     if (fsAtivo) DoException(Exception("Não é possível mudar a Porta com o Dispositivo Ativo"));
     std::string porta = Trim(AValue);
     const std::string upper = UpperCase(porta);
-    if (StartsWith(upper, "LPT") || StartsWith(upper, "COM")) porta = upper;
+    if (upper.starts_with("LPT") || upper.starts_with("COM")) porta = upper;
     const std::string anterior = fsPorta;
     fsPorta = porta;
     try {
@@ -94,15 +85,15 @@ TVexoDeviceType TVexoDevice::DeduzirTipoPorta(const std::string& APorta) {
 TVexoDeviceType TVexoDevice::TipoPeloNome(const std::string& APorta) {
     const std::string u = UpperCase(APorta);
     if (APorta == "*") return dtRawPrinter;
-    if (StartsWith(u, "NULL")) return dtNenhum;
-    if (StartsWith(u, "TCP:")) return dtTCP;
-    if (StartsWith(u, "RAW:")) return dtRawPrinter;
-    if (StartsWith(u, "BTH:")) return dtBlueTooth;
-    if (EndsWith(u, ".TXT") || StartsWith(u, "FILE:")) return dtFile;
-    if (StartsWith(u, "LPT")) return dtParallel;
-    if (StartsWith(u, "COM") || StartsWith(APorta, "\\\\.\\")) return dtSerial;
-    if (StartsWith(u, "DLL")) return dtHook;
-    if (StartsWith(u, "USB") || LowerCase(APorta.substr(0, 7)) == "\\\\?\\usb") return dtUSB;
+    if (u.starts_with("NULL")) return dtNenhum;
+    if (u.starts_with("TCP:")) return dtTCP;
+    if (u.starts_with("RAW:")) return dtRawPrinter;
+    if (u.starts_with("BTH:")) return dtBlueTooth;
+    if (u.ends_with(".TXT") || u.starts_with("FILE:")) return dtFile;
+    if (u.starts_with("LPT")) return dtParallel;
+    if (u.starts_with("COM") || APorta.starts_with("\\\\.\\")) return dtSerial;
+    if (u.starts_with("DLL")) return dtHook;
+    if (u.starts_with("USB") || LowerCase(APorta).starts_with("\\\\?\\usb")) return dtUSB;
     const bool caminho = APorta.find('/') != std::string::npos;
     if (caminho) {
         const TVexoDeviceType tipo = DeduzirCaminhoLinux(APorta);
@@ -419,10 +410,10 @@ void TVexoDevice::AcharPortasBlueTooth(std::vector<std::string>& AStringList, bo
 // The serial port's node as a device name shows it: "COM3", or "ttyACM0" for /dev/ttyACM0 and for
 // any link to it (/dev/serial/by-id/..., by-path/...).
 static std::string NoDaPortaSerial(const std::string& APorta) {
-    if (StartsWith(UpperCase(APorta), "COM")) return UpperCase(APorta);
-    if (StartsWith(APorta, "\\\\.\\")) return APorta.substr(4);
+    if (UpperCase(APorta).starts_with("COM")) return UpperCase(APorta);
+    if (APorta.starts_with("\\\\.\\")) return APorta.substr(4);
     const std::string no = NoDoDispositivo(APorta);
-    if (StartsWith(no, "/dev/")) return no.substr(5);
+    if (no.starts_with("/dev/")) return no.substr(5);
     return no;
 }
 
@@ -437,11 +428,11 @@ bool TVexoDevice::DetectarTipoEProtocoloDispositivoUSB(TVexoUSBHardwareType& Tip
     int index = -1;
     if (fsDeviceType == dtSerial) {
         index = devices.IndexOfPort(NoDaPortaSerial(fsPorta));
-    } else if (StartsWith(fsPorta, "\\\\?")) {
+    } else if (fsPorta.starts_with("\\\\?")) {
         index = devices.IndexOfInterface(fsPorta);
     } else {
         const std::string nome = fsPorta.size() > 4 ? fsPorta.substr(4) : std::string();
-        index = StartsWith(nome, "/") ? devices.IndexOfInterface(NoDoDispositivo(nome))
+        index = nome.starts_with("/") ? devices.IndexOfInterface(NoDoDispositivo(nome))
                                       : devices.IndexOfName(nome);
     }
     if (index < 0) return false;
@@ -450,7 +441,7 @@ bool TVexoDevice::DetectarTipoEProtocoloDispositivoUSB(TVexoUSBHardwareType& Tip
     ProtocoloVexo = device.VexoProtocol();
     if (fsDeviceType == dtUSB) {
         const std::string porta = USBPortaDoNome(device.DeviceName());
-        if (!porta.empty()) SetPorta(StartsWith(porta, "COM") ? porta : "/dev/" + porta);
+        if (!porta.empty()) SetPorta(porta.starts_with("COM") ? porta : "/dev/" + porta);
     }
     return true;
 }

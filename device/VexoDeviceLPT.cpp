@@ -30,7 +30,7 @@ namespace {
 // n of "LPT" + n, from 1 up; 0 for any other name.
 int NumeroLPT(const std::string& APorta) {
     const std::string u = UpperCase(APorta);
-    if (u.size() < 4 || u.compare(0, 3, "LPT") != 0) return 0;
+    if (u.size() < 4 || !u.starts_with("LPT")) return 0;
     int n = 0;
     for (size_t i = 3; i < u.size(); ++i) {
         if (u[i] < '0' || u[i] > '9' || n > 99999) return 0;

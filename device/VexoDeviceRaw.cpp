@@ -44,7 +44,7 @@ int Posicao(const std::vector<std::string>& ANomes, const std::string& ANome) {
 // network printer is named on the desktop platforms that share printers by server and share;
 // "share@server" is how CUPS names a queue that lives on another server.
 std::string NomeCompartilhado(const std::string& ANome) {
-    if (ANome.rfind("\\\\", 0) == 0) {
+    if (ANome.starts_with("\\\\")) {
         const size_t barra = ANome.find('\\', 2);
         return barra == std::string::npos ? std::string() : ANome.substr(barra + 1);
     }

@@ -304,7 +304,7 @@ std::vector<std::string> TVexoDeviceSerial::DispositivosSeriaisDoSistema() {
             for (size_t f = 0; f < std::size(familias); ++f) {
                 const std::string prefixo = familias[f];
                 int n = 0;
-                if (nome.rfind(prefixo, 0) == 0 && ParseInt(nome.substr(prefixo.size()), n) &&
+                if (nome.starts_with(prefixo) && ParseInt(nome.substr(prefixo.size()), n) &&
                     nome.find_first_not_of("0123456789", prefixo.size()) == std::string::npos)
                     achados[f].emplace_back(n, "/dev/" + nome);
             }

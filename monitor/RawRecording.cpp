@@ -173,8 +173,7 @@ bool RawReader::NextLine(std::string_view& ALine) {
     while (std::getline(fIn, fText)) {
         ++fLine;
         ALine = Trimmed(fText);
-        if (ALine.substr(0, kRawWireBytes.size()) == kRawWireBytes)
-            WireBytes(ALine.substr(kRawWireBytes.size()));
+        if (ALine.starts_with(kRawWireBytes)) WireBytes(ALine.substr(kRawWireBytes.size()));
         if (!ALine.empty() && ALine.front() != '#') return true;
     }
     return false;
@@ -196,7 +195,7 @@ RawReader::RawReader(std::istream& AIn) : fIn(AIn) {
     fMasked = text == "masked yes";
     if (!NextLine(text)) return;
     constexpr std::string_view key = "response-timeout ";
-    if (text.substr(0, key.size()) != key) {
+    if (!text.starts_with(key)) {
         fHeld = true;
         return;
     }

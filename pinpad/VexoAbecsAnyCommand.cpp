@@ -91,7 +91,7 @@ bool IsAbecsCommandName(std::string_view AName) {
 }
 
 std::optional<uint16_t> AnyParamID(std::string_view AText) {
-    if (AText.size() > 2 && (AText.substr(0, 2) == "0x" || AText.substr(0, 2) == "0X"))
+    if (AText.size() > 2 && (AText.starts_with("0x") || AText.starts_with("0X")))
         return HexTag(AText.substr(2));
     if (AText.size() > 1 && (AText.back() == 'h' || AText.back() == 'H'))
         if (auto tag = HexTag(AText.substr(0, AText.size() - 1))) return tag;

@@ -57,44 +57,6 @@ void TVexoAbecsBlock::SetAsString(std::string_view AValue) {
     SetData(ByteString(blocks.front().Data));
 }
 
-TVexoAbecsBlock* TVexoAbecsBlockList::New() {
-    fItems.push_back(std::make_unique<TVexoAbecsBlock>());
-    return fItems.back().get();
-}
-
-int TVexoAbecsBlockList::Add(std::unique_ptr<TVexoAbecsBlock> ABlock) {
-    if (!ABlock) throw Exception("Cannot add an empty block reference");
-    fItems.push_back(std::move(ABlock));
-    return Count() - 1;
-}
-
-void TVexoAbecsBlockList::Insert(int Index, std::unique_ptr<TVexoAbecsBlock> ABlock) {
-    if (Index != Count()) CheckIndex(Index);
-    if (!ABlock) throw Exception("Cannot add an empty block reference");
-    fItems.insert(fItems.begin() + Index, std::move(ABlock));
-}
-
-void TVexoAbecsBlockList::Delete(int Index) {
-    CheckIndex(Index);
-    fItems.erase(fItems.begin() + Index);
-}
-
-TVexoAbecsBlock& TVexoAbecsBlockList::Items(int Index) {
-    CheckIndex(Index);
-    return *fItems[static_cast<size_t>(Index)];
-}
-
-const TVexoAbecsBlock& TVexoAbecsBlockList::Items(int Index) const {
-    CheckIndex(Index);
-    return *fItems[static_cast<size_t>(Index)];
-}
-
-void TVexoAbecsBlockList::SetItems(int Index, std::unique_ptr<TVexoAbecsBlock> ABlock) {
-    CheckIndex(Index);
-    if (!ABlock) throw Exception("Cannot add an empty block reference");
-    fItems[static_cast<size_t>(Index)] = std::move(ABlock);
-}
-
 int TVexoAbecsBlockList::AddFromData(ByteString AData) {
     if (AData.size() > static_cast<size_t>(TVexoAbecsBlock::MaxDataSize)) RaiseTooLarge();
     auto block = std::make_unique<TVexoAbecsBlock>();
@@ -119,7 +81,7 @@ void TVexoAbecsBlockList::AddFromTagData(uint16_t ATag, std::string_view AData) 
 // into a fresh one.
 void TVexoAbecsBlockList::AppendChunks(uint16_t ATag, std::string_view AValue, bool AStartNewBlock) {
     if (AValue.empty()) return;
-    TVexoAbecsBlock* target = AStartNewBlock || fItems.empty() ? New() : fItems.back().get();
+    TVexoAbecsBlock* target = AStartNewBlock || Empty() ? New() : &Last();
     for (size_t p = 0; p < AValue.size(); p += kChunkSize) {
         const std::string_view chunk = AValue.substr(p, kChunkSize);
         if (static_cast<int>(chunk.size()) + 4 > TVexoAbecsBlock::MaxDataSize - target->Size())
@@ -127,13 +89,6 @@ void TVexoAbecsBlockList::AppendChunks(uint16_t ATag, std::string_view AValue, b
         const TVexoAbecsTLV tlv(ATag, ByteString(chunk));
         target->SetData(target->Data() + tlv.AsString());
     }
-}
-
-ByteString TVexoAbecsBlockList::AsString() const {
-    ByteString out;
-    for (const auto& item : fItems)
-        out += item->AsString();
-    return out;
 }
 
 void TVexoAbecsBlockList::SetAsString(std::string_view AValue) {
@@ -147,11 +102,6 @@ void TVexoAbecsBlockList::SetAsString(std::string_view AValue, size_t ABase) {
     for (const TVexoAbecsBlockSpan& block : blocks)
         New()->SetData(ByteString(block.Data));
     if (fault) RaiseInvalidBlock(*fault);
-}
-
-void TVexoAbecsBlockList::CheckIndex(int Index) const {
-    if (Index < 0 || Index >= Count())
-        throw ERangeError("List index out of bounds (" + std::to_string(Index) + ")");
 }
 
 } // namespace vexo

@@ -1,4 +1,5 @@
 #pragma once
+#include "pinpad/VexoAbecsItemList.h"
 #include "util/Types.h"
 #include <cstdint>
 #include <iosfwd>
@@ -12,6 +13,7 @@ namespace vexo {
 class TVexoAbecsBlock {
 public:
     static constexpr int MaxDataSize = 999;
+    static constexpr const char* ItemName = "block";
 
     void Clear() { fData.clear(); }
 
@@ -29,20 +31,8 @@ private:
 };
 
 // Ordered list that owns its blocks.
-class TVexoAbecsBlockList {
+class TVexoAbecsBlockList : public TVexoAbecsItemList<TVexoAbecsBlock> {
 public:
-    TVexoAbecsBlock* New(); // appends an empty block; the list keeps ownership
-    int Add(std::unique_ptr<TVexoAbecsBlock> ABlock);
-    void Insert(int Index, std::unique_ptr<TVexoAbecsBlock> ABlock);
-    void Delete(int Index);
-    void Clear() { fItems.clear(); }
-
-    int Count() const { return static_cast<int>(fItems.size()); }
-    // Index outside 0..Count-1 raises ERangeError.
-    TVexoAbecsBlock& Items(int Index);
-    const TVexoAbecsBlock& Items(int Index) const;
-    void SetItems(int Index, std::unique_ptr<TVexoAbecsBlock> ABlock);
-
     // Always a new block holding exactly AData; returns its index.
     int AddFromData(ByteString AData);
     // Stores the value as TLVs with tag ATag, filling the last block while the items fit; a long
@@ -55,17 +45,13 @@ public:
     // they are, without the code-page conversion.
     void AddFromTagData(uint16_t ATag, std::string_view AData);
 
-    // Blocks' wire forms back to back. The setter empties the list first, keeps the blocks read
-    // before an error, and refuses a block of length 000; the error names the offset of the
-    // fault, counted from ABase.
-    ByteString AsString() const;
+    // The setter empties the list first, keeps the blocks read before an error, and refuses a
+    // block of length 000; the error names the offset of the fault, counted from ABase.
     void SetAsString(std::string_view AValue);
     void SetAsString(std::string_view AValue, size_t ABase);
 
 private:
-    void CheckIndex(int Index) const;
     void AppendChunks(uint16_t ATag, std::string_view AValue, bool AStartNewBlock);
-    std::vector<std::unique_ptr<TVexoAbecsBlock>> fItems;
 };
 
 } // namespace vexo

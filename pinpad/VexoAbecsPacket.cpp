@@ -64,6 +64,11 @@ uint16_t TVexoAbecsPacket::UpdateCRC(uint16_t ACRC, std::string_view AData) {
     return static_cast<uint16_t>(crc);
 }
 
+uint16_t TVexoAbecsPacket::FrameCRC(std::string_view AData) {
+    const char etb = static_cast<char>(ETB);
+    return UpdateCRC(UpdateCRC(0, AData), std::string_view(&etb, 1));
+}
+
 ByteString TVexoAbecsPacket::CalcCRC(std::string_view AData) {
     const uint16_t crc = UpdateCRC(0, AData);
     return ByteString{static_cast<char>(crc >> 8), static_cast<char>(crc & 0xFF)};
@@ -119,7 +124,7 @@ ByteString TVexoAbecsPacket::UnstuffData(std::string_view AData) {
 
 ByteString TVexoAbecsPacket::GetAsString() const {
     const ByteString stuffed = StuffData(fData);
-    const uint16_t crc = UpdateCRC(UpdateCRC(0, fData), std::string_view("\x17", 1));
+    const uint16_t crc = FrameCRC(fData);
     ByteString frame;
     frame.reserve(stuffed.size() + 4);
     frame += static_cast<char>(SYN);
@@ -140,7 +145,7 @@ void TVexoAbecsPacket::SetAsString(std::string_view AFrame) {
     // The limit counts data bytes, not the escaped bytes on the wire.
     if (data.size() > MaxPacketData)
         RaiseFrame(("Data Packet is Larger than " + std::to_string(MaxPacketData)).c_str());
-    const uint16_t crc = UpdateCRC(UpdateCRC(0, data), std::string_view("\x17", 1));
+    const uint16_t crc = FrameCRC(data);
     if (static_cast<uint8_t>(AFrame[n - 2]) != (crc >> 8) ||
         static_cast<uint8_t>(AFrame[n - 1]) != (crc & 0xFF))
         RaiseFrame("Packet has invalid CRC");

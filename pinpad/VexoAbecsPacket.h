@@ -41,6 +41,8 @@ public:
     static ByteString CalcCRC(std::string_view AData);
     // The CRC register after feeding AData into ACRC; lets a caller chain pieces without copying.
     static uint16_t UpdateCRC(uint16_t ACRC, std::string_view AData);
+    // The CRC a frame carries for the unescaped data field AData: over the data, then ETB.
+    static uint16_t FrameCRC(std::string_view AData);
     static ByteString StuffData(std::string_view AData);
     static ByteString UnstuffData(std::string_view AData);
 

@@ -57,44 +57,6 @@ void TVexoAbecsTLV::SetAsString(std::string_view AValue) {
     fData = ByteString(item.Value);
 }
 
-TVexoAbecsTLV* TVexoAbecsTLVList::New() {
-    fItems.push_back(std::make_unique<TVexoAbecsTLV>());
-    return fItems.back().get();
-}
-
-int TVexoAbecsTLVList::Add(std::unique_ptr<TVexoAbecsTLV> ATLV) {
-    if (!ATLV) throw Exception("Cannot add an empty TLV reference");
-    fItems.push_back(std::move(ATLV));
-    return Count() - 1;
-}
-
-void TVexoAbecsTLVList::Insert(int Index, std::unique_ptr<TVexoAbecsTLV> ATLV) {
-    if (Index != Count()) CheckIndex(Index);
-    if (!ATLV) throw Exception("Cannot add an empty TLV reference");
-    fItems.insert(fItems.begin() + Index, std::move(ATLV));
-}
-
-void TVexoAbecsTLVList::Delete(int Index) {
-    CheckIndex(Index);
-    fItems.erase(fItems.begin() + Index);
-}
-
-TVexoAbecsTLV& TVexoAbecsTLVList::Items(int Index) {
-    CheckIndex(Index);
-    return *fItems[static_cast<size_t>(Index)];
-}
-
-const TVexoAbecsTLV& TVexoAbecsTLVList::Items(int Index) const {
-    CheckIndex(Index);
-    return *fItems[static_cast<size_t>(Index)];
-}
-
-void TVexoAbecsTLVList::SetItems(int Index, std::unique_ptr<TVexoAbecsTLV> ATLV) {
-    CheckIndex(Index);
-    if (!ATLV) throw Exception("Cannot add an empty TLV reference");
-    fItems[static_cast<size_t>(Index)] = std::move(ATLV);
-}
-
 int TVexoAbecsTLVList::AddFromTLV(uint16_t AID, ByteString AData) {
     return Add(std::make_unique<TVexoAbecsTLV>(AID, std::move(AData)));
 }
@@ -104,13 +66,6 @@ void TVexoAbecsTLVList::AddFromTLVList(const TVexoAbecsTLVList& ATLVList) {
     const int count = ATLVList.Count();
     for (int i = 0; i < count; ++i)
         New()->Assign(ATLVList.Items(i));
-}
-
-ByteString TVexoAbecsTLVList::AsString() const {
-    ByteString out;
-    for (const auto& item : fItems)
-        out += item->AsString();
-    return out;
 }
 
 void TVexoAbecsTLVList::SetAsString(std::string_view AValue) {
@@ -128,11 +83,6 @@ void TVexoAbecsTLVList::SetAsString(std::string_view AValue, std::size_t ABase) 
         tlv->SetData(ByteString(item.Value));
     }
     if (fault) RaiseInvalidData(*fault);
-}
-
-void TVexoAbecsTLVList::CheckIndex(int Index) const {
-    if (Index < 0 || Index >= Count())
-        throw ERangeError("List index out of bounds (" + std::to_string(Index) + ")");
 }
 
 } // namespace vexo

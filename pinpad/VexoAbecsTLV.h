@@ -1,4 +1,5 @@
 #pragma once
+#include "pinpad/VexoAbecsItemList.h"
 #include "util/Types.h"
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@ namespace vexo {
 class TVexoAbecsTLV {
 public:
     static constexpr int MaxDataSize = 995; // tag + length + value fill one 999-byte block
+    static constexpr const char* ItemName = "TLV";
 
     TVexoAbecsTLV() = default;
     // Raises EVexoAbecsPinPadError "TLV is Larger then 995 bytes" for a longer value.
@@ -37,32 +39,15 @@ private:
 };
 
 // Ordered list that owns its items.
-class TVexoAbecsTLVList {
+class TVexoAbecsTLVList : public TVexoAbecsItemList<TVexoAbecsTLV> {
 public:
-    TVexoAbecsTLV* New(); // appends an empty item; the list keeps ownership
-    int Add(std::unique_ptr<TVexoAbecsTLV> ATLV);
-    void Insert(int Index, std::unique_ptr<TVexoAbecsTLV> ATLV);
-    void Delete(int Index);
-    void Clear() { fItems.clear(); }
-
-    int Count() const { return static_cast<int>(fItems.size()); }
-    // Index outside 0..Count-1 raises ERangeError.
-    TVexoAbecsTLV& Items(int Index);
-    const TVexoAbecsTLV& Items(int Index) const;
-    void SetItems(int Index, std::unique_ptr<TVexoAbecsTLV> ATLV);
-
     int AddFromTLV(uint16_t AID, ByteString AData);
     void AddFromTLVList(const TVexoAbecsTLVList& ATLVList);
 
-    // Items' wire forms back to back. The setter empties the list first; after an error it keeps
-    // what was parsed so far. The error names the offset of the fault, counted from ABase.
-    ByteString AsString() const;
+    // The setter empties the list first; after an error it keeps what was parsed so far. The
+    // error names the offset of the fault, counted from ABase.
     void SetAsString(std::string_view AValue);
     void SetAsString(std::string_view AValue, std::size_t ABase);
-
-private:
-    void CheckIndex(int Index) const;
-    std::vector<std::unique_ptr<TVexoAbecsTLV>> fItems;
 };
 
 } // namespace vexo

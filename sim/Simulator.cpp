@@ -406,7 +406,7 @@ void Simulator::OnCan() {
     if (aborted && breaks.LeftoverAfterAbort) {
         Trace("   rule broken on purpose: the aborted command answers after all");
         Transmit(*aborted, true);
-    } else if (aborted && breaks.AnswerAfterEot && aborted->substr(0, 3) == "GKY") {
+    } else if (aborted && breaks.AnswerAfterEot && aborted->starts_with("GKY")) {
         Trace("   rule broken on purpose: the aborted command answers " +
               std::to_string(kAnswerAfterEot.count()) + " ms after the EOT");
         fScheduled.emplace_back(Clock::now() + kAnswerAfterEot, *aborted);

@@ -123,7 +123,7 @@ void FrameDecoder::EndFrame(std::vector<LinkUnit>& AOut) {
     unit.What = LinkUnit::Kind::Frame;
     const std::string_view raw(fFrame);
     unit.Data = TVexoAbecsPacket::UnstuffData(raw.substr(1, raw.size() - 4));
-    const uint16_t want = TVexoAbecsPacket::UpdateCRC(TVexoAbecsPacket::UpdateCRC(0, unit.Data), "\x17");
+    const uint16_t want = TVexoAbecsPacket::FrameCRC(unit.Data);
     unit.CrcWant = want;
     unit.CrcGot = static_cast<uint16_t>(static_cast<uint8_t>(raw[raw.size() - 2]) << 8 |
                                         static_cast<uint8_t>(raw[raw.size() - 1]));

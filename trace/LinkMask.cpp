@@ -67,9 +67,7 @@ ByteString MaskLinkUnit(const LinkUnit& AUnit, bool AResponse) {
     const ByteString data = MaskDataField(AUnit.Data, AResponse);
     if (data == AUnit.Data) return AUnit.Raw;
     // The CRC is linear: what the frame's CRC was off by, the rebuilt one is off by too.
-    const auto crc = static_cast<uint16_t>(
-        AUnit.CrcGot ^ AUnit.CrcWant ^
-        TVexoAbecsPacket::UpdateCRC(TVexoAbecsPacket::UpdateCRC(0, data), ByteString(1, char(ETB))));
+    const auto crc = static_cast<uint16_t>(AUnit.CrcGot ^ AUnit.CrcWant ^ TVexoAbecsPacket::FrameCRC(data));
     ByteString frame(1, char(SYN));
     frame += TVexoAbecsPacket::StuffData(data);
     frame += char(ETB);

@@ -12,7 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 
 bool IsSystemFolder(const std::string& AFolder) {
-    return AFolder == "/usr" || AFolder.rfind("/usr/", 0) == 0;
+    return AFolder == "/usr" || AFolder.starts_with("/usr/");
 }
 
 bool IsWritableFolder(const std::string& AFolder) {

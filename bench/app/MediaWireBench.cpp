@@ -144,9 +144,7 @@ struct Bench {
         const auto file = Sim.Media(AName);
         const ByteString sent = file ? file->Data : ByteString();
         const long long optimised = OptipngBytes(sent, Dir);
-        const char* type = sent.rfind("\x89PNG", 0) == 0    ? "PNG"
-                           : sent.rfind("\xFF\xD8", 0) == 0 ? "JPEG"
-                                                            : "?";
+        const char* type = sent.starts_with("\x89PNG") ? "PNG" : sent.starts_with("\xFF\xD8") ? "JPEG" : "?";
         const std::string optimisedText = optimised < 0 ? "-" : std::to_string(optimised);
         const QByteArray ratio = optimised <= 0
                                      ? QByteArray("-")

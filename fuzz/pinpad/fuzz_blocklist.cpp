@@ -18,14 +18,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
     ByteString walked;
     for (const auto& span : spans)
         walked += BlockWireForm(span.Data);
-    if (input.substr(0, walked.size()) != walked) std::abort();
+    if (!input.starts_with(walked)) std::abort();
     if (fault ? fault->Offset != walked.size() : walked.size() != ASize) std::abort();
 
     TVexoAbecsBlockList list;
     try {
         list.SetAsString(input);
     } catch (const EVexoAbecsPinPadError&) {
-        if (input.substr(0, list.AsString().size()) != list.AsString()) std::abort();
+        if (!input.starts_with(list.AsString())) std::abort();
         return 0;
     }
     if (fault || list.AsString() != input) std::abort();

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
         // Where the trace saw the same fault, it says the same words; an empty block is refused
         // by the component alone.
         const std::string message = e.Message();
-        if (message.rfind("Invalid Block (", 0) == 0 && message.find("empty block") == std::string::npos &&
+        if (message.starts_with("Invalid Block (") && message.find("empty block") == std::string::npos &&
             message != "Invalid Block (" + decoded.Error + ")")
             std::abort();
         return 0;

@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
         for (const auto& span : spans)
             tooLarge = tooLarge || span.Value.size() > static_cast<size_t>(TVexoAbecsTLV::MaxDataSize);
         if (!fault && !tooLarge) std::abort();
-        if (input.substr(0, list.AsString().size()) != list.AsString()) std::abort();
+        if (!input.starts_with(list.AsString())) std::abort();
         return 0;
     }
     if (fault || list.AsString() != input || list.Count() != static_cast<int>(spans.size())) std::abort();

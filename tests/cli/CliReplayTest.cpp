@@ -87,7 +87,7 @@ TEST(CliReplay, TheSameSimulatorMatchesAndAChangedAnswerIsTheOneDifference) {
         std::to_string(commands.size()) + " 1 ['" +
             [&] {
                 for (size_t i = 0; i < commands.size(); ++i)
-                    if (commands[i].Command.substr(0, 3) == "DSP") return std::to_string(i + 1) + " DSP";
+                    if (commands[i].Command.starts_with("DSP")) return std::to_string(i + 1) + " DSP";
                 return std::string("no DSP");
             }() +
             "']");

@@ -176,7 +176,7 @@ inline int JsonLines(const std::string& AText) {
     const std::string n = Python("import json,sys\nlines=[l for l in sys.stdin.read().split('\\n') if l]\n"
                                  "[json.loads(l) for l in lines]\nprint(len(lines))",
                                  AText);
-    return n.rfind("PYTHON FAILED", 0) == 0 ? -1 : std::stoi(n);
+    return n.starts_with("PYTHON FAILED") ? -1 : std::stoi(n);
 }
 
 // A path in a folder of this test process's own, so names stay as the test gives them.
@@ -206,7 +206,7 @@ public:
     void Start(kestrel::sim::Profile AProfile) {
         fSim = std::make_unique<kestrel::sim::SimulatorRunner>(std::move(AProfile));
         fSim->SetTrace([this](const std::string& ALine) {
-            if (ALine.rfind("<-", 0) == 0) ++fReceived;
+            if (ALine.starts_with("<-")) ++fReceived;
             std::lock_guard lock(fTraceMutex);
             fTrace.push_back(ALine);
         });

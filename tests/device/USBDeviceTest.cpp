@@ -177,7 +177,7 @@ TEST_F(WithDevices, SendsToThePrinterInChunksAndLogsBothWays) {
     std::vector<std::string> facade, transfer;
     for (const auto& l : devtest::LogLines(log)) {
         const std::string t = devtest::LogText(l);
-        (t.rfind("- ", 0) == 0 ? transfer : facade).push_back(t.rfind("- ", 0) == 0 ? t.substr(2) : t);
+        (t.starts_with("- ") ? transfer : facade).push_back(t.starts_with("- ") ? t.substr(2) : t);
     }
     auto has = [](const std::vector<std::string>& ALines, const std::string& AText) {
         return std::find(ALines.begin(), ALines.end(), AText) != ALines.end();

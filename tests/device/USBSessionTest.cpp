@@ -74,7 +74,7 @@ TEST(WithDevicesSession, APinPadThatStopsInTheMiddleOfAFrame) {
     EXPECT_EQ(std::count(log.begin(), log.end(), "    EVexoAbecsPinPadTimeout: Timeout reading Data Packet"),
               3);
     EXPECT_EQ(std::count_if(log.begin(), log.end(),
-                            [](const std::string& ALine) { return ALine.rfind("  DataPacket: ", 0) == 0; }),
+                            [](const std::string& ALine) { return ALine.starts_with("  DataPacket: "); }),
               0);
     pinpad.SetOnWriteLog({});
     EXPECT_EQ(peer.Finish(), "");

@@ -61,7 +61,7 @@ protected:
 
     size_t Lines(const std::string& APrefix) const {
         return static_cast<size_t>(std::count_if(
-            log.begin(), log.end(), [&](const std::string& ALine) { return ALine.rfind(APrefix, 0) == 0; }));
+            log.begin(), log.end(), [&](const std::string& ALine) { return ALine.starts_with(APrefix); }));
     }
 
     // GIN 0 runs through, with one send of its packet and nothing else sent.

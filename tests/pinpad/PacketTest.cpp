@@ -65,6 +65,11 @@ TEST(Packet, CRCIsXmodemAndMatchesTheBitwiseDefinition) {
     }
 }
 
+TEST(Packet, FrameCRCCoversTheUnescapedDataFieldThenETB) {
+    for (const std::string& data : {""s, "123456789"s, "\x13\x16\x17"s})
+        EXPECT_EQ(TVexoAbecsPacket::FrameCRC(data), BitwiseCRC(data + "\x17")) << Hex(data);
+}
+
 TEST(Packet, EscapingExample) {
     const std::string data = "\x41\x13\x16\x17\x42";
     const std::string frame = TVexoAbecsPacket(data).AsString();

@@ -195,7 +195,7 @@ private slots:
         Press(Key::Digit1);
         Press(Key::Cancel);
         const std::string outcome = fHost->Outcome();
-        QVERIFY2(outcome.find("error: ") == 0 && outcome.find("13") != std::string::npos, outcome.c_str());
+        QVERIFY2(outcome.starts_with("error: ") && outcome.find("13") != std::string::npos, outcome.c_str());
         QVERIFY2(fHost->LogHas("Response.STAT: 13"), fHost->LogText().c_str());
     }
 
@@ -244,7 +244,7 @@ private slots:
             APinPad.GIN(0);
             return std::string("answered");
         });
-        QVERIFY2(outcome.find("error: ") == 0, outcome.c_str());
+        QVERIFY2(outcome.starts_with("error: "), outcome.c_str());
         QVERIFY(QTest::qWaitFor([&] { return fWindow->Address() != before && !fWindow->Address().isEmpty(); },
                                 5000));
         QCOMPARE(C<QLineEdit>(QStringLiteral("edAddress"))->text(), fWindow->Address());
