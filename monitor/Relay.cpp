@@ -161,12 +161,8 @@ void Relay::Run(int AStopFd) {
         if (::poll(fds.data(), fds.size(), Timeout()) < 0 && errno != EINTR) break;
         if (fds[0].revents) break;
 
-        for (int s = 0; s < 2; ++s) {
-            if (data[s] < 0) continue;
-            const short events = fds[size_t(data[s])].revents;
-            if (events & POLLOUT) Flush(fSide[s]);
-            if ((events & (POLLIN | POLLHUP | POLLERR)) && fSide[s].Peer->Fd() >= 0) Read(fSide[s], events);
-        }
+        // An end's own news first: a peer that opened its terminal before the other side wrote is
+        // there to take those bytes, however the two came in one wake-up.
         const auto now = SteadyClock::now();
         for (int s = 0; s < 2; ++s) {
             Side& side = fSide[s];
@@ -178,6 +174,12 @@ void Relay::Run(int AStopFd) {
                 Notes(notes);
                 Serviced(side, was);
             }
+        }
+        for (int s = 0; s < 2; ++s) {
+            if (data[s] < 0) continue;
+            const short events = fds[size_t(data[s])].revents;
+            if (events & POLLOUT) Flush(fSide[s]);
+            if ((events & (POLLIN | POLLHUP | POLLERR)) && fSide[s].Peer->Fd() >= 0) Read(fSide[s], events);
         }
         // The bytes are out; now they are decoded and recorded.
         for (auto& item : fItems)
