@@ -2,6 +2,7 @@
 // commands themselves live in PinPadModelSession, Display, Ask, Events and Media, the cardholder's
 // actions in PinPadModelCardholder.
 #include "sim/PinPadModel.h"
+#include "pinpad/VexoAbecsCommandLimits.h"
 #include "pinpad/VexoAbecsTables.h"
 #include <algorithm>
 
@@ -132,7 +133,7 @@ SimReply PinPadModel::Expire() {
         fWait && fWait->CtlsDeadline && (!fWait->Deadline || *fWait->CtlsDeadline <= *fWait->Deadline);
     fWait.reset();
     Touch();
-    if (ctls) return SimReply(name, ST_OK).AddTLV(PP_EVENT, "93");
+    if (ctls) return SimReply(name, ST_OK).AddTLV(PP_EVENT, ByteString(kCexEventNoContactless));
     return {name, ST_TIMEOUT};
 }
 

@@ -1,4 +1,5 @@
 // Asking the cardholder: GKY, GCD and MNU.
+#include "pinpad/VexoAbecsCommandLimits.h"
 #include "pinpad/VexoAbecsTables.h"
 #include "sim/PinPadModel.h"
 #include "util/CodePage.h"
@@ -8,9 +9,6 @@ namespace kestrel::sim {
 using namespace vexo;
 
 namespace {
-
-constexpr size_t kMaxMenuOption = 24;
-constexpr int kMaxGcdDigits = 32;
 
 // The PIN pad's own texts for the GCD prompts, by prompt number from 1.
 constexpr const char* kPrompts[] = {
@@ -69,6 +67,7 @@ constexpr const char* kPrompts[] = {
     "CODIGO DO PRODUTO",
 };
 constexpr size_t kPromptCount = std::size(kPrompts);
+static_assert(kPromptCount == kGcdPromptCount, "the host and the PIN pad number the same GCD prompts");
 
 // The prompt of SPE_MSGIDX, two bytes high first; none for an index the PIN pad has no text for.
 const char* Prompt(const ByteString& AIndex) {
@@ -115,7 +114,7 @@ PinPadModel::Answer PinPadModel::MNU(const SimCommand& ACommand) {
     const auto options = params.All(SPE_MNUOPT);
     if (options.empty()) return SimReply("MNU", ST_MANDAT);
     for (const auto& option : options)
-        if (option.empty() || option.size() > kMaxMenuOption) return SimReply("MNU", ST_INVPAR);
+        if (option.empty() || option.size() > kMaxMenuOptionSize) return SimReply("MNU", ST_INVPAR);
     ShowText({}, VirtualDisplay::Mode::Menu);
     if (const ByteString* title = params.Find(SPE_DSPMSG))
         for (const auto& line : MessageRows(*title))

@@ -1,4 +1,5 @@
 // The cardholder's actions on the waiting command: keys, typed digits, menu choices, cards.
+#include "pinpad/VexoAbecsCommandLimits.h"
 #include "pinpad/VexoAbecsTables.h"
 #include "sim/PinPadModel.h"
 #include <cstdio>
@@ -77,17 +78,17 @@ PinPadModel::Answer PinPadModel::OfferCex(const CardholderAction& AAction) {
     const CexOptions& asked = fWait->Cex;
     if (AAction.What == Kind::Swipe && asked.Stripe) {
         SimReply reply("CEX", ST_OK);
-        reply.AddTLV(PP_EVENT, "90");
+        reply.AddTLV(PP_EVENT, ByteString(kCexEventMagneticStripe));
         const uint16_t tags[3] = {PP_TRK1INC, PP_TRK2INC, PP_TRK3INC};
         for (size_t i = 0; i < 3; ++i)
             if (!AAction.Tracks[i].empty()) reply.AddTLV(tags[i], fWait->Mask.Apply(AAction.Tracks[i]));
         return reply;
     }
     if (AAction.What == Kind::Insert && asked.Chip == CexOptions::Slot::Insertion)
-        return SimReply("CEX", ST_OK).AddTLV(PP_EVENT, "92");
+        return SimReply("CEX", ST_OK).AddTLV(PP_EVENT, ByteString(kCexEventCardInserted));
     if (AAction.What == Kind::Remove && asked.Chip == CexOptions::Slot::Removal)
-        return SimReply("CEX", ST_OK).AddTLV(PP_EVENT, "91");
-    if (AAction.What == Kind::Tap && asked.Contactless) return SimReply("CEX", ST_OK).AddTLV(PP_EVENT, "94");
+        return SimReply("CEX", ST_OK).AddTLV(PP_EVENT, ByteString(kCexEventCardRemoved));
+    if (AAction.What == Kind::Tap && asked.Contactless) return SimReply("CEX", ST_OK).AddTLV(PP_EVENT, ByteString(kCexEventContactless));
     return std::nullopt;
 }
 

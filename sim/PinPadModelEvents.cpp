@@ -1,4 +1,5 @@
 // Events: CEX.
+#include "pinpad/VexoAbecsCommandLimits.h"
 #include "pinpad/VexoAbecsTables.h"
 #include "sim/PinPadModel.h"
 
@@ -20,9 +21,9 @@ PinPadModel::Answer PinPadModel::CEX(const SimCommand& ACommand) {
         return SimReply("CEX", ST_INVPAR);
     // The card slot answers at once when it already is in the state asked for.
     if (options->Chip == CexOptions::Slot::Insertion && fCardInserted)
-        return SimReply("CEX", ST_OK).AddTLV(PP_EVENT, "92");
+        return SimReply("CEX", ST_OK).AddTLV(PP_EVENT, ByteString(kCexEventCardInserted));
     if (options->Chip == CexOptions::Slot::Removal && !fCardInserted)
-        return SimReply("CEX", ST_OK).AddTLV(PP_EVENT, "91");
+        return SimReply("CEX", ST_OK).AddTLV(PP_EVENT, ByteString(kCexEventCardRemoved));
     StartWait("CEX", timeout);
     if (options->Contactless) fWait->CtlsDeadline = After(fProfile.ContactlessTimeout);
     fWait->Cex = *options;
