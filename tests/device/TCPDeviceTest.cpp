@@ -34,7 +34,7 @@ TEST(TCPPortName, HostAndPortWithTheirDefaults) {
     } rows[] = {
         {"TCP:192.168.0.10", "192.168.0.10", "9100"},
         {"TCP:10.0.0.7:4001", "10.0.0.7", "4001"},
-        {"tcp:host:123456", "host", "12345"},
+        {"tcp:host:123456", "host", "123456"}, // refused by Conectar, never cut to another port
         {"TCP:host:", "host", "9100"},
         {"TCP:[::1]:4000", "::1", "4000"},
         {"TCP:", "", "9100"},
