@@ -47,6 +47,25 @@ TEST(TCPPortName, HostAndPortWithTheirDefaults) {
     }
 }
 
+// The resolver would take a port past 65535 for another (99999 for 34463): the name is refused
+// before anything connects.
+TEST(TCPPortName, APortOutOfRangeOrNotANumberIsRefusedBeforeConnecting) {
+    devtest::Listener listener;
+    for (const std::string& port :
+         {std::to_string(listener.Port() + 65536), std::string("http"), std::string("0")}) {
+        TVexoDevice device;
+        device.SetPorta("TCP:127.0.0.1:" + port);
+        try {
+            device.Ativar();
+            ADD_FAILURE() << port << " was taken";
+        } catch (const Exception& e) {
+            EXPECT_NE(std::string(e.what()).find("is not"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("from 1 to 65535"), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(listener.Accept(0), -1) << "nothing connected";
+}
+
 TEST_F(TCPFixture, CarriesBytesBothWaysWithTheSerialReadMeanings) {
     EXPECT_EQ(device.DeviceTCP().IP(), "127.0.0.1");
     EXPECT_EQ(device.Socket().RemotePort(), listener.Port());
