@@ -1,4 +1,5 @@
 #include "util/HostPort.h"
+#include <algorithm>
 #include <limits>
 #include <netdb.h>
 
@@ -74,6 +75,8 @@ THostPort ParseHostPort(std::string_view AText, const THostPortRules& ARules) {
         throw EHostPortError(AText, Quoted(host) + " in brackets is not an IPv6 address");
     if (!bracketed && host.find(':') != std::string::npos && !IsIPv6(host))
         throw EHostPortError(AText, "an IPv6 address goes in brackets, as [::1]:4000");
+    if (std::any_of(host.begin(), host.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; }))
+        throw EHostPortError(AText, "the host holds a space or a control character");
     THostPort result;
     result.Host = host.empty() ? ARules.DefaultHost : host;
     try {

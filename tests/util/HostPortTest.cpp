@@ -67,6 +67,13 @@ TEST(HostPort, RefusesWhatIsNotAnAddressAndSaysWhy) {
     EXPECT_EQ(ErrorOf("[::1]:4000:1"),
               "\"[::1]:4000:1\": the port \"4000:1\" is not a number from 1 to 65535");
     EXPECT_EQ(ErrorOf("[host]:4000"), "\"[host]:4000\": \"host\" in brackets is not an IPv6 address");
+    try {
+        ParseHostPort(std::string_view("::1\0x:4000", 10)); // a host the resolver would cut at the NUL
+        ADD_FAILURE() << "a host holding a NUL was taken";
+    } catch (const EHostPortError& e) {
+        EXPECT_EQ(e.Reason(), "the host holds a space or a control character");
+    }
+    EXPECT_EQ(ErrorOf("my host:4000"), "\"my host:4000\": the host holds a space or a control character");
     EXPECT_EQ(ErrorOf("::1"), "\"::1\": an IPv6 address goes in brackets, as [::1]:4000");
     EXPECT_EQ(ErrorOf("a:b:4000"), "\"a:b:4000\": an IPv6 address goes in brackets, as [::1]:4000");
 }
