@@ -28,8 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
         if (port.empty()) std::abort();
     }
     // An address the one [HOST:]PORT reader takes is written back so that it reads the same again.
-    for (const bool device : {false, true}) {
-        const THostPortRules rules{device ? "" : "127.0.0.1", !device, device ? uint16_t(9100) : uint16_t(0)};
+    for (const bool portName : {false, true}) {
+        const THostPortRules rules{portName ? "" : "127.0.0.1", !portName,
+                                   portName ? uint16_t(9100) : uint16_t(0)};
         try {
             const THostPort parsed = ParseHostPort(input, rules);
             const THostPort again = ParseHostPort(parsed.Text(), rules);
