@@ -1,9 +1,8 @@
 #include "device/TCPBlockSocket.h"
+#include "util/Socket.h"
 #include <algorithm>
 #include <cerrno>
 #include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -266,59 +265,20 @@ void TTCPBlockSocket::Connect(const std::string& AHost, const std::string& APort
 }
 
 bool TTCPBlockSocket::ConnectTo(const std::string& AHost, const std::string& APort) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
-    const int rc = ::getaddrinfo(AHost.c_str(), APort.c_str(), &hints, &list);
+    std::vector<TSocketAddress> addresses;
+    const int rc = ResolveTcp(AHost, APort, false, addresses);
     if (rc != 0) {
         SetError(ResolverError(rc));
         return false;
     }
-    std::vector<addrinfo*> addresses;
-    for (addrinfo* a = list; a; a = a->ai_next)
-        addresses.push_back(a);
-    std::stable_sort(addresses.begin(), addresses.end(), [](const addrinfo* x, const addrinfo* y) {
-        return x->ai_family == AF_INET && y->ai_family != AF_INET;
-    });
-    const auto deadline = After(ConnectionTimeout);
-    bool connected = false;
-    for (addrinfo* a : addresses) {
-        CloseHandle();
-        fSocket = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-        if (fSocket < 0) {
-            SetError(ErrnoToSocketError(errno));
-            continue;
-        }
-        if (a->ai_family == AF_INET) fPort = ntohs(reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_port);
-        if (a->ai_family == AF_INET6) fPort = ntohs(reinterpret_cast<sockaddr_in6*>(a->ai_addr)->sin6_port);
-        int err = ::connect(fSocket, a->ai_addr, a->ai_addrlen) == 0 ? 0 : errno;
-        if (err == EINPROGRESS) {
-            // 0 is a plain blocking connect, ended by the system's own connect timeout.
-            pollfd p{fSocket, POLLOUT, 0};
-            int r;
-            do
-                r = ::poll(&p, 1, ConnectionTimeout > 0 ? RemainingMs(deadline) : -1);
-            while (r < 0 && errno == EINTR);
-            socklen_t len = sizeof err;
-            if (r == 0)
-                err = ETIMEDOUT;
-            else if (r < 0)
-                err = errno;
-            else
-                ::getsockopt(fSocket, SOL_SOCKET, SO_ERROR, &err, &len);
-        }
-        if (err == 0) {
-            connected = true;
-            break;
-        }
-        SetError(ErrnoToSocketError(err));
-        if (err == ETIMEDOUT) break;
+    fPort = addresses.front().Port();
+    int error = 0;
+    // 0 is a plain blocking connect, ended by the system's own connect timeout.
+    fSocket = ConnectTcp(addresses, ConnectionTimeout, error);
+    if (fSocket < 0) {
+        SetError(ErrnoToSocketError(error));
+        return false;
     }
-    ::freeaddrinfo(list);
-    if (!connected) return false;
-    const int one = 1;
-    ::setsockopt(fSocket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     ClearError();
     return true;
 }

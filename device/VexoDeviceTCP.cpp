@@ -1,5 +1,6 @@
 #include "device/VexoDeviceTCP.h"
 #include "device/VexoDevice.h"
+#include "util/HostPort.h"
 
 namespace vexo {
 
@@ -10,24 +11,31 @@ TVexoDeviceTCP::TVexoDeviceTCP(TComponent* AOwner)
 
 TVexoDeviceTCP::~TVexoDeviceTCP() = default;
 
+namespace {
+
+// What follows "TCP:".
+std::string_view Endereco(const std::string& APorta) {
+    return APorta.size() > 4 ? std::string_view(APorta).substr(4) : std::string_view();
+}
+
+} // namespace
+
 // "TCP:" + host [+ ":" + port]. A bracketed host ("TCP:[::1]:4000") may hold colons of its own.
 void TVexoDeviceTCP::SepararHostPorta(const std::string& APorta, std::string& AHost, std::string& APortaTCP) {
-    const std::string resto = APorta.size() > 4 ? APorta.substr(4, 255) : std::string();
-    size_t colon = resto.find(':');
-    if (!resto.empty() && resto.front() == '[' && resto.find(']') != std::string::npos) {
-        const size_t fecha = resto.find(']');
-        AHost = resto.substr(1, fecha - 1);
-        colon = resto.find(':', fecha);
-    } else {
-        AHost = resto.substr(0, colon);
-    }
-    APortaTCP = colon == std::string::npos ? std::string() : resto.substr(colon + 1, 5);
-    if (APortaTCP.empty()) APortaTCP = "9100";
+    SplitHostPort(Endereco(APorta), true, AHost, APortaTCP);
+    if (APortaTCP.empty()) APortaTCP = std::to_string(kPortaPadrao);
 }
 
 void TVexoDeviceTCP::Conectar(const std::string& APorta, int ATimeOutMilissegundos) {
     TVexoDeviceClass::Conectar(APorta, ATimeOutMilissegundos);
     SepararHostPorta(APorta, fsIP, fsPorta);
+    // Checked here rather than left to the resolver, which takes "99999" for another port and a
+    // word for a service name.
+    try {
+        ParseHostPort(Endereco(APorta), {"", false, kPortaPadrao});
+    } catch (const EHostPortError& e) {
+        throw Exception("TCP port name " + std::string(e.what()));
+    }
     Desconectar(true);
     GravaLog("  IP:" + fsIP + ", Porta:" + fsPorta + ")");
     fsSocket->ConnectionTimeout = ATimeOutMilissegundos;

@@ -1,6 +1,7 @@
 #pragma once
 #include "device/TCPBlockSocket.h"
 #include "device/VexoDeviceChannel.h"
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -17,7 +18,8 @@ public:
     const std::string& IP() const { return fsIP; }
     const std::string& PortaTCP() const { return fsPorta; }
 
-    // Splits a port name into host and port text.
+    static constexpr uint16_t kPortaPadrao = 9100;
+    // Splits a port name into host and port text, without judging either (Conectar does).
     static void SepararHostPorta(const std::string& APorta, std::string& AHost, std::string& APortaTCP);
 
     int GetTimeOutMilissegundos() override { return fsSocket->ConnectionTimeout; }

@@ -45,6 +45,8 @@ public:
     virtual void Lost(const std::string& AWhy, Notes& ANotes) = 0;
 
 protected:
+    static void CloseFd(int& AFd);
+
     int fFd = -1;
 };
 
@@ -58,8 +60,5 @@ struct EndOptions {
 
 // AWho names the peer in notes: "the POS application", "the PIN pad".
 std::unique_ptr<End> MakeEnd(const EndOptions& AEnd, const std::string& AWho);
-
-// "[HOST:]PORT" with HOST 127.0.0.1 by default; raises std::runtime_error.
-std::pair<std::string, uint16_t> ParseHostPort(const std::string& AText, bool AHostRequired);
 
 } // namespace kestrel::monitor

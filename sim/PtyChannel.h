@@ -1,5 +1,7 @@
 #pragma once
 #include "sim/FdChannel.h"
+#include "util/PseudoTerminal.h"
+#include <memory>
 #include <mutex>
 
 namespace kestrel::sim {
@@ -24,15 +26,11 @@ public:
     const std::string& LinkPath() const { return fLinkPath; }
 
 private:
-    void Open();
-    void CloseFds();
-    void UpdateLink();
-
     mutable std::mutex fPathMutex;
-    int fMaster = -1;
-    int fSlave = -1;
-    std::string fSlavePath;
+    vexo::TPseudoTerminal fPty;
     std::string fLinkPath;
+    // After the terminal, so that it goes first: a host never opens a name whose line is gone.
+    std::unique_ptr<vexo::TPtyLink> fLink;
 };
 
 } // namespace kestrel::sim

@@ -1,12 +1,6 @@
 #include "sim/TcpChannel.h"
-#include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <stdexcept>
+#include "util/HostPort.h"
+#include "util/Socket.h"
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,37 +8,12 @@ namespace kestrel::sim {
 
 namespace {
 constexpr Millis kWriteTimeout{2000};
-
-void SetNonBlocking(int AFd) {
-    fcntl(AFd, F_SETFL, fcntl(AFd, F_GETFL) | O_NONBLOCK);
-}
 } // namespace
 
 TcpChannel::TcpChannel(const std::string& AHost, uint16_t APort) : fHost(AHost) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(APort);
-    if (getaddrinfo(AHost.c_str(), service.c_str(), &hints, &found) != 0 || !found)
-        throw std::runtime_error("cannot resolve " + AHost);
-    fListener = socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int yes = 1;
-    setsockopt(fListener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    const bool ok = fListener >= 0 && bind(fListener, found->ai_addr, found->ai_addrlen) == 0 &&
-                    listen(fListener, 1) == 0;
-    freeaddrinfo(found);
-    if (!ok) {
-        const std::string why = strerror(errno);
-        if (fListener >= 0) close(fListener);
-        throw std::runtime_error("cannot listen on " + AHost + ":" + service + ": " + why);
-    }
-    SetNonBlocking(fListener);
-    sockaddr_in bound{};
-    socklen_t length = sizeof bound;
-    getsockname(fListener, reinterpret_cast<sockaddr*>(&bound), &length);
-    fPort = ntohs(bound.sin_port);
+    const vexo::TListener listener = vexo::ListenTcp(AHost, APort, 1);
+    fListener = listener.Fd;
+    fPort = listener.Port;
 }
 
 TcpChannel::~TcpChannel() {
@@ -53,15 +22,12 @@ TcpChannel::~TcpChannel() {
 }
 
 std::string TcpChannel::Describe() const {
-    return fHost + ":" + std::to_string(fPort);
+    return vexo::FormatHostPort(fHost, fPort);
 }
 
 void TcpChannel::Accept() {
-    const int client = accept4(fListener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (client < 0) return;
-    const int yes = 1;
-    setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-    fClient = client;
+    const int client = vexo::AcceptTcp(fListener);
+    if (client >= 0) fClient = client;
 }
 
 Channel::ReadResult TcpChannel::Read(ByteString& AOut, Millis ATimeout) {

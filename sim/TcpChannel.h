@@ -8,7 +8,8 @@ namespace kestrel::sim {
 // connection is accepted.
 class TcpChannel : public FdChannel {
 public:
-    // APort 0 picks a free port. Raises std::runtime_error when the address cannot be bound.
+    // APort 0 picks a free port; AHost may be an IPv6 address. Raises std::runtime_error when the
+    // address cannot be bound.
     explicit TcpChannel(const std::string& AHost = "127.0.0.1", uint16_t APort = 0);
     ~TcpChannel() override;
 

@@ -6,6 +6,7 @@
 #include "sim/SimulatorRunner.h"
 #include "sim/TcpChannel.h"
 #include "util/FilesIO.h"
+#include "util/HostPort.h"
 #include "util/NumberText.h"
 #include "util/Signals.h"
 #include <CLI/CLI.hpp>
@@ -53,14 +54,13 @@ std::string ReadFile(const std::string& APath) {
     return text.str();
 }
 
-std::pair<std::string, uint16_t> HostPort(const std::string& AText) {
-    const auto colon = AText.rfind(':');
-    const std::string host = colon == std::string::npos ? "127.0.0.1" : AText.substr(0, colon);
-    const std::string port = colon == std::string::npos ? AText : AText.substr(colon + 1);
-    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
-        std::stoul(port) > 65535)
-        throw std::runtime_error("--tcp takes [HOST:]PORT, PORT from 0 to 65535");
-    return {host.empty() ? "127.0.0.1" : host, static_cast<uint16_t>(std::stoul(port))};
+vexo::THostPort HostPort(const std::string& AText) {
+    try {
+        return vexo::ParseHostPort(AText, {"127.0.0.1", true, 0});
+    } catch (const vexo::EHostPortError& e) {
+        throw std::runtime_error(std::string("--tcp takes [HOST:]PORT, PORT from 0 to 65535 (") + e.what() +
+                                 ")");
+    }
 }
 
 void ControlLoop(SimulatorRunner& ARunner, int ASignals) {
@@ -123,7 +123,7 @@ void RunReplay(const Options& AOptions, int ASignals) {
     } else {
         const auto [host, port] = HostPort(AOptions.Tcp);
         auto tcp = std::make_unique<TcpChannel>(host, port);
-        address = host + ":" + std::to_string(tcp->Port());
+        address = vexo::FormatHostPort(host, tcp->Port());
         channel = std::move(tcp);
     }
     std::cout << address << std::endl;
@@ -261,7 +261,7 @@ int main(int argc, char** argv) {
             address = runner.StartPty(o.Link);
         } else {
             const auto [host, port] = HostPort(o.Tcp);
-            address = host + ":" + std::to_string(runner.StartTcp(host, port));
+            address = vexo::FormatHostPort(host, runner.StartTcp(host, port));
         }
         std::cout << address << std::endl;
         if (!o.Link.empty()) std::cerr << "kestrel-sim: " << o.Link << " -> " << address << "\n";

@@ -1,4 +1,5 @@
 #include "vpinpad/PinPadWindow.h"
+#include "util/HostPort.h"
 #include "vpinpad/CardPanel.h"
 #include "vpinpad/FaultMenu.h"
 #include "vpinpad/MediaPane.h"
@@ -25,14 +26,17 @@ namespace {
 // The media memory is read again at most this often while the PIN pad is busy.
 constexpr int kMediaRefreshMs = 250;
 
-// "[HOST:]PORT", host 127.0.0.1 when absent.
+// "[HOST:]PORT", host 127.0.0.1 when absent. No host or port holds a space, so spaces typed
+// around either are dropped.
 std::pair<QString, uint16_t> HostPort(const QString& AText) {
-    const int colon = AText.lastIndexOf(QLatin1Char(':'));
-    const QString host = colon < 0 ? QStringLiteral("127.0.0.1") : AText.left(colon).trimmed();
-    bool ok = false;
-    const uint port = AText.mid(colon + 1).trimmed().toUInt(&ok);
-    if (!ok || port > 65535) throw std::runtime_error("the TCP port is [HOST:]PORT, PORT from 0 to 65535");
-    return {host.isEmpty() ? QStringLiteral("127.0.0.1") : host, uint16_t(port)};
+    try {
+        const vexo::THostPort parsed = vexo::ParseHostPort(
+            QString(AText).remove(QLatin1Char(' ')).toStdString(), {"127.0.0.1", true, 0});
+        return {QString::fromStdString(parsed.Host), parsed.Port};
+    } catch (const vexo::EHostPortError& e) {
+        throw std::runtime_error(std::string("the TCP port is [HOST:]PORT, PORT from 0 to 65535 (") +
+                                 e.what() + ")");
+    }
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "vpinpad/SimulatorBridge.h"
+#include "util/HostPort.h"
 #include <QMetaObject>
 
 namespace kestrel::vpinpad {
@@ -56,7 +57,7 @@ QString TSimulatorBridge::StartPty(const QString& ALink) {
 
 QString TSimulatorBridge::StartTcp(const QString& AHost, uint16_t APort) {
     const uint16_t port = fRunner->StartTcp(AHost.toStdString(), APort);
-    return QStringLiteral("TCP:%1:%2").arg(AHost).arg(port);
+    return QStringLiteral("TCP:") + QString::fromStdString(vexo::FormatHostPort(AHost.toStdString(), port));
 }
 
 void TSimulatorBridge::Stop() {

@@ -34,7 +34,7 @@ TEST(TCPPortName, HostAndPortWithTheirDefaults) {
     } rows[] = {
         {"TCP:192.168.0.10", "192.168.0.10", "9100"},
         {"TCP:10.0.0.7:4001", "10.0.0.7", "4001"},
-        {"tcp:host:123456", "host", "12345"},
+        {"tcp:host:123456", "host", "123456"}, // refused by Conectar, never cut to another port
         {"TCP:host:", "host", "9100"},
         {"TCP:[::1]:4000", "::1", "4000"},
         {"TCP:", "", "9100"},
@@ -45,6 +45,25 @@ TEST(TCPPortName, HostAndPortWithTheirDefaults) {
         EXPECT_EQ(host, row.host) << row.name;
         EXPECT_EQ(port, row.port) << row.name;
     }
+}
+
+// The resolver would take a port past 65535 for another (99999 for 34463): the name is refused
+// before anything connects.
+TEST(TCPPortName, APortOutOfRangeOrNotANumberIsRefusedBeforeConnecting) {
+    devtest::Listener listener;
+    for (const std::string& port :
+         {std::to_string(listener.Port() + 65536), std::string("http"), std::string("0")}) {
+        TVexoDevice device;
+        device.SetPorta("TCP:127.0.0.1:" + port);
+        try {
+            device.Ativar();
+            ADD_FAILURE() << port << " was taken";
+        } catch (const Exception& e) {
+            EXPECT_NE(std::string(e.what()).find("is not"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("from 1 to 65535"), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(listener.Accept(0), -1) << "nothing connected";
 }
 
 TEST_F(TCPFixture, CarriesBytesBothWaysWithTheSerialReadMeanings) {

@@ -238,6 +238,33 @@ TEST(Relay, TcpOnBothSidesAndAConnectionMadeAgain) {
     EXPECT_EQ(monitor.Out.Stats.Commands.at("DSP"), 2);
 }
 
+// The same three programs' TCP, all on the IPv6 loopback: the PIN pad's port name, the monitor's
+// two ends and the simulator.
+TEST(Relay, TcpOnTheIPv6Loopback) {
+    SimulatorRunner sim;
+    uint16_t simPort = 0;
+    try {
+        simPort = sim.StartTcp("::1", 0);
+    } catch (const std::runtime_error& e) {
+        GTEST_SKIP() << "no IPv6 loopback here: " << e.what();
+    }
+    InProcessMonitor monitor({EndOptions::Kind::Listen, "[::1]:0", ""},
+                             {EndOptions::Kind::Connect, "[::1]:" + std::to_string(simPort), ""});
+    ASSERT_TRUE(monitor.Out.WaitForNote("waiting for the POS application on TCP [::1]:"));
+    const std::string note = monitor.Out.NoteWith("on TCP [::1]:");
+    const std::string port = note.substr(note.rfind(':') + 1);
+    TVexoAbecsPinPad pinpad;
+    pinpad.SetPort("TCP:[::1]:" + port);
+    pinpad.Enable();
+    pinpad.OPN();
+    pinpad.DSP("over IPv6", "");
+    ASSERT_TRUE(monitor.Out.WaitForNote("the POS application connected from [::1]:"));
+    pinpad.Disable();
+    ASSERT_TRUE(monitor.Out.WaitForNote("the POS application disconnected"));
+    monitor.Stop();
+    EXPECT_EQ(monitor.Out.Stats.Commands.at("DSP"), 1);
+}
+
 // A far end of the test's own: a pseudo-terminal whose master the test reads and writes.
 struct RawPeer {
     RawPeer() {

@@ -85,6 +85,29 @@ TEST(SimTransport, PtyAnswersAHostAndKeepsItsLink) {
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
 }
 
+// Two simulators given the same link: the later one owns it, and the earlier one leaving does
+// not take its name away.
+TEST(SimTransport, APtyLinkTakenOverIsNotRemovedByItsFormerOwner) {
+    const std::string link = ::testing::TempDir() + "kestrel-sim-test-shared-link";
+    std::filesystem::remove(link);
+    SimulatorRunner later;
+    {
+        SimulatorRunner earlier;
+        earlier.StartPty(link);
+        const std::string slave = later.StartPty(link);
+        ASSERT_EQ(std::filesystem::read_symlink(link), slave);
+    }
+    ASSERT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+    EXPECT_EQ(std::filesystem::read_symlink(link), later.Address());
+    const int fd = OpenPty(link);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, kOpn.data(), kOpn.size()), ssize_t(kOpn.size()));
+    EXPECT_EQ(ReadFd(fd, 11), kOpnAnswer);
+    close(fd);
+    later.Stop();
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+}
+
 TEST(SimTransport, PtyHangupMovesThePinPadToANewPort) {
     SimulatorRunner sim;
     const std::string first = sim.StartPty();
@@ -123,6 +146,27 @@ TEST(SimTransport, TcpAnswersOneHostAfterAnother) {
         close(fd);
     }
     EXPECT_TRUE(sim.WaitForCommands(2, 2000));
+}
+
+TEST(SimTransport, TcpServesOnTheIPv6Loopback) {
+    const int fd = socket(AF_INET6, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    SimulatorRunner sim;
+    uint16_t port = 0;
+    try {
+        port = sim.StartTcp("::1", 0);
+    } catch (const std::runtime_error& e) {
+        close(fd);
+        GTEST_SKIP() << "no IPv6 loopback here: " << e.what();
+    }
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_port = htons(port);
+    address.sin6_addr = in6addr_loopback;
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << strerror(errno);
+    ASSERT_EQ(write(fd, kOpn.data(), kOpn.size()), ssize_t(kOpn.size()));
+    EXPECT_EQ(ReadFd(fd, 11), kOpnAnswer);
+    close(fd);
 }
 
 TEST(SimTransport, TcpHangupResetsTheConnection) {
