@@ -19,7 +19,9 @@
 #include "trace/MessageDecoder.h"
 #include "trace/ValueText.h"
 #include "util/CodePage.h"
+#include "util/Exception.h"
 #include "util/MediaName.h"
+#include "util/NumberText.h"
 #include "util/Strings.h"
 
 #include <algorithm>
@@ -111,14 +113,15 @@ void AddField(CommandResult& AResult, const std::string& AName, const std::strin
 }
 
 int ParseInt(const std::string& AText, int AMin, int AMax, const std::string& AWhat) {
-    if (AText.empty() || AText.size() > 9 || !vexo::EhNumerico(AText))
-        throw BadArguments(AWhat + " must be a number from " + std::to_string(AMin) + " to " +
-                           std::to_string(AMax) + ", not \"" + AText + "\"");
-    const int value = std::stoi(AText);
-    if (value < AMin || value > AMax)
+    try {
+        return static_cast<int>(vexo::ParseInteger(AText, AWhat, AMin, AMax));
+    } catch (const vexo::ERangeError&) {
         throw BadArguments(AWhat + " must be from " + std::to_string(AMin) + " to " + std::to_string(AMax) +
                            ", not " + AText);
-    return value;
+    } catch (const vexo::EConvertError&) {
+        throw BadArguments(AWhat + " must be a number from " + std::to_string(AMin) + " to " +
+                           std::to_string(AMax) + ", not \"" + AText + "\"");
+    }
 }
 
 void CheckByte(int AValue, const char* AWhat) {
@@ -199,10 +202,10 @@ void Upload(CommandContext& AContext, CommandResult& AResult, const std::string&
 
 std::optional<size_t> PromptByName(const std::string& AName) {
     std::string wanted = vexo::LowerCase(AName);
-    if (wanted.rfind("msg", 0) == 0) wanted.erase(0, 3);
+    if (wanted.starts_with("msg")) wanted.erase(0, 3);
     for (size_t i = 0; i < vexo::MSGIDXNames.size(); ++i) {
         std::string name = vexo::LowerCase(vexo::MSGIDXNames[i]);
-        if (name.rfind("msg", 0) == 0) name.erase(0, 3);
+        if (name.starts_with("msg")) name.erase(0, 3);
         if (name == wanted) return i;
     }
     return std::nullopt;
@@ -232,7 +235,7 @@ void CheckMediaName(const std::string& AName, const char* AWhat) {
 
 uint16_t ParseInformationId(const std::string& AText) {
     std::string hex;
-    if (AText.size() > 2 && (AText.rfind("0x", 0) == 0 || AText.rfind("0X", 0) == 0))
+    if (AText.size() > 2 && (AText.starts_with("0x") || AText.starts_with("0X")))
         hex = AText.substr(2);
     else if (AText.size() > 1 && (AText.back() == 'h' || AText.back() == 'H') &&
              vexo::EhHexadecimal(AText.substr(0, AText.size() - 1)))

@@ -274,7 +274,8 @@ int RunReplay(const ReplayOptions& AReplay, LinkOptions ALink) {
     std::set<uint16_t> ignore;
     for (const auto& id : AReplay.Ignore)
         ignore.insert(IgnoredId(id));
-    if (AReplay.Slower <= 1) throw BadArguments("replay: --slower takes a number above 1");
+    if (!(AReplay.Slower > 1 && AReplay.Slower <= 1000))
+        throw BadArguments("replay: --slower takes a number above 1, up to 1000");
     bool masked = true, maskKnown = false;
     std::vector<RecordedCommand> commands;
     try {

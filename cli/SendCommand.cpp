@@ -149,7 +149,7 @@ PreparedCommand MakeSend(const SendArgs& AArgs) {
     command.Name = vexo::UpperCase(AArgs.Name);
     if (!vexo::IsAbecsCommandName(command.Name))
         throw BadArguments("send: \"" + AArgs.Name + "\" is not a command name (three letters, such as GIX)");
-    if (AArgs.Wait < 0 || AArgs.Wait > 86400)
+    if (!(AArgs.Wait >= 0 && AArgs.Wait <= 86400)) // NaN fails both
         throw BadArguments("send: --wait must be from 0 to 86400 seconds");
     if (AArgs.Blocking) command.Wait = vexo::TVexoAbecsWaitMode::wmBlocking;
     try {

@@ -1,5 +1,6 @@
 #pragma once
 // The USB vendors whose devices can be PIN pads, and the ports of theirs that are worth a try.
+#include "device/VexoDevice.h"
 #include <string>
 #include <vector>
 
@@ -22,6 +23,6 @@ std::vector<std::string> PinPadMakerSerialNodes(TVexoDevice& ADevice);
 
 // Where a PIN pad may answer: the serial ports the device finds (up to AUltimaPorta), then the makers'
 // serial nodes that are not among them. Never a printer.
-std::vector<std::string> PinPadCandidatePorts(TVexoDevice& ADevice, int AUltimaPorta = 64);
+std::vector<std::string> PinPadCandidatePorts(TVexoDevice& ADevice, int AUltimaPorta = TVexoDevice::kUltimaPortaSerial);
 
 } // namespace vexo

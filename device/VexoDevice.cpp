@@ -386,7 +386,7 @@ void TVexoDevice::Eject() {
 
 void TVexoDevice::AcharPortas(std::vector<std::string>& AStringList) {
     AcharPortasUSB(AStringList);
-    AcharPortasSeriais(AStringList, 64);
+    AcharPortasSeriais(AStringList, kUltimaPortaSerial);
     AcharPortasRAW(AStringList);
     AcharPortasBlueTooth(AStringList, true);
 }

@@ -136,9 +136,11 @@ public:
     void ImprimePos(int Linha, int Coluna, const ByteString& AString);
     void Eject();
 
-    // Port lists; each appends to AStringList and never clears it.
+    // Port lists; each appends to AStringList and never clears it. The serial list counts each family
+    // (ttyACM*, ttyUSB*, ttyS*, rfcomm*) up to UltimaPorta.
+    static constexpr int kUltimaPortaSerial = 64;
     void AcharPortas(std::vector<std::string>& AStringList);
-    void AcharPortasSeriais(std::vector<std::string>& AStringList, int UltimaPorta = 64);
+    void AcharPortasSeriais(std::vector<std::string>& AStringList, int UltimaPorta = kUltimaPortaSerial);
     void AcharPortasUSB(std::vector<std::string>& AStringList);
     void AcharPortasRAW(std::vector<std::string>& AStringList);
     void AcharPortasBlueTooth(std::vector<std::string>& AStringList, bool TodasPortas);

@@ -60,7 +60,7 @@ void TVexoDeviceBlueTooth::Conectar(const std::string& APorta, int ATimeOutMilis
     const std::string nome = UpperCase(Trim(APorta.size() > 4 ? APorta.substr(4) : std::string()));
     const std::vector<TBlueToothDeviceInfo> pareados = fsManager->PairedDevices();
     const auto it = std::find_if(pareados.begin(), pareados.end(), [&](const TBlueToothDeviceInfo& d) {
-        return UpperCase(d.Name).rfind(nome, 0) == 0;
+        return UpperCase(d.Name).starts_with(nome);
     });
     if (it == pareados.end())
         DoException(Exception("Dispositivo [" + APorta + "] não encontrado ou não pareado"));

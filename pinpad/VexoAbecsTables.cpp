@@ -172,7 +172,7 @@ std::optional<uint16_t> PPNameToTagAnyForm(std::string_view AName) {
     std::string name(AName);
     for (char& c : name)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (name.rfind("PP_", 0) != 0) name = "PP_" + name;
+    if (!name.starts_with("PP_")) name = "PP_" + name;
     return PPNameToTag(name);
 }
 

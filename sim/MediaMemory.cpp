@@ -32,11 +32,11 @@ std::string MediaMemory::Key(std::string_view AName) {
 bool MediaMemory::LooksLike(const ByteString& AData, int AType) {
     switch (AType) {
     case kPng:
-        return AData.rfind("\x89PNG\r\n\x1A\n", 0) == 0;
+        return AData.starts_with("\x89PNG\r\n\x1A\n");
     case kJpeg:
-        return AData.size() >= 3 && AData.compare(0, 3, "\xFF\xD8\xFF") == 0;
+        return AData.starts_with("\xFF\xD8\xFF");
     case kGif:
-        return AData.rfind("GIF87a", 0) == 0 || AData.rfind("GIF89a", 0) == 0;
+        return AData.starts_with("GIF87a") || AData.starts_with("GIF89a");
     default:
         return false;
     }

@@ -67,7 +67,7 @@ std::vector<std::string> Words(const std::string& AText) {
 bool Apply(Profile& AProfile, const std::string& AKey, const std::string& AValue) {
     const std::string key = UpperCase(AKey);
     if (key == "NAME") return AProfile.Name = AValue, true;
-    if (key.rfind("PP_", 0) == 0) {
+    if (key.starts_with("PP_")) {
         const auto tag = PPNameToTag(key);
         if (!tag) return false;
         AProfile.Items[*tag] = TextToAnsi(AValue);

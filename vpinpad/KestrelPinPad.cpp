@@ -1,5 +1,7 @@
 // kestrel-pinpad: a simulated ABECS PIN pad that a person sees and presses.
 #include "app/Language.h"
+#include "sim/ControlLine.h"
+#include "util/NumberText.h"
 #include "util/Signals.h"
 #include "vpinpad/PinPadWindow.h"
 #include <QApplication>
@@ -73,10 +75,11 @@ int main(int argc, char* argv[]) {
     }
     options.Link = parser.value(link);
     options.Profile = parser.value(profile);
-    bool ok = false;
-    options.Baud = parser.value(baud).toUInt(&ok);
-    if (!ok) {
-        std::fprintf(stderr, "kestrel-pinpad: --baud takes a number of bits per second\n");
+    try {
+        options.Baud = static_cast<unsigned>(
+            vexo::ParseInteger(parser.value(baud).toStdString(), "--baud", 0, kestrel::sim::kMaxLineRate));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kestrel-pinpad: --baud takes a number of bits per second (%s)\n", e.what());
         return 2;
     }
     options.Start = !parser.isSet(stopped);

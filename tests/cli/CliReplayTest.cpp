@@ -67,6 +67,12 @@ TEST(CliReplay, TheSameSimulatorMatchesAndAChangedAnswerIsTheOneDifference) {
         EXPECT_NE(run.Out.find("0 of " + std::to_string(commands.size()) + " commands played differ"),
                   std::string::npos)
             << run.Out;
+        // A factor that would overflow the time allowed is refused before anything is sent.
+        for (const char* slower : {"1e300", "nan", "1"}) {
+            sim::SimulatorRunner other;
+            EXPECT_EQ(RunCli({"--port", other.StartPty(), "replay", recording, "--slower", slower}).Status, 2)
+                << slower;
+        }
     }
     sim::SimulatorRunner sim;
     sim.SetScenario(sim::Scenario::Parse("rules:\n  - command: DSP\n    status: 11\n"));

@@ -73,6 +73,7 @@ TEST_P(CliSend, MalformedParametersAreRefusedBeforeAnythingIsSent) {
              {"send", "DSP", "--block", std::string(1000, 'x')},
              {"send", "DSP", "SPE_DSPMSG=\xE2\x98\x83"},
              {"send", "CEX", "SPE_CEXOPT=100000", "--wait", "-1"},
+             {"send", "CEX", "SPE_CEXOPT=100000", "--wait", "nan"},
          }) {
         const Finished run = Cli(args);
         EXPECT_EQ(run.Status, 2) << args.back() << run.Err;
