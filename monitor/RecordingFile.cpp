@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <string_view>
 
 namespace kestrel::monitor {
 
@@ -66,20 +67,37 @@ Recording LoadJsonLines(std::istream& AIn, const std::string& APath) {
 } // namespace
 
 bool ParseIsoTime(const std::string& AText, TraceClock::time_point& AAt) {
+    // sscanf alone takes signs, spaces and any number in each field, and a year far from now
+    // overflows the clock when it becomes nanoseconds: the form is checked digit by digit first.
+    static constexpr std::string_view kForm = "dddd-dd-ddTdd:dd:dd.ddd+dd:dd";
+    if (AText.size() != kForm.size()) return false;
+    for (size_t i = 0; i < kForm.size(); ++i) {
+        const char c = AText[i];
+        const bool ok = kForm[i] == 'd'   ? (c >= '0' && c <= '9')
+                        : kForm[i] == '+' ? (c == '+' || c == '-')
+                                          : c == kForm[i];
+        if (!ok) return false;
+    }
     std::tm when{};
-    int millis = 0, zoneHours = 0, zoneMinutes = 0, used = 0;
+    int millis = 0, zoneHours = 0, zoneMinutes = 0;
     char sign = 0;
-    if (std::sscanf(AText.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3d%c%2d:%2d%n", &when.tm_year, &when.tm_mon,
+    if (std::sscanf(AText.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3d%c%2d:%2d", &when.tm_year, &when.tm_mon,
                     &when.tm_mday, &when.tm_hour, &when.tm_min, &when.tm_sec, &millis, &sign, &zoneHours,
-                    &zoneMinutes, &used) != 10 ||
-        static_cast<size_t>(used) != AText.size() || (sign != '+' && sign != '-'))
+                    &zoneMinutes) != 10)
+        return false;
+    if (when.tm_mon < 1 || when.tm_mon > 12 || when.tm_mday < 1 || when.tm_mday > 31 || when.tm_hour > 23 ||
+        when.tm_min > 59 || when.tm_sec > 60 || zoneHours > 23 || zoneMinutes > 59)
         return false;
     when.tm_year -= 1900;
     when.tm_mon -= 1;
     const std::time_t utc = timegm(&when);
-    if (utc == static_cast<std::time_t>(-1)) return false;
     const long offset = (sign == '-' ? -1 : 1) * (zoneHours * 3600L + zoneMinutes * 60L);
-    AAt = TraceClock::from_time_t(utc - offset) + std::chrono::milliseconds(millis);
+    // The raw form's bound: from 1970 to 2255, which the clock holds.
+    const long long seconds = static_cast<long long>(utc) - offset;
+    if (seconds < 0 || seconds > 9'000'000'000LL) return false;
+    AAt = TraceClock::time_point(
+              std::chrono::duration_cast<TraceClock::duration>(std::chrono::seconds(seconds))) +
+          std::chrono::milliseconds(millis);
     return true;
 }
 

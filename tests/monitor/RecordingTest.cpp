@@ -4,6 +4,7 @@
 
 #include "monitor/MaskingQueue.h"
 #include "monitor/RawRecording.h"
+#include "monitor/RecordingFile.h"
 #include "pinpad/VexoAbecsPacket.h"
 #include "trace/TraceText.h"
 
@@ -117,6 +118,24 @@ TEST(RawRecording, HandWrittenRecordsAreReadAndBadOnesNamedByLine) {
               "line 3: the response timeout is not a number of milliseconds");
     EXPECT_EQ(error(header + "1.0 end\nresponse-timeout 5\n"),
               "line 4: the time is not seconds with decimals");
+}
+
+TEST(RecordingFile, JsonTimesAreReadOnlyInTheirOneFormAndOnlyWhereTheClockReaches) {
+    TraceClock::time_point at;
+    ASSERT_TRUE(ParseIsoTime("2024-06-10T12:00:00.123-03:00", at));
+    EXPECT_EQ(at, T0 + 123ms);
+    ASSERT_TRUE(ParseIsoTime("2024-06-10T15:00:00.000+00:00", at));
+    EXPECT_EQ(at, T0);
+    // Signs and spaces inside a field, fields out of range, and years the clock cannot hold
+    // (the last one once overflowed it) are refused rather than read as some other time.
+    for (const char* bad :
+         {"2024-06-10T14:20:00.123", "2024-6-10T14:20:00.123-03:00", "2024-06-10T14:20:00.123-03:00 ",
+          "-999-06-10T14:20:00.123-03:00", "2024-13-10T14:20:00.123-03:00", "2024-06-10T24:20:00.123-03:00",
+          "2024-06-10T14:20:00.-12-03:00", "2024-06-10T14:20:00.123*03:00", "2024-06-10T14: 0:00.123-03:00",
+          "1969-12-31T23:59:59.000+00:00", "9999-12-31T23:59:59.999+00:00", "1014-01-01T00:00:00.000+00:00"})
+        EXPECT_FALSE(ParseIsoTime(bad, at)) << bad;
+    std::istringstream json(R"({"time":"0999-01-01T00:00:00.000+00:00","dir":"to-pinpad","bytes":"06"})");
+    EXPECT_THROW(ReadRecording(json, "old.jsonl"), std::runtime_error);
 }
 
 TEST(MaskingQueue, AChunkWaitsForItsFrameAndEverythingAfterItWaitsBehind) {
