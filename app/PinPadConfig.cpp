@@ -221,7 +221,7 @@ void TfrMain::ApplicationEvents1Exception(const std::exception& E) {
 void TfrMain::FindSerialPorts(QStringList& AList) {
     AList.clear();
     std::vector<std::string> ports;
-    VexoAbecsPinPad1->Device().AcharPortasSeriais(ports, vexo::kLastProbedSerialPort);
+    VexoAbecsPinPad1->Device().AcharPortasSeriais(ports);
     for (const auto& port : ports)
         AList << QString::fromStdString(port);
 }

@@ -582,7 +582,7 @@ PreparedCommand MakePorts() {
                     if (AList.empty()) AResult.Lines.push_back("  (none)");
                 };
                 std::vector<std::string> list;
-                device.AcharPortasSeriais(list, vexo::kLastProbedSerialPort);
+                device.AcharPortasSeriais(list);
                 section("serial", "serial ports", std::move(list));
                 list.clear();
                 device.AcharPortasUSB(list);

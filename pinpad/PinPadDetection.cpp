@@ -20,7 +20,7 @@ void DisableQuietly(TVexoAbecsPinPad& APinPad) {
 } // namespace
 
 std::vector<std::string> PinPadCandidatePortNames(TVexoDevice& ADevice) {
-    return PinPadCandidatePorts(ADevice, kLastProbedSerialPort);
+    return PinPadCandidatePorts(ADevice);
 }
 
 std::vector<TPinPadCandidate> PinPadCandidates(TVexoDevice& ADevice) {

@@ -1,7 +1,6 @@
 #pragma once
 // Finding the port a PIN pad answers on, as the window's "Detect PinPad", kestrel-cli detect, inventory
 // and check --all do it.
-#include "device/VexoDevice.h"
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -11,9 +10,6 @@ namespace vexo {
 
 class TVexoAbecsPinPad;
 class TVexoDevice;
-
-// The most serial ports the probe lists (ttyACM*, ttyUSB*, ttyS*, rfcomm*, each family counted alike).
-inline constexpr int kLastProbedSerialPort = TVexoDevice::kUltimaPortaSerial;
 
 // A port that may hold a PIN pad: the serial ports the device lists (from the seam
 // TVexoDeviceSerial::CandidatasPortasSeriais, which tests fill with pseudo-terminals), then the
