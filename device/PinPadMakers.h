@@ -23,6 +23,7 @@ std::vector<std::string> PinPadMakerSerialNodes(TVexoDevice& ADevice);
 
 // Where a PIN pad may answer: the serial ports the device finds (up to AUltimaPorta), then the makers'
 // serial nodes that are not among them. Never a printer.
-std::vector<std::string> PinPadCandidatePorts(TVexoDevice& ADevice, int AUltimaPorta = TVexoDevice::kUltimaPortaSerial);
+std::vector<std::string> PinPadCandidatePorts(TVexoDevice& ADevice,
+                                              int AUltimaPorta = TVexoDevice::kUltimaPortaSerial);
 
 } // namespace vexo
