@@ -4,6 +4,7 @@
 // one; at once, the ratio stays near 1.
 //   bench_check_all [ROUNDS]    (default 3)
 #include "sim/SimulatorRunner.h"
+#include "tests/support/Spawn.h"
 
 #include <algorithm>
 #include <chrono>
@@ -25,12 +26,13 @@ double CheckAll(const std::vector<std::string>& APorts, int& AStatus) {
     for (const auto& port : APorts)
         list += (list.empty() ? "" : ":") + port;
     const auto start = Clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("KESTREL_SERIAL_PORTS", list.c_str(), 1);
-        if (!std::freopen("/dev/null", "w", stdout)) _exit(126);
-        execl(KESTREL_CLI_PROGRAM, KESTREL_CLI_PROGRAM, "-q", "check", "--all", static_cast<char*>(nullptr));
-        _exit(127);
+    kestrel::test::SpawnOptions options;
+    options.Env["KESTREL_SERIAL_PORTS"] = list;
+    options.OutFile = "/dev/null";
+    const pid_t pid = kestrel::test::Spawn(KESTREL_CLI_PROGRAM, {"-q", "check", "--all"}, options);
+    if (pid < 0) {
+        AStatus = 127;
+        return 0;
     }
     int status = 0;
     waitpid(pid, &status, 0);

@@ -2,12 +2,14 @@
 // The kestrel-cli program run as a child process against a simulator in this process, with every
 // wait bounded; python3 reads back the JSON and XML it writes.
 #include "sim/SimulatorRunner.h"
+#include "tests/support/Spawn.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -37,30 +39,24 @@ public:
     Child(const std::string& AProgram, const std::vector<std::string>& AArgs,
           const std::map<std::string, std::string>& AEnv = {}, const std::string& AInput = {}) {
         int in[2], out[2], err[2];
-        if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return;
-        fPid = fork();
-        if (fPid == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            dup2(err[1], 2);
-            for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
-                close(fd);
-            // Nothing from the test's own surroundings picks the port.
-            unsetenv("KESTREL_PORT");
-            unsetenv("KESTREL_SERIAL_PORTS");
-            for (const auto& [name, value] : AEnv)
-                setenv(name.c_str(), value.c_str(), 1);
-            std::vector<char*> argv{const_cast<char*>(AProgram.c_str())};
-            for (const auto& a : AArgs)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execvp(AProgram.c_str(), argv.data());
-            _exit(127);
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+            fSpawnError = std::string("no pipes: ") + std::strerror(errno);
+            return;
         }
+        // Nothing from the test's own surroundings picks the port.
+        kestrel::test::SpawnOptions options;
+        options.Env = {{"KESTREL_PORT", std::nullopt}, {"KESTREL_SERIAL_PORTS", std::nullopt}};
+        options.In = in[0];
+        options.Out = out[1];
+        options.Err = err[1];
+        for (const auto& [name, value] : AEnv)
+            options.Env[name] = value;
+        fPid = kestrel::test::Spawn(AProgram, AArgs, options);
+        if (fPid < 0) fSpawnError = std::string("cannot start ") + AProgram + ": " + std::strerror(errno);
         close(in[0]);
         close(out[1]);
         close(err[1]);
-        if (!AInput.empty()) {
+        if (fPid > 0 && !AInput.empty()) {
             [[maybe_unused]] const ssize_t n = write(in[1], AInput.data(), AInput.size());
         }
         close(in[1]);
@@ -99,11 +95,14 @@ public:
         fLine.erase(0, eol + 1);
         return line;
     }
-    void Signal(int ASignal) { kill(fPid, ASignal); }
+    void Signal(int ASignal) {
+        if (fPid > 0) kill(fPid, ASignal);
+    }
 
     // Output until both pipes close and the exit status, within ATimeout (killed after it).
     Finished Finish(std::chrono::milliseconds ATimeout = 30s) {
         Finished result;
+        if (fPid < 0) return {127, "", fSpawnError}; // as a shell says a program is not there
         const auto deadline = std::chrono::steady_clock::now() + ATimeout;
         while (fOut >= 0 || fErr >= 0) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -139,7 +138,7 @@ private:
     pid_t fPid = -1;
     int fOut = -1, fErr = -1;
     bool fDone = false;
-    std::string fLine;
+    std::string fLine, fSpawnError;
 };
 
 inline Finished RunProgram(const std::string& AProgram, const std::vector<std::string>& AArgs,
@@ -220,6 +219,14 @@ public:
     const std::string& Port() const { return fPort; }
     // Pieces of host traffic the simulator has seen (frames, control bytes, noise).
     int Received() const { return fReceived; }
+    // The simulator's whole trace, for a failure message: what it saw shows who sent it.
+    std::string TraceText() {
+        std::lock_guard lock(fTraceMutex);
+        std::string text = "\nsimulator trace:\n";
+        for (const std::string& line : fTrace)
+            text += "  " + line + "\n";
+        return text;
+    }
     // Lines of the simulator's trace that are exactly ALine.
     int Traced(const std::string& ALine) {
         std::lock_guard lock(fTraceMutex);

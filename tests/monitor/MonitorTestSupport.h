@@ -10,6 +10,7 @@
 #include "pinpad/VexoAbecsPinPad.h"
 #include "pinpad/VexoAbecsTables.h"
 #include "sim/SimulatorRunner.h"
+#include "tests/support/Spawn.h"
 
 #include <gtest/gtest.h>
 
@@ -248,20 +249,11 @@ private:
 // The program as a child process, its standard output and error in files; killed if left running.
 class Program {
 public:
-    Program(std::vector<std::string> AArgs, const fs::path& AOut, const fs::path& AErr) {
-        fPid = ::fork();
-        if (fPid == 0) {
-            const int out = ::open(AOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err = ::open(AErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(out, 1);
-            ::dup2(err, 2);
-            std::vector<char*> argv{const_cast<char*>(KESTREL_MONITOR_PROGRAM)};
-            for (auto& a : AArgs)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(KESTREL_MONITOR_PROGRAM, argv.data());
-            ::_exit(127);
-        }
+    Program(const std::vector<std::string>& AArgs, const fs::path& AOut, const fs::path& AErr) {
+        kestrel::test::SpawnOptions options;
+        options.OutFile = AOut.string();
+        options.ErrFile = AErr.string();
+        fPid = kestrel::test::Spawn(KESTREL_MONITOR_PROGRAM, AArgs, options);
     }
     ~Program() {
         if (fPid > 0 && !fExited) {
@@ -271,6 +263,7 @@ public:
     }
     // Exit status, or -1 when it does not stop within the time given.
     int Wait(int ATimeoutMs = 10000) {
+        if (fPid < 0) return 127; // it never started
         for (int waited = 0; waited < ATimeoutMs; waited += 10) {
             int status = 0;
             if (::waitpid(fPid, &status, WNOHANG) == fPid) {
@@ -282,7 +275,7 @@ public:
         return -1;
     }
     int Terminate(int ATimeoutMs = 10000) {
-        ::kill(fPid, SIGTERM);
+        if (fPid > 0) ::kill(fPid, SIGTERM);
         return Wait(ATimeoutMs);
     }
 

@@ -1,6 +1,7 @@
 // The kestrel-sim program: its help, its control lines on standard input, and a clean stop on
 // SIGTERM that removes the link.
 #include "SimTestSupport.h"
+#include "tests/support/Spawn.h"
 #include <arpa/inet.h>
 #include <csignal>
 #include <fcntl.h>
@@ -17,22 +18,14 @@ namespace {
 // The program with pipes on its standard input and output; killed if a test leaves it running.
 class Program {
 public:
-    explicit Program(std::vector<std::string> AArgs) {
+    explicit Program(const std::vector<std::string>& AArgs) {
         int in[2], out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) return;
-        fPid = fork();
-        if (fPid == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, 2);
-            std::vector<char*> argv{const_cast<char*>(KESTREL_SIM_PROGRAM)};
-            for (auto& a : AArgs)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(KESTREL_SIM_PROGRAM, argv.data());
-            _exit(127);
-        }
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
+        kestrel::test::SpawnOptions options;
+        options.In = in[0];
+        options.Out = out[1];
+        options.ErrFile = "/dev/null";
+        fPid = kestrel::test::Spawn(KESTREL_SIM_PROGRAM, AArgs, options);
         close(in[0]);
         close(out[1]);
         fIn = in[1];
@@ -75,10 +68,11 @@ public:
     }
     // Exit status after SIGTERM, or -1 when it does not stop within the time given.
     int Terminate(int ATimeoutMs = 5000) {
-        kill(fPid, SIGTERM);
+        if (fPid > 0) kill(fPid, SIGTERM);
         return Wait(ATimeoutMs);
     }
     int Wait(int ATimeoutMs) {
+        if (fPid < 0) return 127; // it never started
         for (int waited = 0; waited < ATimeoutMs; waited += 10) {
             int status = 0;
             if (waitpid(fPid, &status, WNOHANG) == fPid) {
