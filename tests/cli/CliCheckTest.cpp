@@ -13,7 +13,8 @@ std::string NotPassing(const std::string& AJson) {
 
 TEST(CliCheck, TheSimulatorInThisProgramPassesEveryCheckWithItsCardholder) {
     const std::string junit = TempPath("check.xml");
-    const Finished run = RunCli({"check", "--sim", "graphic", "--junit", junit, "--verbose", "--settle", "300"}, {}, {}, 300s);
+    const Finished run =
+        RunCli({"check", "--sim", "graphic", "--junit", junit, "--verbose", "--settle", "300"}, {}, {}, 300s);
     EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
     EXPECT_NE(run.Out.find("30 checks: 30 passed, 0 failed, 0 skipped"), std::string::npos) << run.Out;
     // The table says, for each check, what went out, what was expected by which rule, what came.
@@ -53,7 +54,7 @@ TEST_P(CliCheckPort, ListingAndChoosingChecks) {
           "pp-dspgrsz",    "pp-mfsup",        "dsp-limits",      "dex-limits",        "media-load",
           "media-bad-crc", "mlr-without-mli", "dsi-missing",     "lmf-after-dmf",     "clo-then-command"})
         EXPECT_NE(list.Out.find(id), std::string::npos) << id;
-    EXPECT_EQ(Received(), 0) << "listing sends nothing";
+    EXPECT_EQ(Received(), 0) << "listing sends nothing" << TraceText();
     const Finished some = Cli({"--json", "check", "--only", "information,opn"});
     EXPECT_EQ(some.Status, 0) << some.Err;
     EXPECT_EQ(

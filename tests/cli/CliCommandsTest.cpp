@@ -340,7 +340,7 @@ TEST_P(CliPorts, PortsAndDetectUseTheSerialCandidatesGiven) {
     EXPECT_EQ(ports.Status, 0) << ports.Err;
     EXPECT_EQ(JsonGet(ports.Out, "d['result']['serial']"), "['" + Port() + "']");
     EXPECT_EQ(JsonGet(ports.Out, "sorted(d['result'].keys())"), "['bluetooth', 'printers', 'serial', 'usb']");
-    EXPECT_EQ(Received(), 0) << "listing ports sends nothing";
+    EXPECT_EQ(Received(), 0) << "listing ports sends nothing" << TraceText();
 
     const Finished detect = RunCli({"detect"}, env);
     EXPECT_EQ(detect.Status, 0) << detect.Err;

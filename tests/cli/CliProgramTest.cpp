@@ -81,7 +81,7 @@ TEST_P(CliArguments, BadArgumentsAreRefusedBeforeAnythingIsSent) {
         EXPECT_FALSE(run.Err.empty()) << shown;
         EXPECT_EQ(run.Err.find("terminate called"), std::string::npos) << shown;
     }
-    EXPECT_EQ(Received(), 0) << "the simulator saw host traffic";
+    EXPECT_EQ(Received(), 0) << "the simulator saw host traffic" << TraceText();
 }
 
 // A command that does not exist is named, on the command line and in a session; a file that cannot
@@ -107,7 +107,7 @@ TEST_P(CliArguments, UnknownCommandsAreNamedAndUnusableFilesFailAlike) {
                   .Out.find("1        any other failure (an unreadable file, a picture that cannot be "
                             "made)"),
               std::string::npos);
-    EXPECT_EQ(Received(), 0) << "the simulator saw host traffic";
+    EXPECT_EQ(Received(), 0) << "the simulator saw host traffic" << TraceText();
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, CliArguments, ::testing::Values(Transport::Pty, Transport::Tcp),

@@ -79,7 +79,7 @@ TEST_P(CliSend, MalformedParametersAreRefusedBeforeAnythingIsSent) {
         EXPECT_EQ(run.Status, 2) << args.back() << run.Err;
         EXPECT_NE(run.Err.find("kestrel-cli: "), std::string::npos) << run.Err;
     }
-    EXPECT_EQ(Received(), 0);
+    EXPECT_EQ(Received(), 0) << TraceText();
 }
 
 TEST_P(CliSend, ParametersKeepTheOrderTypedAndWorkInSessions) {

@@ -48,12 +48,12 @@ TEST_P(CliSession, AWrongLineRefusesTheWholeScriptUnsent) {
         EXPECT_EQ(run.Status, 2) << text << run.Err;
         EXPECT_NE(run.Err.find("line "), std::string::npos) << text << run.Err;
     }
-    EXPECT_EQ(Received(), 0);
+    EXPECT_EQ(Received(), 0) << TraceText();
     // Ports and comments alone need no PIN pad at all.
     WriteFile(script, "# nothing to send\nports\n");
     // The serial probe must never reach the machine's own /dev/ttyS* (the console).
     EXPECT_EQ(Cli({"session", script}, {{"KESTREL_SERIAL_PORTS", TempPath("no-such-tty")}}).Status, 0);
-    EXPECT_EQ(Received(), 0);
+    EXPECT_EQ(Received(), 0) << TraceText();
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, CliSession, ::testing::Values(Transport::Pty, Transport::Tcp),
