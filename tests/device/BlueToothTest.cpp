@@ -5,6 +5,7 @@
 #include "device/RFCOMMSocket.h"
 #include "device/VexoDevice.h"
 #include "device/VexoDeviceBlueTooth.h"
+#include "tests/support/Spawn.h"
 #include "util/CodePage.h"
 
 #ifdef KESTREL_TEST_WITH_SIM
@@ -16,12 +17,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <systemd/sd-bus.h>
 #include <thread>
-
-extern char** environ;
 
 namespace {
 
@@ -33,17 +31,13 @@ using Clock = std::chrono::steady_clock;
 class Child {
 public:
     // Its output goes to AOutput, out of the test's report.
-    Child(std::vector<std::string> AArgs, const std::string& AOutput) {
-        std::vector<char*> argv;
-        for (auto& a : AArgs)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, AOutput.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        if (::posix_spawn(&fPid, argv[0], &actions, nullptr, argv.data(), environ) != 0) fPid = -1;
-        posix_spawn_file_actions_destroy(&actions);
+    Child(const std::vector<std::string>& AArgs, const std::string& AOutput) {
+        const int out = ::open(AOutput.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        if (out < 0) return;
+        kestrel::test::SpawnOptions options;
+        options.Out = options.Err = out;
+        fPid = kestrel::test::Spawn(AArgs.front(), {AArgs.begin() + 1, AArgs.end()}, options);
+        ::close(out);
     }
     ~Child() { Stop(); }
     bool Started() const { return fPid > 0; }
