@@ -3,6 +3,7 @@
 // Everything the child needs is made before it exists and posix_spawn does the rest: a child made
 // by fork() that allocates, or touches the environment, before exec can wait for ever on a lock
 // another thread held at the moment of the fork, and under the sanitizers now and then it does.
+#include <cerrno>
 #include <fcntl.h>
 #include <map>
 #include <optional>
